@@ -6,7 +6,8 @@
 #   <case>.out        expected standard output; <case>.in is fed to standard input and
 #                     <case>.args, if present, holds the command-line arguments, one a line.
 #                     <case>.libc++.out or <case>.libstdc++.out is used only with that library.
-#   <case>.waiting    expected standard output while the program waits on an open, empty input.
+#   <case>.waiting    expected standard output while the program waits on an open, empty input
+#                     (POSIX hosts only).
 #   <case>.shape      output shape for a run over random inputs (label "stress").
 #
 # Each <case>.out also becomes memcheck.<group>.<program>.<case> (label "memcheck") where
@@ -66,7 +67,10 @@ function(add_exercise program)
         endif()
     endforeach()
 
-    file(GLOB waiting CONFIGURE_DEPENDS ${cases}/*.waiting)
+    set(waiting "")
+    if(CMAKE_HOST_UNIX)
+        file(GLOB waiting CONFIGURE_DEPENDS ${cases}/*.waiting)
+    endif()
     foreach(expected IN LISTS waiting)
         get_filename_component(case ${expected} NAME_WE)
         add_test(NAME ${prefix}.${case}

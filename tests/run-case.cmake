@@ -4,9 +4,9 @@
 #         [-DVALGRIND=<exe>] -P run-case.cmake
 #
 # With INPUT, the program reads that file as standard input and must exit with status 0 and
-# write nothing to standard error. Without INPUT, standard input is a pipe that stays open and
-# empty: the program must still be waiting for input after a while, and what it has written by
-# then must already have reached standard output.
+# write nothing to standard error. Without INPUT (POSIX hosts only), standard input is a pipe
+# that stays open and empty: the program must still be waiting for input after a while, and
+# what it has written by then must already have reached standard output.
 
 set(wait_seconds 2)
 
@@ -31,10 +31,17 @@ if(DEFINED INPUT)
         string(APPEND problems "exit status: ${status} (expected 0)\n")
     endif()
 else()
-    # A sleeping process holds the write end of the pipe open without writing to it.
-    execute_process(COMMAND "${CMAKE_COMMAND}" -E sleep 60 COMMAND ${command}
+    # Standard input is a named pipe that the program opens for reading and writing: it holds
+    # the write end itself, so its read waits for ever instead of meeting the end of input. A
+    # pipe from a sleeping process would not do: when the time runs out, the sleeping process
+    # may be killed first, and the program then meets the end of input and finishes its output
+    # before it is killed too, whether its prompt had shown or not.
+    set(fifo "${ACTUAL}.stdin")
+    file(REMOVE "${fifo}")
+    execute_process(COMMAND sh -c [[mkfifo "$0" && exec "$1" 0<>"$0"]] "${fifo}" "${PROGRAM}"
         OUTPUT_FILE "${ACTUAL}" ERROR_VARIABLE errors RESULT_VARIABLE status
         TIMEOUT ${wait_seconds})
+    file(REMOVE "${fifo}")
     if(NOT status MATCHES "timeout")
         string(APPEND problems "the program did not wait for input (status: ${status})\n")
     endif()
