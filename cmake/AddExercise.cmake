@@ -37,6 +37,8 @@ function(add_exercise program)
     add_executable(${program} ${arg_IN}/${program}.cpp)
     target_link_libraries(${program} PRIVATE exercise_options)
     install(TARGETS ${program})
+    set_property(GLOBAL APPEND PROPERTY CONSOLE_EXERCISES_SOURCES
+                 ${PROJECT_SOURCE_DIR}/${arg_IN}/${program}.cpp)
 
     set(cases ${PROJECT_SOURCE_DIR}/tests/${arg_GROUP}/${program})
     set(runner ${PROJECT_SOURCE_DIR}/tests/run-case.cmake)

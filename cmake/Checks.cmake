@@ -1,0 +1,40 @@
+# Static analysis and format checks over the programs' sources, as build targets:
+#   tidy          clang-tidy with the checks in .clang-tidy
+#   cppcheck      cppcheck's warning, style, performance and portability checks
+#   check-format  clang-format in dry-run mode; fails on any difference
+#   format        clang-format in place
+# A target is left out, with a message, when its tool is not installed.
+
+get_property(sources GLOBAL PROPERTY CONSOLE_EXERCISES_SOURCES)
+
+find_program(CONSOLE_EXERCISES_CLANG_TIDY clang-tidy)
+find_program(CONSOLE_EXERCISES_CPPCHECK cppcheck)
+find_program(CONSOLE_EXERCISES_CLANG_FORMAT clang-format)
+
+if(CONSOLE_EXERCISES_CLANG_TIDY)
+    add_custom_target(tidy
+        COMMAND ${CONSOLE_EXERCISES_CLANG_TIDY} -p ${PROJECT_BINARY_DIR} --quiet ${sources}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
+else()
+    message(STATUS "clang-tidy not found: no tidy target")
+endif()
+
+if(CONSOLE_EXERCISES_CPPCHECK)
+    add_custom_target(cppcheck
+        COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,style,performance,portability
+                --std=c++17 --error-exitcode=1 --inline-suppr --quiet ${sources}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
+else()
+    message(STATUS "cppcheck not found: no cppcheck target")
+endif()
+
+if(CONSOLE_EXERCISES_CLANG_FORMAT)
+    add_custom_target(check-format
+        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} --dry-run -Werror ${sources}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
+    add_custom_target(format
+        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} -i ${sources}
+        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
+else()
+    message(STATUS "clang-format not found: no check-format or format target")
+endif()
