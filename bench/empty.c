@@ -1,0 +1,5 @@
+/* The floor for the start-up benchmark: a program that does nothing. */
+int main(void)
+{
+    return 0;
+}
