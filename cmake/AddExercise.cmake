@@ -74,7 +74,7 @@ function(add_exercise program)
         file(GLOB waiting CONFIGURE_DEPENDS ${cases}/*.waiting)
     endif()
     foreach(expected IN LISTS waiting)
-        get_filename_component(case ${expected} NAME_WE)
+        get_filename_component(case ${expected} NAME_WLE)
         add_test(NAME ${prefix}.${case}
                  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DEXPECTED=${expected}
                          -DACTUAL=${work}/${prefix}.${case} -P ${runner})
@@ -82,7 +82,7 @@ function(add_exercise program)
 
     file(GLOB shapes CONFIGURE_DEPENDS ${cases}/*.shape)
     foreach(shape IN LISTS shapes)
-        get_filename_component(case ${shape} NAME_WE)
+        get_filename_component(case ${shape} NAME_WLE)
         add_test(NAME ${prefix}.${case}
                  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}> -DSHAPE=${shape}
                          -DRUNS=${CONSOLE_EXERCISES_STRESS_RUNS}
