@@ -24,5 +24,6 @@ int main()
     std::cout << std::endl;
     std::cout << "Prosjecna visina je: " << prosjek << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

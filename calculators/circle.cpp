@@ -22,5 +22,6 @@ int main()
     std::cout << "Povrsina kruga: " << povrsina << std::endl;
     std::cout << "Opseg kruga: " << opseg << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

@@ -12,5 +12,6 @@ int main()
 
     std::cout << "Uneseni broj: " << broj << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

@@ -11,5 +11,6 @@ int main()
     std::cout << "Broj: " << broj << std::endl;
     std::cout << "Obrnuti broj: " << obrnuti << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

@@ -13,5 +13,6 @@ int main()
     std::cout << "Srednja: " << srednja << std::endl;
     std::cout << "Desna: " << desna << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

@@ -16,5 +16,6 @@ int main()
     std::cout << "Lijeva znamenka: " << broj / 10 << std::endl;
     std::cout << "Desna znamenka: " << broj % 10 << std::endl;
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

@@ -3,8 +3,9 @@
 
 int main()
 {
-    // No line end follows the last greeting: std::cout is flushed when the program ends.
+    // No line end follows the last greeting; the flush at the end writes it out.
     std::cout << std::endl << "dobar dan!" << std::endl << "dobrojutro";
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }

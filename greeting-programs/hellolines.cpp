@@ -7,8 +7,9 @@ int main()
     std::cout << std::endl << std::endl;
     std::cout << "World";
     std::cout << std::endl << std::endl;
-    // No line end follows: the text still shows, since std::cout is flushed when the program ends.
+    // No line end follows; the flush at the end writes the word out.
     std::cout << "C++";
 
-    return 0;
+    // Output that could not be written (a full disk, a closed stdout) fails the run.
+    return std::cout.flush() ? 0 : 1;
 }
