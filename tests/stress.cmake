@@ -1,12 +1,17 @@
 # Runs a program on many random inputs. Every run must exit with status 0, write nothing to
 # standard error (where sanitizers report) and write output of the expected shape.
 #
-#   cmake -DPROGRAM=<exe> -DSHAPE=<file> -DRUNS=<n> -DSEED=<n> -DWORK_DIR=<dir> -P stress.cmake
+#   cmake -DPROGRAM=<exe> [-DEMULATOR=<command>] [-DCRLF=ON] -DSHAPE=<file> -DRUNS=<n>
+#         -DSEED=<n> -DWORK_DIR=<dir> -P stress.cmake
 #
 # The shape file holds the expected output, with <int> where an integer stands and <num>
-# where a floating-point value stands (including inf, nan and -0).
+# where a floating-point value stands (including inf, nan and -0). With CRLF, every LF of the
+# shape stands for CRLF. A run may take 10 seconds; the first run that takes longer ends the test.
 
 file(READ "${SHAPE}" shape)
+if(CRLF)
+    string(REPLACE "\n" "\r\n" shape "${shape}")
+endif()
 string(REGEX REPLACE "([][.*+?^$()|\\])" "\\\\\\1" pattern "${shape}")
 string(REPLACE "<int>" "-?[0-9]+" pattern "${pattern}")
 string(REPLACE "<num>" "-?(inf|nan|[0-9]+(\\.[0-9]+)?(e[-+][0-9]+)?)" pattern "${pattern}")
@@ -28,6 +33,12 @@ message("${RUNS} random inputs, seed ${SEED}")
 string(RANDOM LENGTH 1 ALPHABET "${count_keys}" RANDOM_SEED ${SEED} unused)
 file(MAKE_DIRECTORY "${WORK_DIR}")
 set(input_file "${WORK_DIR}/input")
+set(output_file "${WORK_DIR}/output")
+set(errors_file "${WORK_DIR}/errors")
+set(command ${EMULATOR} "${PROGRAM}")
+if(CMAKE_HOST_UNIX)
+    set(command sh -c "ulimit -f 1024 2>/dev/null || true\n exec \"\$@\"" sh ${command})
+endif()
 set(broken 0)
 
 foreach(run RANGE 1 ${RUNS})
@@ -48,17 +59,27 @@ foreach(run RANGE 1 ${RUNS})
     endforeach()
 
     file(WRITE "${input_file}" "${input}")
-    execute_process(COMMAND "${PROGRAM}" INPUT_FILE "${input_file}"
-        OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE status)
+    # The output is read back from a file, as bytes: an output variable would drop a CR.
+    execute_process(COMMAND ${command} INPUT_FILE "${input_file}" OUTPUT_FILE "${output_file}"
+        ERROR_FILE "${errors_file}" RESULT_VARIABLE status TIMEOUT 10)
+    file(READ "${output_file}" output)
+    file(READ "${errors_file}" errors)
     if(NOT status STREQUAL "0" OR NOT errors STREQUAL "" OR NOT output MATCHES "${pattern}")
         math(EXPR broken "${broken} + 1")
-        foreach(text IN ITEMS input output)
+        # A runaway output is cut short; the input is shown in full.
+        string(SUBSTRING "${output}" 0 2000 output)
+        string(SUBSTRING "${errors}" 0 2000 errors)
+        foreach(text IN ITEMS input output errors)
             string(REPLACE "\r" "\\r" ${text} "${${text}}")
             string(REPLACE "\t" "\\t" ${text} "${${text}}")
             string(REPLACE "\n" "\\n" ${text} "${${text}}")
         endforeach()
         message("run ${run} broke\n  input:  ${input}<end>\n  status: ${status}\n"
                 "  output: ${output}<end>\n  errors: ${errors}")
+        if(status MATCHES "timeout")
+            message("the program did not finish within 10 s: no more runs")
+            break()
+        endif()
     endif()
 endforeach()
 
