@@ -46,6 +46,8 @@ endif()
 
 set(CONSOLE_EXERCISES_STRESS_RUNS 1000 CACHE STRING "Random inputs per program in the stress tests")
 set(CONSOLE_EXERCISES_STRESS_SEED 20261208 CACHE STRING "Seed of the stress tests' random inputs")
+set(CONSOLE_EXERCISES_CASE_TIMEOUT 10 CACHE STRING
+    "Seconds a program may run in one case; four times as long under memcheck")
 
 function(add_exercise program)
     cmake_parse_arguments(PARSE_ARGV 1 arg "" "IN;GROUP" "")
@@ -78,7 +80,8 @@ function(add_exercise program)
 
     set(cases ${PROJECT_SOURCE_DIR}/tests/${arg_GROUP}/${program})
     set(work ${PROJECT_BINARY_DIR}/test-output)
-    set(run_case ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>)
+    set(run_case ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${program}>
+                 -DTIMEOUT=${CONSOLE_EXERCISES_CASE_TIMEOUT})
     if(CMAKE_CROSSCOMPILING)
         list(APPEND run_case "-DEMULATOR=$<TARGET_PROPERTY:${program},CROSSCOMPILING_EMULATOR>")
     endif()
@@ -86,6 +89,7 @@ function(add_exercise program)
         list(APPEND run_case -DCRLF=ON) # the standard stream writes each LF as CRLF
     endif()
     set(runner -P ${PROJECT_SOURCE_DIR}/tests/run-case.cmake)
+    math(EXPR memcheck_timeout "${CONSOLE_EXERCISES_CASE_TIMEOUT} * 4")
     set(tests "")
 
     if(compile_test)
@@ -126,7 +130,8 @@ function(add_exercise program)
         endif()
         if(CONSOLE_EXERCISES_VALGRIND AND (NOT compile_test OR "failed-read" IN_LIST labels))
             add_test(NAME memcheck.${prefix}.${case}
-                     COMMAND ${run} -DVALGRIND=${CONSOLE_EXERCISES_VALGRIND} -DTIMEOUT=60
+                     COMMAND ${run} -DVALGRIND=${CONSOLE_EXERCISES_VALGRIND}
+                             -DTIMEOUT=${memcheck_timeout}
                              -DACTUAL=${work}/memcheck.${prefix}.${case} ${runner})
             set_tests_properties(memcheck.${prefix}.${case} PROPERTIES LABELS "memcheck;${labels}")
             list(APPEND tests memcheck.${prefix}.${case})

@@ -71,7 +71,7 @@ if(VALGRIND)
 endif()
 
 if(NOT EXISTS "${PROGRAM}")
-    message(FATAL_ERROR "${PROGRAM} does not exist: the program was not built")
+    message(FATAL_ERROR "${PROGRAM} does not exist: the program was not built (did it compile?)")
 endif()
 
 get_filename_component(actual_dir "${ACTUAL}" DIRECTORY)

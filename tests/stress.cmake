@@ -6,7 +6,12 @@
 #
 # The shape file holds the expected output, with <int> where an integer stands and <num>
 # where a floating-point value stands (including inf, nan and -0). With CRLF, every LF of the
-# shape stands for CRLF. A run may take 10 seconds; the first run that takes longer ends the test.
+# shape stands for CRLF. A run may take TIMEOUT seconds (default 10); the first run that takes
+# longer ends the test.
+
+if(NOT TIMEOUT)
+    set(TIMEOUT 10)
+endif()
 
 file(READ "${SHAPE}" shape)
 if(CRLF)
@@ -61,7 +66,7 @@ foreach(run RANGE 1 ${RUNS})
     file(WRITE "${input_file}" "${input}")
     # The output is read back from a file, as bytes: an output variable would drop a CR.
     execute_process(COMMAND ${command} INPUT_FILE "${input_file}" OUTPUT_FILE "${output_file}"
-        ERROR_FILE "${errors_file}" RESULT_VARIABLE status TIMEOUT 10)
+        ERROR_FILE "${errors_file}" RESULT_VARIABLE status TIMEOUT ${TIMEOUT})
     file(READ "${output_file}" output)
     file(READ "${errors_file}" errors)
     if(NOT status STREQUAL "0" OR NOT errors STREQUAL "" OR NOT output MATCHES "${pattern}")
@@ -77,7 +82,7 @@ foreach(run RANGE 1 ${RUNS})
         message("run ${run} broke\n  input:  ${input}<end>\n  status: ${status}\n"
                 "  output: ${output}<end>\n  errors: ${errors}")
         if(status MATCHES "timeout")
-            message("the program did not finish within 10 s: no more runs")
+            message("the program did not finish within ${TIMEOUT} s: no more runs")
             break()
         endif()
     endif()
