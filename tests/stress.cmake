@@ -6,7 +6,8 @@
 #
 # The shape file holds the expected output, with <int> where an integer stands and <num>
 # where a floating-point value stands (including inf, nan and -0). With CRLF, every LF of the
-# shape stands for CRLF. A run may take TIMEOUT seconds (default 10); the first run that takes
+# shape stands for CRLF: the output is matched with its CRLFs read as LFs, and its bytes must
+# hold a CR before every LF and nowhere else (without CRLF, no CR at all). A run may take TIMEOUT seconds (default 10); the first run that takes
 # longer ends the test.
 
 if(NOT TIMEOUT)
@@ -14,9 +15,6 @@ if(NOT TIMEOUT)
 endif()
 
 file(READ "${SHAPE}" shape)
-if(CRLF)
-    string(REPLACE "\n" "\r\n" shape "${shape}")
-endif()
 string(REGEX REPLACE "([][.*+?^$()|\\])" "\\\\\\1" pattern "${shape}")
 string(REPLACE "<int>" "-?[0-9]+" pattern "${pattern}")
 string(REPLACE "<num>" "-?(inf|nan|[0-9]+(\\.[0-9]+)?(e[-+][0-9]+)?)" pattern "${pattern}")
@@ -67,9 +65,23 @@ foreach(run RANGE 1 ${RUNS})
     # The output is read back from a file, as bytes: an output variable would drop a CR.
     execute_process(COMMAND ${command} INPUT_FILE "${input_file}" OUTPUT_FILE "${output_file}"
         ERROR_FILE "${errors_file}" RESULT_VARIABLE status TIMEOUT ${TIMEOUT})
-    file(READ "${output_file}" output)
+    file(READ "${output_file}" output) # reads each CRLF as LF: the CRs are counted apart
     file(READ "${errors_file}" errors)
-    if(NOT status STREQUAL "0" OR NOT errors STREQUAL "" OR NOT output MATCHES "${pattern}")
+    file(READ "${output_file}" bytes HEX)
+    string(REGEX REPLACE "(..)" "\\1 " bytes "${bytes}") # one byte a word
+    string(REGEX MATCHALL "0a " line_ends "${bytes}")
+    string(REGEX MATCHALL "0d 0a " crlf_line_ends "${bytes}")
+    string(REGEX MATCHALL "0d " crs "${bytes}")
+    list(LENGTH line_ends line_ends)
+    list(LENGTH crlf_line_ends crlf_line_ends)
+    list(LENGTH crs crs)
+    set(line_ends_right TRUE)
+    if(NOT crs EQUAL crlf_line_ends OR (CRLF AND NOT crlf_line_ends EQUAL line_ends)
+       OR (NOT CRLF AND crs GREATER 0))
+        set(line_ends_right FALSE)
+    endif()
+    if(NOT status STREQUAL "0" OR NOT errors STREQUAL "" OR NOT output MATCHES "${pattern}"
+       OR NOT line_ends_right)
         math(EXPR broken "${broken} + 1")
         # A runaway output is cut short; the input is shown in full.
         string(SUBSTRING "${output}" 0 2000 output)
@@ -80,7 +92,8 @@ foreach(run RANGE 1 ${RUNS})
             string(REPLACE "\n" "\\n" ${text} "${${text}}")
         endforeach()
         message("run ${run} broke\n  input:  ${input}<end>\n  status: ${status}\n"
-                "  output: ${output}<end>\n  errors: ${errors}")
+                "  output: ${output}<end>\n  line ends: ${line_ends}, ${crlf_line_ends} of them "
+                "CRLF; CRs: ${crs}\n  errors: ${errors}")
         if(status MATCHES "timeout")
             message("the program did not finish within ${TIMEOUT} s: no more runs")
             break()
