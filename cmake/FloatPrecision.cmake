@@ -6,7 +6,7 @@ include(CheckCXXSourceCompiles)
 
 set(float_eval_check [[
 #include <cfloat>
-#if !defined(FLT_EVAL_METHOD) || FLT_EVAL_METHOD != 0
+#if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
 #error float and double are evaluated in excess precision
 #endif
 int main() { return 0; }
@@ -20,7 +20,7 @@ if(NOT CONSOLE_EXERCISES_EXACT_FLOAT)
     set(CMAKE_REQUIRED_FLAGS "-msse2 -mfpmath=sse")
     check_cxx_source_compiles("${float_eval_check}" CONSOLE_EXERCISES_EXACT_FLOAT_WITH_SSE)
     unset(CMAKE_REQUIRED_FLAGS)
-    if(NOT CONSOLE_EXERCISES_EXACT_FLOAT_WITH_SSE)
+    if(MSVC OR NOT CONSOLE_EXERCISES_EXACT_FLOAT_WITH_SSE)
         message(FATAL_ERROR "This target evaluates float and double in excess precision "
                             "(FLT_EVAL_METHOD is not 0), even with -msse2 -mfpmath=sse, so the "
                             "programs would print wrong digits. Build for a target with SSE2.")
