@@ -58,7 +58,7 @@ endif()
 if(NOT DEFINED EXPECT_STATUS)
     set(EXPECT_STATUS 0)
 endif()
-set(max_output_kib 1024) # a program that writes without end is cut off here
+set(max_output_blocks 2048) # 1 MiB in 512-byte blocks: a program that writes without end stops here
 
 set(arguments "")
 if(ARGS_FILE)
@@ -87,7 +87,7 @@ if(CMAKE_HOST_UNIX)
     # A shell sets the stage and then becomes the program: it caps the size of what the program
     # may write, and redirects standard input and output where the case asks.
     # (Line ends, not semicolons, separate its commands: a semicolon would split the list.)
-    set(script "ulimit -f ${max_output_kib} 2>/dev/null || true\n")
+    set(script "ulimit -f ${max_output_blocks} 2>/dev/null || true\n")
     if(INPUT_STAYS_OPEN)
         # Standard input is a named pipe that the program holds open for reading and writing: it
         # reads the case's input from it, and then waits for ever instead of meeting the end of

@@ -40,7 +40,7 @@ set(output_file "${WORK_DIR}/output")
 set(errors_file "${WORK_DIR}/errors")
 set(command ${EMULATOR} "${PROGRAM}")
 if(CMAKE_HOST_UNIX)
-    set(command sh -c "ulimit -f 1024 2>/dev/null || true\n exec \"\$@\"" sh ${command})
+    set(command sh -c "ulimit -f 2048 2>/dev/null || true\n exec \"\$@\"" sh ${command})
 endif()
 set(broken 0)
 
