@@ -58,7 +58,7 @@ endif()
 if(NOT DEFINED EXPECT_STATUS)
     set(EXPECT_STATUS 0)
 endif()
-set(max_output_blocks 2048) # 1 MiB in 512-byte blocks: a program that writes without end stops here
+set(max_output_blocks 2048) # 1 MiB in 512-byte blocks: where a runaway program is stopped
 
 set(arguments "")
 if(ARGS_FILE)

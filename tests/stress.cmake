@@ -7,8 +7,8 @@
 # The shape file holds the expected output, with <int> where an integer stands and <num>
 # where a floating-point value stands (including inf, nan and -0). With CRLF, every LF of the
 # shape stands for CRLF: the output is matched with its CRLFs read as LFs, and its bytes must
-# hold a CR before every LF and nowhere else (without CRLF, no CR at all). A run may take TIMEOUT seconds (default 10); the first run that takes
-# longer ends the test.
+# hold a CR before every LF and nowhere else (without CRLF, no CR at all). A run may take
+# TIMEOUT seconds (default 10); the first run that takes longer ends the test.
 
 if(NOT TIMEOUT)
     set(TIMEOUT 10)
