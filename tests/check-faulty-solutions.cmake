@@ -1,35 +1,54 @@
-# Checks that the solutions check catches faulty programs: it runs the whole check, as a person
-# would, on the programs in tests/faulty-solutions/ with this project's own sources beside them
-# for the programs that are not there, and reads the JUnit report.
+# Checks that the solutions check catches faulty programs: it makes them from this project's own
+# sources with the changes in tests/faulty-solutions.txt, runs the whole check on them and on the
+# untouched programs, as a person would, and reads the JUnit report.
 #
 #   cmake -DSOURCE_DIR=<project> -DWORK_DIR=<dir> -DGENERATOR=<generator> -DCXX=<compiler>
 #         -P check-faulty-solutions.cmake
 #
-# It fails unless every test named in caught-by.txt failed, and every test that failed belongs
-# to a faulty program.
+# It fails unless every change applied, every test named there failed, and every test that
+# failed belongs to a faulty program.
 
 cmake_minimum_required(VERSION 3.25)
 
-set(faulty_dir "${SOURCE_DIR}/tests/faulty-solutions")
 set(solutions "${WORK_DIR}/solutions")
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${solutions}")
-
-file(STRINGS "${faulty_dir}/caught-by.txt" lines REGEX "^[a-z]")
-set(faulty "")
-foreach(line IN LISTS lines)
-    string(REGEX MATCH "^([a-z]+) +([^ ]+)$" line "${line}")
-    list(APPEND faulty ${CMAKE_MATCH_1})
-    list(APPEND must_fail ${CMAKE_MATCH_2})
-    file(COPY "${faulty_dir}/${CMAKE_MATCH_1}.cpp" DESTINATION "${solutions}")
-endforeach()
 file(GLOB own RELATIVE "${SOURCE_DIR}" "${SOURCE_DIR}/*/*.cpp")
 foreach(source IN LISTS own)
-    get_filename_component(program "${source}" NAME_WE)
-    if(NOT program IN_LIST faulty)
-        file(COPY "${SOURCE_DIR}/${source}" DESTINATION "${solutions}")
-    endif()
+    file(COPY "${SOURCE_DIR}/${source}" DESTINATION "${solutions}")
 endforeach()
+
+# Semicolons would split CMake's lists: they are kept out of the way while the lines are split.
+file(READ "${SOURCE_DIR}/tests/faulty-solutions.txt" faults)
+string(REPLACE ";" "<semicolon>" faults "${faults}")
+string(REGEX MATCHALL "[^\n]+" lines "${faults}")
+set(faulty "")
+set(must_fail "")
+foreach(line IN LISTS lines)
+    if(line MATCHES "^#")
+        continue()
+    endif()
+    string(REPLACE "<semicolon>" ";" line "${line}")
+    if(NOT line MATCHES "^([a-z]+) \\| (.+) \\| (.+) \\| ([^ ]+)$")
+        message(FATAL_ERROR "not a fault: ${line}")
+    endif()
+    set(program ${CMAKE_MATCH_1})
+    set(test ${CMAKE_MATCH_4})
+    foreach(part IN ITEMS 2 3)
+        string(REPLACE "\\n" "\n" text${part} "${CMAKE_MATCH_${part}}")
+    endforeach()
+    file(READ "${solutions}/${program}.cpp" code)
+    string(FIND "${code}" "${text2}" at)
+    if(at LESS 0)
+        message(FATAL_ERROR "${program}.cpp no longer holds the text the fault replaces:\n${text2}")
+    endif()
+    string(REPLACE "${text2}" "${text3}" code "${code}")
+    file(WRITE "${solutions}/${program}.cpp" "${code}")
+    list(APPEND faulty ${program})
+    list(APPEND must_fail ${test})
+endforeach()
+list(REMOVE_DUPLICATES faulty)
+list(REMOVE_DUPLICATES must_fail)
 
 set(build "${WORK_DIR}/build")
 foreach(step IN ITEMS configure build)
@@ -88,5 +107,5 @@ endforeach()
 if(NOT problems STREQUAL "")
     message(FATAL_ERROR "the solutions check did not catch the faults as it should:\n${problems}")
 endif()
-list(LENGTH must_fail count)
+list(LENGTH faulty count)
 message("all ${count} faulty programs were caught, and no other program failed")
