@@ -42,6 +42,9 @@ endif()
 
 if(NOT CONSOLE_EXERCISES_SANITIZE AND NOT CMAKE_CROSSCOMPILING)
     find_program(CONSOLE_EXERCISES_VALGRIND valgrind)
+    if(NOT CONSOLE_EXERCISES_VALGRIND)
+        message(STATUS "valgrind not found: no memcheck cases")
+    endif()
 endif()
 
 set(CONSOLE_EXERCISES_STRESS_RUNS 1000 CACHE STRING "Random inputs per program in the stress tests")
