@@ -26,6 +26,7 @@ if(NOT CONSOLE_EXERCISES_EXACT_FLOAT)
                             "programs would print wrong digits. Build for a target with SSE2.")
     endif()
     target_compile_options(exercise_options INTERFACE ${sse_flags})
+    list(APPEND CONSOLE_EXERCISES_CXX_FLAGS ${sse_flags})
     message(STATUS "float and double would be evaluated in excess precision: "
                    "using -msse2 -mfpmath=sse")
 endif()

@@ -14,7 +14,7 @@ int main() { std::cout << 1.5F << std::endl; return 0; }
 unset(CMAKE_REQUIRED_LINK_OPTIONS)
 
 if(CONSOLE_EXERCISES_CAN_LINK_STATICALLY AND NOT CONSOLE_EXERCISES_SANITIZE)
-    target_link_options(exercise_options INTERFACE -static)
+    set(CONSOLE_EXERCISES_LINK_STATIC ON) # add_exercise links each program so
     message(STATUS "Programs are linked statically")
 else()
     message(WARNING "CONSOLE_EXERCISES_STATIC is on, but this toolchain cannot link a C++ program "

@@ -1,0 +1,138 @@
+#include "build.h"
+
+#include <sstream>
+#include <stdexcept>
+
+#ifndef EXERCISE_CHECK_CXX
+#define EXERCISE_CHECK_CXX "c++"
+#endif
+#ifndef EXERCISE_CHECK_CXX_FLAGS
+#define EXERCISE_CHECK_CXX_FLAGS "-Wall|-Wextra"
+#endif
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const fill_flag = "-ftrivial-auto-var-init=pattern";
+
+std::vector<std::string> project_flags()
+{
+    std::vector<std::string> flags{"-std=c++17"};
+    std::istringstream list(EXERCISE_CHECK_CXX_FLAGS);
+    for (std::string flag; std::getline(list, flag, '|');) {
+        if (!flag.empty()) {
+            flags.push_back(flag);
+        }
+    }
+    flags.emplace_back("-fdiagnostics-color=never");
+    return flags;
+}
+
+RunResult preprocess(const Compiler& compiler, bool fill, const Sandbox& sandbox)
+{
+    RunRequest request;
+    request.command = {compiler.command};
+    request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
+    if (fill) {
+        request.command.emplace_back(fill_flag);
+    }
+    request.command.insert(request.command.end(), {"-x", "c++", "-E", "-dM", "-"});
+    request.input = "#include <cstddef>\n";
+    request.sandbox = sandbox;
+    request.limits.wall_seconds = 30;
+    request.limits.memory_bytes = 0;
+    return run(request);
+}
+
+} // namespace
+
+Compiler probe_compiler(const std::string& command, const fs::path& work, const Sandbox& sandbox)
+{
+    Compiler compiler;
+    compiler.command = command.empty() ? EXERCISE_CHECK_CXX : command;
+    compiler.flags = project_flags();
+    RunResult result = preprocess(compiler, true, sandbox);
+    compiler.fills_unset = result.ending == Ending::exited && result.status == 0;
+    if (!compiler.fills_unset) {
+        result = preprocess(compiler, false, sandbox);
+    }
+    if (result.ending != Ending::exited || result.status != 0) {
+        std::string why = result.err.substr(0, result.err.find('\n'));
+        if (why.empty()) {
+            why = result.error.empty() ? "it failed" : result.error;
+        }
+        throw std::runtime_error("the C++ compiler " + compiler.command + " does not work (" +
+                                 why + "): give another with --cxx");
+    }
+    // The quickest way of linking that works here.
+    for (const std::vector<std::string>& flags :
+         {std::vector<std::string>{"-static", "-fuse-ld=gold"}, std::vector<std::string>{"-static"}}) {
+        RunRequest link;
+        link.command = {compiler.command, "-x", "c++", "-", "-o", (work / "probe").string()};
+        link.command.insert(link.command.end(), flags.begin(), flags.end());
+        link.input = "int main() { return 0; }\n";
+        link.sandbox = sandbox;
+        link.sandbox.writable = work;
+        link.directory = work;
+        link.limits.wall_seconds = 30;
+        link.limits.memory_bytes = 0;
+        link.limits.file_bytes = 256 * mebibyte;
+        const RunResult linked = run(link);
+        if (linked.ending == Ending::exited && linked.status == 0) {
+            compiler.link_flags = flags;
+            break;
+        }
+    }
+    std::error_code error;
+    fs::remove(work / "probe", error);
+    if (result.out.find("_LIBCPP_VERSION") != std::string::npos) {
+        compiler.stdlib = "libc++";
+    } else if (result.out.find("__GLIBCXX__") != std::string::npos) {
+        compiler.stdlib = "libstdc++";
+    } else {
+        compiler.stdlib = "other";
+    }
+    return compiler;
+}
+
+Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
+              bool fill_unset, const Sandbox& sandbox, const Limits& limits)
+{
+    RunRequest request;
+    request.command = {compiler.command};
+    request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
+    if (fill_unset) {
+        request.command.emplace_back(fill_flag);
+    }
+    request.command.insert(request.command.end(),
+                           {"-pipe", source.string(), "-o", executable.string()});
+    request.command.insert(request.command.end(), compiler.link_flags.begin(),
+                           compiler.link_flags.end());
+    request.limits = limits;
+    request.sandbox = sandbox;
+    request.sandbox.writable = executable.parent_path();
+    if (source.parent_path() != executable.parent_path()) {
+        request.sandbox.read_only.push_back(source.parent_path());
+    }
+    request.directory = executable.parent_path();
+    const RunResult result = run(request);
+
+    Build build;
+    build.output = result.out + result.err;
+    std::error_code error;
+    build.built = result.ending == Ending::exited && result.status == 0 &&
+                  fs::exists(executable, error);
+    if (!build.built && result.ending == Ending::timed_out) {
+        build.output += "the compiler did not finish within the time limit\n";
+    } else if (!build.built && result.ending != Ending::exited) {
+        build.output += "the compiler was stopped: " +
+                        (result.ending == Ending::signalled ? signal_name(result.signal)
+                                                            : result.error) + "\n";
+    }
+    return build;
+}
+
+} // namespace check

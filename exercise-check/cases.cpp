@@ -1,0 +1,162 @@
+#include "cases.h"
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+
+#ifndef EXERCISE_CHECK_SOURCE_CASES
+#define EXERCISE_CHECK_SOURCE_CASES ""
+#endif
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string read_file(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string read_if_there(const fs::path& path)
+{
+    return fs::exists(path) ? read_file(path) : std::string();
+}
+
+std::vector<std::string> lines_of(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+const char* const lost_output_remark =
+    "exits with 0 when its output is lost: a script would take an empty file for success";
+
+} // namespace
+
+std::vector<Case> load_cases(const fs::path& data, const Program& program, const std::string& stdlib)
+{
+    const fs::path folder = data / program.group / program.name;
+    if (!fs::is_directory(folder)) {
+        throw std::runtime_error("no case data for " + std::string(program.name) + " in " +
+                                 data.string());
+    }
+    const std::string prefix = std::string(program.group) + "." + std::string(program.name) + ".";
+
+    // Each case by its name; a library's own output stands in for the common one.
+    std::map<std::string, fs::path> outputs;
+    std::vector<std::string> waiting;
+    std::vector<std::string> shapes;
+    std::vector<fs::path> files;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    for (const fs::path& file : files) {
+        const std::string extension = file.extension().string();
+        const std::string stem = file.stem().string();
+        if (extension == ".out") {
+            const fs::path inner(stem);
+            const std::string library = inner.extension().string();
+            if (library == ".libc++" || library == ".libstdc++") {
+                if (library.substr(1) == stdlib) {
+                    outputs[inner.stem().string()] = file;
+                }
+            } else if (outputs.count(stem) == 0) {
+                outputs[stem] = file;
+            }
+        } else if (extension == ".waiting") {
+            waiting.push_back(stem);
+        } else if (extension == ".shape") {
+            shapes.push_back(stem);
+        }
+    }
+
+    const auto base = [&](const std::string& name) {
+        Case one;
+        one.name = prefix + name;
+        one.input = read_if_there(folder / (name + ".in"));
+        one.args = lines_of(read_if_there(folder / (name + ".args")));
+        for (const std::string& label : lines_of(read_if_there(folder / (name + ".labels")))) {
+            one.failed_read = one.failed_read || label == "failed-read";
+            one.departure = one.departure || label == "departure";
+        }
+        const std::vector<std::string> remark = lines_of(read_if_there(folder / (name + ".remark")));
+        if (!remark.empty()) {
+            one.remark = remark.front();
+        } else if (one.departure) {
+            one.remark = "fails " + one.name + ", where this project is stricter than the exercise";
+        }
+        return one;
+    };
+
+    // plain first: a failing program's first failing case is then, where it can be, its simplest.
+    std::vector<std::pair<std::string, fs::path>> ordered(outputs.begin(), outputs.end());
+    std::stable_partition(ordered.begin(), ordered.end(),
+                          [](const auto& named) { return named.first == "plain"; });
+    std::vector<Case> cases;
+    for (const auto& [name, file] : ordered) {
+        Case one = base(name);
+        one.expected = read_file(file);
+        cases.push_back(one);
+        if (name == "plain") {
+            one.name = prefix + "input-left-open";
+            one.kind = CaseKind::input_left_open;
+            cases.push_back(one);
+        }
+    }
+    for (const std::string& name : waiting) {
+        Case one = base(name);
+        one.kind = CaseKind::waiting;
+        one.expected = read_file(folder / (name + ".waiting"));
+        cases.push_back(one);
+    }
+    for (const auto& [name, kind] : {std::pair{"output-full", CaseKind::output_full},
+                                     std::pair{"output-closed", CaseKind::output_closed}}) {
+        Case one;
+        one.name = prefix + name;
+        one.kind = kind;
+        one.expected_status = 1;
+        one.departure = true;
+        one.remark = lost_output_remark;
+        cases.push_back(one);
+    }
+    for (const std::string& name : shapes) {
+        Case one = base(name);
+        one.kind = CaseKind::stress;
+        one.expected = read_file(folder / (name + ".shape"));
+        cases.push_back(one);
+    }
+    return cases;
+}
+
+fs::path default_case_data()
+{
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const fs::path installed = self.parent_path().parent_path() / "share" / "exercise-check";
+        if (fs::is_directory(installed / "digits")) {
+            return installed;
+        }
+    }
+    return EXERCISE_CHECK_SOURCE_CASES;
+}
+
+} // namespace check

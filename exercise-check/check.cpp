@@ -1,0 +1,501 @@
+#include "check.h"
+
+#include "cases.h"
+#include "compare.h"
+#include "sources.h"
+#include "stress.h"
+#include "verdict.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fixed number of threads working through tasks; a task may add more.
+class Pool {
+public:
+    void add(std::function<void()> task)
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        tasks_.push_back(std::move(task));
+        ++pending_;
+        ready_.notify_one();
+    }
+
+    // Works until every task, including those added meanwhile, is done.
+    void run(unsigned threads)
+    {
+        std::vector<std::thread> workers;
+        for (unsigned index = 0; index < std::max(1U, threads); ++index) {
+            workers.emplace_back([this] { work(); });
+        }
+        for (std::thread& worker : workers) {
+            worker.join();
+        }
+    }
+
+private:
+    void work()
+    {
+        while (true) {
+            std::function<void()> task;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                ready_.wait(lock, [this] { return !tasks_.empty() || pending_ == 0; });
+                if (tasks_.empty()) {
+                    return;
+                }
+                task = std::move(tasks_.front());
+                tasks_.pop_front();
+            }
+            task();
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (--pending_ == 0) {
+                ready_.notify_all();
+            }
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable ready_;
+    std::deque<std::function<void()>> tasks_;
+    std::size_t pending_ = 0;
+};
+
+std::string read_bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+std::string replace_all(std::string text, const std::string& from, const std::string& to)
+{
+    for (std::size_t at = text.find(from); at != std::string::npos;
+         at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+// One program of one person, and what is known of it so far.
+struct Checked {
+    std::size_t person = 0;
+    ProgramResult* result = nullptr;
+    std::vector<Case> cases;
+    fs::path executable;
+    fs::path filled; // the build with unset variables filled, or empty
+    bool built = false;
+    std::atomic<std::size_t> cases_left{0};
+};
+
+class Checker {
+public:
+    Checker(const Settings& settings, std::size_t people, const Progress& progress)
+        : settings_(settings), progress_(progress), people_left_(people, 0), total_people_(people)
+    {
+        judging_.crlf = settings.crlf;
+        judging_.memcheck = !settings.memcheck.empty();
+        judging_.wall_seconds = settings.run_limits.wall_seconds;
+        judging_.cpu_seconds = settings.run_limits.cpu_seconds;
+        judging_.memory_bytes = settings.run_limits.memory_bytes;
+        judging_.output_bytes = settings.run_limits.output_bytes;
+        sandbox_.enabled = settings.sandbox;
+    }
+
+    // Sets the program up to be checked; its cases run once it is built.
+    Checked& add(std::size_t person, ProgramResult& result, const Program& program)
+    {
+        auto checked = std::make_unique<Checked>();
+        checked->person = person;
+        checked->result = &result;
+        ++people_left_[person];
+        checked->cases = load_cases(settings_.case_data, program, settings_.compiler.stdlib);
+        if (!settings_.only_case.empty()) {
+            std::vector<Case> only;
+            for (const Case& one : checked->cases) {
+                if (one.name == settings_.only_case) {
+                    only.push_back(one);
+                }
+            }
+            checked->cases = only;
+        }
+        checked_.push_back(std::move(checked));
+        return *checked_.back();
+    }
+
+    void compile_all()
+    {
+        // One build for each distinct source: identical hand-ins share it.
+        std::map<std::string, std::vector<Checked*>> by_source;
+        for (const auto& checked : checked_) {
+            if (!checked->result->source.empty()) {
+                by_source[checked->result->program + '\n' + read_bytes(checked->result->source)]
+                    .push_back(checked.get());
+            }
+        }
+        std::size_t number = 0;
+        for (auto& [key, group] : by_source) {
+            const fs::path folder = settings_.work / std::to_string(number++);
+            fs::create_directories(folder);
+            share_with_sandbox(folder, true);
+            const std::string program = group.front()->result->program;
+            const fs::path source = folder / (program + ".cpp");
+            std::ofstream(source, std::ios::binary) << key.substr(key.find('\n') + 1);
+            const bool fill = settings_.compiler.fills_unset && needs_filled_build(*group.front());
+            auto members = std::make_shared<std::vector<Checked*>>(group);
+            auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
+            const auto built = [this, members, builds_left] {
+                if (--*builds_left == 0) {
+                    for (Checked* checked : *members) {
+                        schedule_cases(*checked);
+                    }
+                }
+            };
+            for (Checked* checked : group) {
+                checked->executable = folder / program;
+                if (fill) {
+                    checked->filled = folder / (program + ".filled");
+                }
+            }
+            pool_.add([this, source, folder, program, members, built] {
+                const Build build = compile(settings_.compiler, source, folder / program, false,
+                                            sandbox_, settings_.compile_limits);
+                for (Checked* checked : *members) {
+                    checked->built = build.built;
+                    // The messages name the person's own source, not the copy compiled.
+                    checked->result->compiler_output =
+                        replace_all(build.output, source.string(), checked->result->source);
+                }
+                built();
+            });
+            if (fill) {
+                pool_.add([this, source, folder, program, members, built] {
+                    const Build build = compile(settings_.compiler, source,
+                                                folder / (program + ".filled"), true, sandbox_,
+                                                settings_.compile_limits);
+                    if (!build.built) {
+                        for (Checked* checked : *members) {
+                            checked->filled.clear();
+                        }
+                    }
+                    built();
+                });
+            }
+        }
+        for (const auto& checked : checked_) {
+            if (checked->result->source.empty()) {
+                finish_program(*checked);
+            }
+        }
+    }
+
+    // Programs already built: their cases are scheduled at once.
+    void use_built(Checked& checked, const fs::path& executable)
+    {
+        checked.executable = executable;
+        checked.built = true;
+        schedule_cases(checked);
+    }
+
+    void run() { pool_.run(settings_.jobs); }
+
+private:
+    static bool needs_filled_build(const Checked& checked)
+    {
+        for (const Case& one : checked.cases) {
+            if (one.failed_read && one.kind == CaseKind::plain) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    void schedule_cases(Checked& checked)
+    {
+        checked.result->cases.resize(checked.cases.size());
+        if (!checked.built || checked.cases.empty()) {
+            for (std::size_t index = 0; index < checked.cases.size(); ++index) {
+                CaseResult& result = checked.result->cases[index];
+                result.name = checked.cases[index].name;
+                result.departure = checked.cases[index].departure;
+                result.verdict = CaseVerdict::not_built;
+                result.message = "the program did not compile, so this case could not run";
+            }
+            finish_program(checked);
+            return;
+        }
+        // Runs of the same program share a sandbox where they can: one batch of the cases that
+        // end by themselves, each waiting case on its own (it takes a moment), each stress case.
+        std::vector<std::size_t> batch;
+        std::vector<std::size_t> alone;
+        for (std::size_t index = 0; index < checked.cases.size(); ++index) {
+            const CaseKind kind = checked.cases[index].kind;
+            (kind == CaseKind::waiting || kind == CaseKind::stress ? alone : batch).push_back(index);
+        }
+        checked.cases_left = alone.size() + (batch.empty() ? 0 : 1);
+        const auto done = [this, &checked] {
+            if (--checked.cases_left == 0) {
+                finish_program(checked);
+            }
+        };
+        if (!batch.empty()) {
+            pool_.add([this, &checked, batch, done] {
+                run_batch(checked, batch);
+                done();
+            });
+        }
+        for (const std::size_t index : alone) {
+            pool_.add([this, &checked, index, done] {
+                const Case& one = checked.cases[index];
+                checked.result->cases[index] =
+                    one.kind == CaseKind::stress
+                        ? run_stress(checked, one)
+                        : judge(one, check::run(request_for(one, checked.executable)), judging_);
+                done();
+            });
+        }
+    }
+
+    // Whether the case also runs the build whose unset variables are filled with a pattern.
+    static bool with_filled(const Checked& checked, const Case& one)
+    {
+        return one.failed_read && one.kind == CaseKind::plain && !checked.filled.empty();
+    }
+
+    void run_batch(Checked& checked, const std::vector<std::size_t>& batch) const
+    {
+        std::vector<RunRequest> requests;
+        for (const std::size_t index : batch) {
+            const Case& one = checked.cases[index];
+            requests.push_back(request_for(one, checked.executable));
+            if (with_filled(checked, one)) {
+                requests.push_back(request_for(one, checked.filled));
+            }
+        }
+        Sandbox sandbox = sandbox_;
+        sandbox.read_only = {checked.executable};
+        if (!checked.filled.empty()) {
+            sandbox.read_only.push_back(checked.filled);
+        }
+        const std::vector<RunResult> results = run_all(requests, sandbox);
+        std::size_t at = 0;
+        for (const std::size_t index : batch) {
+            const Case& one = checked.cases[index];
+            const RunResult& result = results.at(at++);
+            checked.result->cases[index] =
+                with_filled(checked, one)
+                    ? judge_unset_values(one, result, results.at(at++), judging_)
+                    : judge(one, result, judging_);
+        }
+    }
+
+    RunRequest request_for(const Case& one, const fs::path& executable) const
+    {
+        RunRequest request;
+        request.command = settings_.memcheck;
+        request.command.insert(request.command.end(), settings_.emulator.begin(),
+                               settings_.emulator.end());
+        request.command.push_back(executable.string());
+        request.command.insert(request.command.end(), one.args.begin(), one.args.end());
+        request.input = one.input;
+        request.limits = settings_.run_limits;
+        request.sandbox = sandbox_;
+        request.sandbox.read_only.push_back(executable);
+        switch (one.kind) {
+        case CaseKind::waiting:
+            request.input_stays_open = true;
+            request.settles_on = settings_.crlf ? with_crlf(one.expected) : one.expected;
+            request.limits.wall_seconds = std::min(2.0, request.limits.wall_seconds);
+            break;
+        case CaseKind::input_left_open: request.input_stays_open = true; break;
+        case CaseKind::output_full: request.stdout_to = Stdout::full; break;
+        case CaseKind::output_closed: request.stdout_to = Stdout::closed; break;
+        case CaseKind::plain:
+        case CaseKind::stress: break;
+        }
+        return request;
+    }
+
+    CaseResult run_stress(const Checked& checked, const Case& one) const
+    {
+        InputMaker inputs(settings_.seed);
+        std::vector<std::string> given;
+        std::vector<RunRequest> requests;
+        for (int number = 1; number <= settings_.stress_runs; ++number) {
+            Case random = one;
+            random.input = inputs.next();
+            given.push_back(random.input);
+            requests.push_back(request_for(random, checked.executable));
+        }
+        const std::vector<RunResult> results = run_all(requests, sandbox_);
+        double seconds = 0;
+        for (std::size_t index = 0; index < results.size(); ++index) {
+            seconds += results[index].seconds;
+            CaseResult judged = judge_random_input(one, given[index], results[index], judging_);
+            if (judged.verdict != CaseVerdict::passed) {
+                judged.message = "random input " + std::to_string(index + 1) + " of " +
+                                 std::to_string(settings_.stress_runs) + " (seed " +
+                                 std::to_string(settings_.seed) + ") broke it: " + judged.message;
+                judged.seconds = seconds;
+                return judged;
+            }
+        }
+        CaseResult passed;
+        passed.name = one.name;
+        passed.departure = one.departure;
+        passed.seconds = seconds;
+        return passed;
+    }
+
+    void finish_program(Checked& checked)
+    {
+        decide(*checked.result, checked.built, settings_.strict);
+        bool person_done = false;
+        std::size_t done = 0;
+        {
+            const std::lock_guard<std::mutex> lock(progress_mutex_);
+            if (--people_left_[checked.person] == 0) {
+                person_done = true;
+                done = ++people_done_;
+            }
+        }
+        if (person_done && progress_) {
+            progress_(done, total_people_);
+        }
+    }
+
+    const Settings& settings_;
+    const Progress& progress_;
+    Judging judging_;
+    Sandbox sandbox_;
+    Pool pool_;
+    std::vector<std::unique_ptr<Checked>> checked_;
+    std::mutex progress_mutex_;
+    std::vector<std::size_t> people_left_;
+    std::size_t people_done_ = 0;
+    std::size_t total_people_;
+};
+
+ProgramResult empty_result(const Program& program)
+{
+    ProgramResult result;
+    result.program = std::string(program.name);
+    result.group = std::string(program.group);
+    return result;
+}
+
+} // namespace
+
+Report check_people(const std::vector<Person>& people, const Settings& settings,
+                    const Progress& progress)
+{
+    Report report;
+    report.sandboxed = settings.sandbox;
+    report.strict = settings.strict;
+    report.people.resize(people.size());
+    Checker checker(settings, people.size(), progress);
+    for (std::size_t index = 0; index < people.size(); ++index) {
+        PersonResult& person = report.people[index];
+        person.name = people[index].name;
+        person.folder = people[index].folder.string();
+        person.note = people[index].note;
+        const std::vector<Source> sources = find_sources(people[index].folder);
+        for (const Program& program : programs()) {
+            person.programs.push_back(empty_result(program));
+        }
+        for (std::size_t slot = 0; slot < programs().size(); ++slot) {
+            const Program& program = programs()[slot];
+            ProgramResult& result = person.programs[slot];
+            for (const Source& source : sources) {
+                if (source.program == &program) {
+                    result.source = source.path.string();
+                }
+            }
+            checker.add(index, result, program);
+        }
+    }
+    checker.compile_all();
+    checker.run();
+
+    // Which people handed in the same bytes for a program.
+    for (std::size_t slot = 0; slot < programs().size(); ++slot) {
+        std::map<std::string, std::vector<std::size_t>> by_bytes;
+        for (std::size_t index = 0; index < report.people.size(); ++index) {
+            const ProgramResult& result = report.people[index].programs[slot];
+            if (!result.source.empty()) {
+                by_bytes[read_bytes(result.source)].push_back(index);
+            }
+        }
+        for (const auto& [bytes, group] : by_bytes) {
+            for (const std::size_t index : group) {
+                for (const std::size_t other : group) {
+                    if (other != index) {
+                        report.people[index].programs[slot].same_source_as.push_back(
+                            report.people[other].name);
+                    }
+                }
+            }
+        }
+    }
+    return report;
+}
+
+Report check_built(const fs::path& folder, const Settings& settings)
+{
+    Report report;
+    report.sandboxed = settings.sandbox;
+    report.strict = settings.strict;
+    report.people.resize(1);
+    PersonResult& person = report.people.front();
+    person.name = folder.filename().string();
+    person.folder = folder.string();
+    for (const Program& program : programs()) {
+        person.programs.push_back(empty_result(program));
+    }
+    const Progress none;
+    Checker checker(settings, 1, none);
+    std::vector<std::pair<Checked*, fs::path>> found;
+    for (std::size_t slot = 0; slot < programs().size(); ++slot) {
+        const Program& program = programs()[slot];
+        ProgramResult& result = person.programs[slot];
+        const std::string prefix = std::string(program.group) + "." + std::string(program.name) + ".";
+        if (!settings.only_case.empty() && settings.only_case.rfind(prefix, 0) != 0) {
+            continue;
+        }
+        for (const fs::path& candidate :
+             {folder / program.name, folder / (std::string(program.name) + ".exe")}) {
+            std::error_code error;
+            if (result.source.empty() && fs::is_regular_file(candidate, error)) {
+                result.source = candidate.string();
+            }
+        }
+        if (!result.source.empty()) {
+            Checked& checked = checker.add(0, result, program);
+            if (checked.cases.empty()) {
+                throw std::runtime_error("no case named " + settings.only_case);
+            }
+            found.emplace_back(&checked, result.source);
+        }
+    }
+    for (auto& [checked, executable] : found) {
+        checker.use_built(*checked, executable);
+    }
+    checker.run();
+    return report;
+}
+
+} // namespace check

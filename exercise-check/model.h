@@ -1,0 +1,65 @@
+// The check's findings as plain data: people, their programs, each program's cases, verdicts.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace check {
+
+// How one case went. The names in reports are those of case_verdict_name().
+enum class CaseVerdict {
+    passed,
+    wrong_output,     // other words or numbers
+    wrong_layout,     // the same words and numbers, other blanks or line ends
+    wrong_status,     // the output is right, the exit status is not
+    stderr_output,    // the output is right, but something was written to standard error
+    crashed,          // ended by a signal
+    timeout,          // did not finish in time
+    prompt_not_shown, // a prompt was not on the screen while the program waited
+    memory_error,     // an unset value read, an invalid access
+    memory_limit,
+    output_limit,
+    not_built,        // the program did not compile, so the case could not run
+};
+
+// How one program went, from its cases.
+enum class ProgramVerdict { correct, remarks, wrong, does_not_compile, absent };
+
+std::string_view case_verdict_name(CaseVerdict verdict);
+std::string_view program_verdict_name(ProgramVerdict verdict);
+
+struct CaseResult {
+    std::string name; // as the CTest test is named: calculators.circle.plain
+    CaseVerdict verdict = CaseVerdict::passed;
+    bool departure = false; // the case checks a choice where this project is stricter
+    std::string message;    // why it failed: input, first difference, both texts; empty if passed
+    std::string remark;     // for a failed departure case: what the program does and why not
+    double seconds = 0;
+};
+
+struct ProgramResult {
+    std::string program; // circle
+    std::string group;   // calculators
+    std::string source;  // the source checked, empty when absent
+    ProgramVerdict verdict = ProgramVerdict::absent;
+    std::vector<std::string> remarks; // one line each, no repeats
+    std::string compiler_output;      // warnings or errors, as the compiler wrote them
+    std::vector<CaseResult> cases;
+    std::vector<std::string> same_source_as; // other people who handed in the same bytes
+};
+
+struct PersonResult {
+    std::string name;   // the folder's name
+    std::string folder; // the folder as given, or where its sources were found
+    std::string note;   // how the sources were found, where that was not obvious
+    std::vector<ProgramResult> programs; // the nine, in the order of programs()
+};
+
+struct Report {
+    std::vector<PersonResult> people;
+    bool sandboxed = true;
+    bool strict = false;
+};
+
+} // namespace check

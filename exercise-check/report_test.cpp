@@ -1,0 +1,276 @@
+// The reports: what each must hold, and how they cope with awkward bytes.
+#include "programs.h"
+#include "report.h"
+
+#include <doctest/doctest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <string>
+
+namespace
+{
+
+using namespace check;
+using namespace std::string_literals;
+
+CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
+{
+    CaseResult result;
+    result.name = std::move(name);
+    result.verdict = verdict;
+    result.message = std::move(message);
+    return result;
+}
+
+// alice: twodigits wrong (two failures and a pass), threedigits with a failed departure,
+// reversetwo does not compile, the others correct except the last, absent.
+Report sample()
+{
+    PersonResult alice{"alice", "hand-ins/alice", "", {}};
+    for (const Program &known : programs())
+    {
+        ProgramResult program;
+        program.program = std::string(known.name);
+        program.group = std::string(known.group);
+        program.source = std::string(known.folder) + '/' + program.program + ".cpp";
+        program.verdict = ProgramVerdict::correct;
+        alice.programs.push_back(program);
+    }
+    ProgramResult &wrong = alice.programs[0];
+    wrong.verdict = ProgramVerdict::wrong;
+    wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
+                   failed("digits.twodigits.first", CaseVerdict::wrong_output, "first message"),
+                   failed("digits.twodigits.second", CaseVerdict::timeout, "second message")};
+    ProgramResult &remarks = alice.programs[1];
+    remarks.verdict = ProgramVerdict::remarks;
+    remarks.remarks = {"ends without a line end"};
+    remarks.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
+    remarks.cases[0].departure = true;
+    ProgramResult &broken = alice.programs[2];
+    broken.verdict = ProgramVerdict::does_not_compile;
+    for (int line = 1; line <= 40; ++line)
+    {
+        broken.compiler_output += "error line " + std::to_string(line) + '\n';
+    }
+    broken.cases = {failed("digits.reversetwo.plain", CaseVerdict::not_built, "")};
+    alice.programs[8].verdict = ProgramVerdict::absent;
+    alice.programs[8].source.clear();
+    return Report{{alice}, true, false};
+}
+
+template <typename Write> std::string written(Write write, const Report &report)
+{
+    std::ostringstream out;
+    write(out, report);
+    return out.str();
+}
+
+std::string terminal(const Report &report, TerminalStyle style)
+{
+    std::ostringstream out;
+    write_terminal(out, report, style);
+    return out.str();
+}
+
+std::size_t count(const std::string &text, const std::string &part)
+{
+    std::size_t found = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+    {
+        ++found;
+    }
+    return found;
+}
+
+} // namespace
+
+TEST_CASE("the terminal report shows the first failure, all of them only when verbose")
+{
+    const Report report = sample();
+    const std::string brief = terminal(report, {false, false});
+    const std::string verbose = terminal(report, {false, true});
+
+    CHECK(brief.find("wrong  2 of 3 cases failed: wrong-output, timeout\n") != std::string::npos);
+    CHECK(brief.find("digits.twodigits.first: wrong-output\n        first message\n") !=
+          std::string::npos);
+    CHECK(brief.find("second message") == std::string::npos);
+    CHECK(brief.find("no line end") == std::string::npos);
+    CHECK(brief.find("    - ends without a line end\n") != std::string::npos);
+    CHECK(brief.find("error line 29\n") != std::string::npos);
+    CHECK(brief.find("error line 30\n") == std::string::npos);
+    CHECK(brief.find("alice: 5 correct, 1 with remarks, 1 wrong, 1 does not compile, 1 absent") !=
+          std::string::npos);
+
+    CHECK(verbose.find("second message") != std::string::npos);
+    CHECK(verbose.find("digits.threedigits.end: wrong-layout (departure)") != std::string::npos);
+    CHECK(verbose.find("error line 40\n") != std::string::npos);
+}
+
+TEST_CASE("the terminal report colours only when asked, and warns of a run without sandbox")
+{
+    Report report = sample();
+    CHECK(terminal(report, {false, true}).find('\033') == std::string::npos);
+    CHECK(terminal(report, {true, false}).find("\033[32mcorrect\033[0m") != std::string::npos);
+    CHECK(terminal(report, {false, false}).find("without the sandbox") == std::string::npos);
+    report.sandboxed = false;
+    CHECK(terminal(report, {false, false}).rfind("warning: the programs ran without", 0) == 0);
+}
+
+TEST_CASE("a wrong program failing in every way still keeps its lines within 100 columns")
+{
+    Report report = sample();
+    ProgramResult &wrong = report.people[0].programs[4]; // averageheight, the longest name
+    wrong.verdict = ProgramVerdict::wrong;
+    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict)
+    {
+        wrong.cases.push_back(failed("c", static_cast<CaseVerdict>(verdict), ""));
+    }
+    std::istringstream lines(terminal(report, {false, false}));
+    std::string all;
+    for (std::string line; std::getline(lines, line);)
+    {
+        CHECK(line.size() <= 100);
+        all += line;
+    }
+    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict)
+    {
+        CHECK(all.find(case_verdict_name(static_cast<CaseVerdict>(verdict))) != std::string::npos);
+    }
+}
+
+TEST_CASE("the JSON report holds the documented keys and reads back")
+{
+    const nlohmann::json document = nlohmann::json::parse(written(write_json, sample()));
+    const auto keys = [](const nlohmann::json &object)
+    {
+        std::set<std::string> names;
+        for (const auto &item : object.items())
+        {
+            names.insert(item.key());
+        }
+        return names;
+    };
+    using Keys = std::set<std::string>;
+    CHECK(keys(document) == Keys{"people", "sandboxed", "strict"});
+    const nlohmann::json &alice = document["people"].at(0);
+    CHECK(keys(alice) == Keys{"name", "folder", "note", "programs"});
+    CHECK(alice["name"] == "alice");
+    const nlohmann::json &twodigits = alice["programs"].at(0);
+    CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
+                                  "same_source_as", "cases"});
+    CHECK(keys(twodigits["cases"].at(0)) ==
+          Keys{"name", "verdict", "departure", "message", "seconds"});
+
+    REQUIRE(alice["programs"].size() == programs().size());
+    const char *verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
+                              "correct", "correct", "correct",          "absent"};
+    for (std::size_t i = 0; i < programs().size(); ++i)
+    {
+        CHECK(alice["programs"][i]["program"] == programs()[i].name);
+        CHECK(alice["programs"][i]["verdict"] == verdicts[i]);
+    }
+    CHECK(twodigits["cases"][2]["verdict"] == "timeout");
+    CHECK(twodigits["cases"][2]["message"] == "second message");
+}
+
+TEST_CASE("the JSON report turns bytes that are not UTF-8 into U+FFFD")
+{
+    Report report = sample();
+    report.people[0].name = "ana\xff";
+    report.people[0].programs[0].cases[1].message = "got \xc3(";
+    const std::string text = written(write_json, report);
+    const nlohmann::json document = nlohmann::json::parse(text);
+    CHECK(document["people"][0]["name"] == "ana\xEF\xBF\xBD");
+    CHECK(document["people"][0]["programs"][0]["cases"][1]["message"] == "got \xEF\xBF\xBD(");
+}
+
+TEST_CASE("the JUnit report escapes what XML forbids")
+{
+    struct Sample
+    {
+        std::string text;
+        std::string escaped;
+        std::string in_attribute; // where it differs from escaped
+    };
+    const Sample samples[] = {
+        {"a < b > c", "a &lt; b &gt; c", ""},
+        {"a & b", "a &amp; b", ""},
+        {"\"q\"", "&quot;q&quot;", ""},
+        {"bell\a", "bell\\x07", ""},
+        {"nul\0!"s, "nul\\x00!", ""},
+        {"\xff", "\\xFF", ""},
+        {"\xc3(", "\\xC3(", ""},
+        {"\xed\xa0\x80", "\\xED\\xA0\\x80", ""}, // a surrogate
+        {"\xc0\xaf", "\\xC0\\xAF", ""},          // an overlong '/'
+        {"\xef\xbf\xbe", "\xef\xbf\xbd", ""},
+        {"kra\xc4\x91", "kra\xc4\x91", ""},
+        {"a\tb\nc\rd", "a\tb\nc&#13;d", "a&#9;b&#10;c&#13;d"},
+    };
+    for (const Sample &item : samples)
+    {
+        CAPTURE(item.escaped);
+        Report report = sample();
+        report.people[0].programs[0].cases[1].message = item.text;
+        report.people[0].programs[0].cases[1].name = item.text;
+        const std::string xml = written(write_junit, report);
+        const std::string &attribute = item.in_attribute.empty() ? item.escaped : item.in_attribute;
+        CHECK(count(xml, "<testcase name=\"" + attribute + '"') == 1);
+        CHECK(count(xml, "\">" + item.escaped + "</failure>") == 1);
+        CHECK(std::find_if(xml.begin(), xml.end(),
+                           [](unsigned char byte)
+                           { return byte < 0x20 && byte != '\n' && byte != '\t'; }) == xml.end());
+    }
+}
+
+TEST_CASE("the JUnit report counts failures, skipped cases and departures")
+{
+    struct Expected
+    {
+        bool strict;
+        CaseVerdict departure; // of the one case of threedigits
+        std::string suite;
+    };
+    const CaseVerdict layout = CaseVerdict::wrong_layout;
+    const Expected cases[] = {
+        {false, layout,
+         "name=\"alice/twodigits\" tests=\"3\" failures=\"2\" errors=\"0\" skipped=\"0\""},
+        {false, layout,
+         "name=\"alice/threedigits\" tests=\"1\" failures=\"0\" errors=\"0\" skipped=\"0\""},
+        {true, layout,
+         "name=\"alice/threedigits\" tests=\"1\" failures=\"1\" errors=\"0\" skipped=\"0\""},
+        // A departure that crashes is a failure even when the run is not strict.
+        {false, CaseVerdict::crashed, "name=\"alice/threedigits\" tests=\"1\" failures=\"1\""},
+        {false, layout,
+         "name=\"alice/reversetwo\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"1\""},
+        {false, layout,
+         "name=\"alice/greetings\" tests=\"0\" failures=\"0\" errors=\"0\" skipped=\"0\""},
+        {false, layout,
+         "<testsuites name=\"exercise-check\" tests=\"6\" failures=\"3\" errors=\"0\" "
+         "skipped=\"1\""},
+    };
+    for (const Expected &expected : cases)
+    {
+        CAPTURE(expected.suite);
+        Report report = sample();
+        report.strict = expected.strict;
+        report.people[0].programs[1].cases[0].verdict = expected.departure;
+        CHECK(written(write_junit, report).find(expected.suite) != std::string::npos);
+    }
+
+    Report report = sample();
+    const std::string xml = written(write_junit, report);
+    CHECK(
+        xml.find("<testcase name=\"digits.reversetwo.compiles\" classname=\"alice.reversetwo\"") !=
+        std::string::npos);
+    CHECK(xml.find(
+              "<failure message=\"does-not-compile\" type=\"does-not-compile\">error line 1\n") !=
+          std::string::npos);
+    CHECK(count(xml, "<testsuite ") == 9);
+    CHECK(xml.find("name=\"sandboxed\" value=\"true\"") != std::string::npos);
+    report.sandboxed = false;
+    CHECK(written(write_junit, report).find("name=\"sandboxed\" value=\"false\"") !=
+          std::string::npos);
+}

@@ -1,0 +1,39 @@
+// Decides verdicts: a case's from how its run ended, a program's from its cases.
+#pragma once
+
+#include "cases.h"
+#include "model.h"
+#include "run.h"
+
+#include <string>
+
+namespace check {
+
+struct Judging {
+    bool crlf = false;           // the program writes CRLF line ends
+    bool memcheck = false;       // it ran under valgrind memcheck
+    double wall_seconds = 5;     // the limits it ran with, for the messages
+    double cpu_seconds = 10;
+    std::uint64_t memory_bytes = 512 * mebibyte;
+    std::uint64_t output_bytes = mebibyte;
+};
+
+// The verdict and message of one run of a case that is not a stress case.
+CaseResult judge(const Case& one, const RunResult& run, const Judging& judging);
+
+// The verdict of one random input of a stress case; passed when the output has the case's shape.
+CaseResult judge_random_input(const Case& one, const std::string& input, const RunResult& run,
+                              const Judging& judging);
+
+// A failed-read case's verdict, given also the run of the build whose unset variables were filled
+// with a pattern: when the two print differently, the program shows a value it never set.
+CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunResult& filled,
+                              const Judging& judging);
+
+// Fills in the program's verdict and remarks from its cases and compiler result.
+void decide(ProgramResult& program, bool built, bool strict);
+
+// "input: 17\n<end>", as a failing case shows what it was given.
+std::string show_input(const std::string& input, const std::vector<std::string>& args);
+
+} // namespace check
