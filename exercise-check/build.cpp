@@ -1,5 +1,6 @@
 #include "build.h"
 
+#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -88,6 +89,8 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
     }
     std::error_code error;
     fs::remove(work / "probe", error);
+    compiler.precompiles = result.out.find("__GNUC__") != std::string::npos &&
+                           result.out.find("__clang__") == std::string::npos;
     if (result.out.find("_LIBCPP_VERSION") != std::string::npos) {
         compiler.stdlib = "libc++";
     } else if (result.out.find("__GLIBCXX__") != std::string::npos) {
@@ -98,21 +101,49 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
     return compiler;
 }
 
-Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
-              bool fill_unset, const Sandbox& sandbox, const Limits& limits)
+bool precompile_iostream(const Compiler& compiler, const fs::path& folder, bool fill_unset,
+                         const Sandbox& sandbox, const Limits& limits)
 {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    const fs::path header = folder.parent_path() / (folder.filename().string() + ".hpp");
+    std::ofstream(header) << "#include <iostream>\n";
     RunRequest request;
     request.command = {compiler.command};
     request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
     if (fill_unset) {
         request.command.emplace_back(fill_flag);
     }
+    request.command.insert(request.command.end(), {"-x", "c++-header", header.string(), "-o",
+                                                   (folder / "iostream.gch").string()});
+    request.limits = limits;
+    request.sandbox = sandbox;
+    request.sandbox.writable = folder.parent_path();
+    request.directory = folder.parent_path();
+    const RunResult result = run(request);
+    return result.ending == Ending::exited && result.status == 0;
+}
+
+Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
+              bool fill_unset, const Sandbox& sandbox, const Limits& limits)
+{
+    RunRequest request;
+    request.sandbox = sandbox;
+    request.command = {compiler.command};
+    request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
+    if (fill_unset) {
+        request.command.emplace_back(fill_flag);
+    }
+    const fs::path& headers = fill_unset ? compiler.filled_headers : compiler.headers;
+    if (!headers.empty()) {
+        request.command.push_back("-I" + headers.string());
+        request.sandbox.read_only.push_back(headers);
+    }
     request.command.insert(request.command.end(),
                            {"-pipe", source.string(), "-o", executable.string()});
     request.command.insert(request.command.end(), compiler.link_flags.begin(),
                            compiler.link_flags.end());
     request.limits = limits;
-    request.sandbox = sandbox;
     request.sandbox.writable = executable.parent_path();
     if (source.parent_path() != executable.parent_path()) {
         request.sandbox.read_only.push_back(source.parent_path());

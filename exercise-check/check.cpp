@@ -100,6 +100,7 @@ struct Checked {
     fs::path filled; // the build with unset variables filled, or empty
     bool built = false;
     std::atomic<std::size_t> cases_left{0};
+    std::vector<Checked*> twins; // others who handed in the same bytes: they get these results
 };
 
 class Checker {
@@ -114,6 +115,7 @@ public:
         judging_.memory_bytes = settings.run_limits.memory_bytes;
         judging_.output_bytes = settings.run_limits.output_bytes;
         sandbox_.enabled = settings.sandbox;
+        compiler_ = settings.compiler;
     }
 
     // Sets the program up to be checked; its cases run once it is built.
@@ -147,6 +149,7 @@ public:
                     .push_back(checked.get());
             }
         }
+        precompile_if_worth_it(by_source.size());
         std::size_t number = 0;
         for (auto& [key, group] : by_source) {
             const fs::path folder = settings_.work / std::to_string(number++);
@@ -155,14 +158,14 @@ public:
             const std::string program = group.front()->result->program;
             const fs::path source = folder / (program + ".cpp");
             std::ofstream(source, std::ios::binary) << key.substr(key.find('\n') + 1);
-            const bool fill = settings_.compiler.fills_unset && needs_filled_build(*group.front());
+            const bool fill = compiler_.fills_unset && needs_filled_build(*group.front());
             auto members = std::make_shared<std::vector<Checked*>>(group);
             auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
+            // The same bytes behave the same: the cases run once, for the first of them.
+            group.front()->twins.assign(group.begin() + 1, group.end());
             const auto built = [this, members, builds_left] {
                 if (--*builds_left == 0) {
-                    for (Checked* checked : *members) {
-                        schedule_cases(*checked);
-                    }
+                    schedule_cases(*members->front());
                 }
             };
             for (Checked* checked : group) {
@@ -172,7 +175,7 @@ public:
                 }
             }
             pool_.add([this, source, folder, program, members, built] {
-                const Build build = compile(settings_.compiler, source, folder / program, false,
+                const Build build = compile(compiler_, source, folder / program, false,
                                             sandbox_, settings_.compile_limits);
                 for (Checked* checked : *members) {
                     checked->built = build.built;
@@ -184,7 +187,7 @@ public:
             });
             if (fill) {
                 pool_.add([this, source, folder, program, members, built] {
-                    const Build build = compile(settings_.compiler, source,
+                    const Build build = compile(compiler_, source,
                                                 folder / (program + ".filled"), true, sandbox_,
                                                 settings_.compile_limits);
                     if (!build.built) {
@@ -214,6 +217,33 @@ public:
     void run() { pool_.run(settings_.jobs); }
 
 private:
+    // A precompiled <iostream> halves each compile but takes as long as two to make: worth it
+    // for a class, not for one person. The two are made side by side.
+    void precompile_if_worth_it(std::size_t builds)
+    {
+        constexpr std::size_t worth_it = 20;
+        if (!compiler_.precompiles || builds < worth_it) {
+            return;
+        }
+        const fs::path plain = settings_.work / "headers";
+        const fs::path filled = settings_.work / "headers-filled";
+        bool filled_made = false;
+        std::thread other([&] {
+            filled_made = compiler_.fills_unset &&
+                          precompile_iostream(compiler_, filled, true, sandbox_,
+                                              settings_.compile_limits);
+        });
+        const bool plain_made =
+            precompile_iostream(compiler_, plain, false, sandbox_, settings_.compile_limits);
+        other.join();
+        if (plain_made) {
+            compiler_.headers = plain;
+        }
+        if (filled_made) {
+            compiler_.filled_headers = filled;
+        }
+    }
+
     static bool needs_filled_build(const Checked& checked)
     {
         for (const Case& one : checked.cases) {
@@ -363,6 +393,11 @@ private:
 
     void finish_program(Checked& checked)
     {
+        for (Checked* twin : checked.twins) {
+            twin->result->cases = checked.result->cases;
+            twin->built = checked.built;
+            finish_program(*twin);
+        }
         decide(*checked.result, checked.built, settings_.strict);
         bool person_done = false;
         std::size_t done = 0;
@@ -382,6 +417,7 @@ private:
     const Progress& progress_;
     Judging judging_;
     Sandbox sandbox_;
+    Compiler compiler_;
     Pool pool_;
     std::vector<std::unique_ptr<Checked>> checked_;
     std::mutex progress_mutex_;

@@ -1,1 +1,178 @@
+#include "verdict.h"
+
 #include <doctest/doctest.h>
+
+#include <csignal>
+
+using namespace check;
+
+namespace {
+
+RunResult exited(int status, const std::string& out, const std::string& err = "")
+{
+    RunResult run;
+    run.ending = Ending::exited;
+    run.status = status;
+    run.out = out;
+    run.err = err;
+    return run;
+}
+
+RunResult ended(Ending ending, int signal = 0, const std::string& err = "")
+{
+    RunResult run;
+    run.ending = ending;
+    run.signal = signal;
+    run.err = err;
+    return run;
+}
+
+Case make(CaseKind kind, const std::string& expected, int status = 0)
+{
+    Case one;
+    one.name = "calculators.echonumber.x";
+    one.kind = kind;
+    one.input = "17\n";
+    one.expected = expected;
+    one.expected_status = status;
+    return one;
+}
+
+} // namespace
+
+TEST_CASE("a case's verdict comes from how its run ended")
+{
+    const std::string right = "Broj: 17\n";
+    struct Example {
+        Case one;
+        RunResult run;
+        CaseVerdict verdict;
+        const char* in_message;
+    };
+    const Example examples[] = {
+        {make(CaseKind::plain, right), exited(0, right), CaseVerdict::passed, ""},
+        {make(CaseKind::plain, right), exited(0, "Broj: 18\n"), CaseVerdict::wrong_output,
+         "line 1, column 8: expected '7', got '8'"},
+        {make(CaseKind::plain, right), exited(0, "Broj:17\n"), CaseVerdict::wrong_layout,
+         "expected a blank"},
+        {make(CaseKind::plain, right), exited(3, right), CaseVerdict::wrong_status,
+         "exit status 3 (expected 0)"},
+        {make(CaseKind::plain, right), exited(0, right, "debug\n"), CaseVerdict::stderr_output,
+         "debug"},
+        {make(CaseKind::plain, right), exited(1, "", "terminate called after throwing an "
+                                                     "instance of 'std::bad_alloc'"),
+         CaseVerdict::memory_limit, "memory"},
+        {make(CaseKind::plain, right), ended(Ending::signalled, SIGSEGV), CaseVerdict::crashed,
+         "SIGSEGV"},
+        {make(CaseKind::plain, right), ended(Ending::signalled, SIGXCPU), CaseVerdict::timeout,
+         "CPU time"},
+        {make(CaseKind::plain, right), ended(Ending::timed_out), CaseVerdict::timeout,
+         "not waiting for input"},
+        {make(CaseKind::input_left_open, right), ended(Ending::timed_out), CaseVerdict::timeout,
+         "waits for more input than the case gives"},
+        {make(CaseKind::plain, right), ended(Ending::output_limit), CaseVerdict::output_limit,
+         "output limit"},
+        {make(CaseKind::waiting, "Broj: "), ended(Ending::waiting), CaseVerdict::passed, ""},
+        {make(CaseKind::waiting, "Broj: "), ended(Ending::timed_out),
+         CaseVerdict::prompt_not_shown, "the screen did not show"},
+        {make(CaseKind::waiting, "Broj: "), exited(0, "Broj: "), CaseVerdict::wrong_output,
+         "did not wait"},
+        {make(CaseKind::output_full, "", 1), exited(1, "", "cannot write\n"), CaseVerdict::passed,
+         ""},
+        {make(CaseKind::output_full, "", 1), exited(0, ""), CaseVerdict::wrong_status,
+         "when its output could not be written"},
+        {make(CaseKind::output_closed, "", 1), ended(Ending::signalled, SIGABRT),
+         CaseVerdict::crashed, "SIGABRT"},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.in_message);
+        const CaseResult result = judge(example.one, example.run, Judging{});
+        CHECK(result.verdict == example.verdict);
+        CHECK(result.message.find(example.in_message) != std::string::npos);
+        CHECK(result.message.empty() == (example.verdict == CaseVerdict::passed));
+        if (example.verdict != CaseVerdict::passed) {
+            CHECK(result.message.find("input:\n17\\n\n<end>") != std::string::npos);
+        }
+    }
+}
+
+TEST_CASE("a Windows program is judged against CRLF line ends")
+{
+    Judging windows;
+    windows.crlf = true;
+    const Case one = make(CaseKind::plain, "a\nb\n");
+    CHECK(judge(one, exited(0, "a\r\nb\r\n"), windows).verdict == CaseVerdict::passed);
+    CHECK(judge(one, exited(0, "a\nb\n"), windows).verdict == CaseVerdict::wrong_layout);
+}
+
+TEST_CASE("a value never set shows as a difference between the plain and the filled build")
+{
+    const Case one = make(CaseKind::plain, "0\n");
+    CHECK(judge_unset_values(one, exited(0, "0\n"), exited(0, "0\n"), Judging{}).verdict ==
+          CaseVerdict::passed);
+    const CaseResult unset =
+        judge_unset_values(one, exited(0, "0\n"), exited(0, "-16843010\n"), Judging{});
+    CHECK(unset.verdict == CaseVerdict::memory_error);
+    CHECK(unset.message.find("-16843010") != std::string::npos);
+    // Both print the same wrong value: that is a plain difference, not an unset value.
+    CHECK(judge_unset_values(one, exited(0, "5\n"), exited(0, "5\n"), Judging{}).verdict ==
+          CaseVerdict::wrong_output);
+}
+
+TEST_CASE("a random input's output must have the shape")
+{
+    Case one = make(CaseKind::stress, "Broj: <int>\n");
+    CHECK(judge_random_input(one, "x", exited(0, "Broj: 0\n"), Judging{}).verdict ==
+          CaseVerdict::passed);
+    const CaseResult broken = judge_random_input(one, "1e39", exited(0, "Broj: \n"), Judging{});
+    CHECK(broken.verdict == CaseVerdict::wrong_output);
+    CHECK(broken.message.find("1e39") != std::string::npos);
+    CHECK(judge_random_input(one, "", ended(Ending::signalled, SIGFPE), Judging{}).verdict ==
+          CaseVerdict::crashed);
+}
+
+TEST_CASE("a program's verdict: remarks only for plain differences in departure cases")
+{
+    const auto result = [](std::initializer_list<std::pair<CaseVerdict, bool>> cases) {
+        ProgramResult program;
+        program.source = "x.cpp";
+        for (const auto& [verdict, departure] : cases) {
+            CaseResult one;
+            one.verdict = verdict;
+            one.departure = departure;
+            one.remark = "exits with 0";
+            program.cases.push_back(one);
+        }
+        return program;
+    };
+    struct Example {
+        ProgramResult program;
+        bool built;
+        bool strict;
+        ProgramVerdict verdict;
+    };
+    const Example examples[] = {
+        {result({{CaseVerdict::passed, false}, {CaseVerdict::passed, true}}), true, false,
+         ProgramVerdict::correct},
+        {result({{CaseVerdict::passed, false}, {CaseVerdict::wrong_status, true},
+                 {CaseVerdict::wrong_status, true}}),
+         true, false, ProgramVerdict::remarks},
+        {result({{CaseVerdict::wrong_status, true}}), true, true, ProgramVerdict::wrong},
+        {result({{CaseVerdict::memory_error, true}}), true, false, ProgramVerdict::wrong},
+        {result({{CaseVerdict::crashed, true}}), true, false, ProgramVerdict::wrong},
+        {result({{CaseVerdict::wrong_layout, false}, {CaseVerdict::wrong_status, true}}), true,
+         false, ProgramVerdict::wrong},
+        {result({{CaseVerdict::not_built, false}}), false, false,
+         ProgramVerdict::does_not_compile},
+    };
+    for (Example example : examples) {
+        decide(example.program, example.built, example.strict);
+        CHECK(example.program.verdict == example.verdict);
+    }
+    ProgramResult remarked = examples[1].program;
+    decide(remarked, true, false);
+    CHECK(remarked.remarks == std::vector<std::string>{"exits with 0"}); // once, not twice
+    ProgramResult absent;
+    decide(absent, false, false);
+    CHECK(absent.verdict == ProgramVerdict::absent);
+}
