@@ -159,7 +159,7 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
 
     if (judge_ending(run, judging, one.kind == CaseKind::input_left_open, result, why)) {
         if (!lost_output) {
-            details = "output so far:\n" + visible(run.out, 2000) + "<end>\n";
+            details = "output so far:\n" + visible(run.out, 600) + "<end>\n";
         }
         finish(result, one, run, why, details);
         return result;
@@ -219,7 +219,7 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
             why = "wrote to standard error, which should stay empty";
         }
     } else {
-        details = "output so far:\n" + visible(run.out, 2000) + "<end>\n";
+        details = "output so far:\n" + visible(run.out, 600) + "<end>\n";
     }
     finish(result, random, run, why, details);
     return result;
