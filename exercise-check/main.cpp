@@ -1,15 +1,18 @@
 // exercise-check: checks anyone's versions of the nine programs and answers in verdicts.
 #include "cases.h"
 #include "check.h"
+#include "class.h"
 #include "report.h"
 #include "run.h"
 #include "sources.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -95,6 +98,9 @@ int main(int argc, char** argv)
     std::string cxx;
     std::string json;
     std::string junit;
+    std::string csv;
+    std::string html;
+    std::string class_folder;
     std::string built;
     std::string only_case;
     std::string emulator;
@@ -112,6 +118,8 @@ int main(int argc, char** argv)
 
     app.add_option("FOLDER", folders, "a person's folder of <program>.cpp files, side by side or "
                                       "in digit-exercises/, calculators/ and greeting-programs/");
+    auto* class_option = app.add_option(
+        "--class", class_folder, "a class: a folder of one folder or .zip archive per person");
     app.add_option("--jobs,-j", settings.jobs, "builds and runs at a time (default: the cores)")
         ->check(CLI::Range(1U, 256U));
     app.add_option("--cxx", cxx, "the C++ compiler (default: the one the tool was built with)");
@@ -119,13 +127,16 @@ int main(int argc, char** argv)
     app.add_flag("--verbose,-v", verbose, "show every failing case, not only the first");
     app.add_option("--json", json, "also write the results as JSON to this file");
     app.add_option("--junit", junit, "also write the results as JUnit XML to this file");
+    app.add_option("--csv", csv, "also write the gradebook as CSV to this file");
+    app.add_option("--html", html, "also write the results as a web page to this file");
     app.add_flag("--no-sandbox", no_sandbox,
                  "run the programs without the sandbox, with your own rights");
     app.add_option("--timeout", settings.run_limits.wall_seconds,
                    "seconds a program may run in one case (default 5)")
         ->check(CLI::Range(0.1, 3600.0));
-    app.add_option("--memory", memory_mib, "MiB of memory a program may take (default 512)")
-        ->check(CLI::Range(16.0, 65536.0));
+    app.add_option("--memory", memory_mib,
+                   "MiB of memory a program may take (default 512; 0 for no limit)")
+        ->check(CLI::Range(0.0, 65536.0));
     app.add_option("--output-limit", output_mib, "MiB a program may write (default 1)")
         ->check(CLI::Range(0.01, 1024.0));
     app.add_option("--processes", settings.run_limits.processes,
@@ -138,6 +149,7 @@ int main(int argc, char** argv)
     app.add_option("--cases", cases, "the folder of case data (default: the one installed)");
     auto* built_option = app.add_option(
         "--built", built, "check the programs already built in this folder, not sources");
+    class_option->excludes(built_option);
     app.add_option("--case", only_case, "run only this case, such as calculators.circle.plain");
     app.add_option("--emulator", emulator, "run the built programs through this command")
         ->needs(built_option);
@@ -155,8 +167,15 @@ int main(int argc, char** argv)
         return usage(std::string(error.what()) + " (see exercise-check --help)");
     }
 
-    if (folders.empty() && built.empty()) {
+    if (folders.empty() && built.empty() && class_folder.empty()) {
         return usage("name a folder to check, such as: exercise-check path/to/folder");
+    }
+    if (!class_folder.empty() && !folders.empty()) {
+        return usage("give either --class or folders of people, not both");
+    }
+    if (!class_folder.empty() && !fs::is_directory(class_folder)) {
+        return usage("no such folder: " + class_folder +
+                     ": give --class a folder of one folder or .zip archive per person");
     }
     settings.strict = strict;
     settings.sandbox = !no_sandbox;
@@ -166,10 +185,13 @@ int main(int argc, char** argv)
     settings.run_limits.memory_bytes = static_cast<std::uint64_t>(memory_mib * check::mebibyte);
     settings.run_limits.output_bytes = static_cast<std::uint64_t>(output_mib * check::mebibyte);
     settings.run_limits.file_bytes = settings.run_limits.output_bytes;
+    if (!settings.emulator.empty()) {
+        settings.run_limits.memory_bytes = 0; // an emulator reserves the whole guest's memory
+    }
     settings.run_limits.cpu_seconds = settings.run_limits.wall_seconds * 2;
     settings.compile_limits.wall_seconds = 60;
     settings.compile_limits.cpu_seconds = 120;
-    settings.compile_limits.memory_bytes = 0; // the compiler maps more than it uses
+    settings.compile_limits.memory_bytes = 2048 * check::mebibyte;
     settings.compile_limits.output_bytes = check::mebibyte;
     settings.compile_limits.file_bytes = 256 * check::mebibyte;
     settings.compile_limits.processes = 64;
@@ -223,9 +245,32 @@ int main(int argc, char** argv)
             }
             check::share_with_sandbox(work.path, true);
             settings.work = work.path;
+            const fs::path hand_ins = work.path / "hand-ins";
+            if (!class_folder.empty()) {
+                people = check::find_class(class_folder, hand_ins);
+                if (people.empty()) {
+                    return usage(class_folder + " holds no folder or .zip archive: --class needs "
+                                                "one for each person");
+                }
+            }
             settings.compiler =
                 check::probe_compiler(cxx, work.path, check::Sandbox{settings.sandbox, {}, {}});
-            report = check::check_people(people, settings);
+            std::optional<check::ProgressMeter> meter;
+            if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
+                const auto empty = static_cast<std::size_t>(
+                    std::count_if(people.begin(), people.end(), [](const check::Person& person) {
+                        return check::find_sources(person.folder).empty();
+                    }));
+                meter.emplace(std::cerr, people.size(), empty);
+            }
+            report = check::check_people(people, settings,
+                                         meter ? meter->callback() : check::Progress{});
+            if (meter) {
+                meter->finish();
+            }
+            if (!class_folder.empty()) {
+                check::show_as_handed_in(report, class_folder, hand_ins);
+            }
         }
     } catch (const std::exception& error) {
         return usage(error.what());
@@ -234,9 +279,15 @@ int main(int argc, char** argv)
     check::TerminalStyle style;
     style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
     style.verbose = verbose;
-    check::write_terminal(std::cout, report, style);
+    if (class_folder.empty()) {
+        check::write_terminal(std::cout, report, style);
+    } else {
+        check::write_gradebook(std::cout, report, style);
+    }
     if (!write_report(json, check::write_json, report) ||
-        !write_report(junit, check::write_junit, report)) {
+        !write_report(junit, check::write_junit, report) ||
+        !write_report(csv, check::write_csv, report) ||
+        !write_report(html, check::write_html, report)) {
         return usage_error;
     }
 

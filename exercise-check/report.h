@@ -1,9 +1,14 @@
-// The reports: the terminal's, JSON and JUnit. The only code that knows about output formats.
+// The reports: the terminal's, JSON, JUnit, and a class's gradebook as a table, CSV and a web
+// page. The only code that knows about output formats.
 #pragma once
 
 #include "model.h"
 
+#include <cstddef>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <string_view>
 
 namespace check {
 
@@ -23,5 +28,28 @@ void write_json(std::ostream& out, const Report& report);
 
 // One testsuite per person and program, one testcase per case, the message in each failure.
 void write_junit(std::ostream& out, const Report& report);
+
+// The order people are listed in: letters regardless of case, numbers by their value (Person 2
+// before Person 10), then the bytes.
+bool name_order(std::string_view left, std::string_view right);
+
+// A class at a glance, within 80 columns: one row per person, one symbol per program and the
+// number correct, with a key; then who handed in the same sources; then each person's notes and
+// for each wrong program its first failing case in one line (the whole report when verbose).
+void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
+
+// person,twodigits,...,greetings,correct: one row per person in name order, the verdict of each
+// program and the number correct. UTF-8, quoted as RFC 4180 has it, CRLF line ends.
+void write_csv(std::ostream& out, const Report& report);
+
+// One page that needs nothing else: the gradebook as a coloured grid; each cell opens the
+// program's verdict, remarks, compiler messages, same sources, and each failing case with the
+// expected and actual outputs side by side, the first difference marked.
+void write_html(std::ostream& out, const Report& report);
+
+// "12 of 30 people checked, 0:41 so far, about 1:02 left", seconds_left when known; at the end
+// "30 of 30 people checked in 1:23".
+std::string progress_line(std::size_t done, std::size_t total, double seconds,
+                          std::optional<double> seconds_left);
 
 } // namespace check
