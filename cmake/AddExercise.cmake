@@ -53,18 +53,24 @@ function(add_exercise program)
     set(source ${PROJECT_SOURCE_DIR}/${arg_IN}/${program}.cpp)
 
     add_executable(${program} ${source})
-    target_link_libraries(${program} PRIVATE exercise_options)
+    target_link_libraries(${program} PRIVATE exercise_program_options)
     if(CONSOLE_EXERCISES_LINK_STATIC)
         target_link_options(${program} PRIVATE -static)
     endif()
     install(TARGETS ${program})
     set_property(GLOBAL APPEND PROPERTY CONSOLE_EXERCISES_SOURCES ${source})
 
+    if(NOT CONSOLE_EXERCISES_CHECK)
+        return()
+    endif()
     # The checker runs the built program; our own programs run without the sandbox, which
     # neither wine nor the sanitizers' address space would fit in.
     set(check ${CONSOLE_EXERCISES_CHECK} --built $<TARGET_FILE_DIR:${program}> --strict
               --no-sandbox --stdlib ${exercise_stdlib} --timeout ${CONSOLE_EXERCISES_CASE_TIMEOUT})
-    if(CMAKE_CROSSCOMPILING)
+    if(CONSOLE_EXERCISES_SANITIZE)
+        list(APPEND check --memory 0) # the sanitizers reserve terabytes of address space
+    endif()
+    if(CMAKE_CROSSCOMPILING_EMULATOR)
         list(APPEND check "--emulator=$<TARGET_PROPERTY:${program},CROSSCOMPILING_EMULATOR>")
     endif()
     if(WIN32)

@@ -1,11 +1,14 @@
-# Static analysis and format checks over the programs' sources, as build targets:
-#   tidy          clang-tidy with the checks in .clang-tidy
-#   cppcheck      cppcheck's warning, style, performance and portability checks
-#   check-format  clang-format in dry-run mode; fails on any difference
+# Static analysis and format checks, as build targets:
+#   tidy          clang-tidy with the checks in .clang-tidy, over the programs
+#   cppcheck      cppcheck's warning, style, performance and portability checks over the
+#                 programs, and all but style over exercise-check
+#   check-format  clang-format in dry-run mode over both; fails on any difference
 #   format        clang-format in place
 # A target is left out, with a message, when its tool is not installed.
 
 get_property(sources GLOBAL PROPERTY CONSOLE_EXERCISES_SOURCES)
+file(GLOB tool_sources ${PROJECT_SOURCE_DIR}/exercise-check/*.cpp
+     ${PROJECT_SOURCE_DIR}/exercise-check/*.h ${PROJECT_SOURCE_DIR}/tests/hostile/listener.cpp)
 
 find_program(CONSOLE_EXERCISES_CLANG_TIDY clang-tidy)
 find_program(CONSOLE_EXERCISES_CPPCHECK cppcheck)
@@ -23,6 +26,9 @@ if(CONSOLE_EXERCISES_CPPCHECK)
     add_custom_target(cppcheck
         COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,style,performance,portability
                 --std=c++17 --error-exitcode=1 --inline-suppr --quiet ${sources}
+        COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,performance,portability
+                --std=c++17 --error-exitcode=1 --inline-suppr --quiet
+                -I ${PROJECT_SOURCE_DIR}/exercise-check ${tool_sources}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
 else()
     message(STATUS "cppcheck not found: no cppcheck target")
@@ -30,10 +36,10 @@ endif()
 
 if(CONSOLE_EXERCISES_CLANG_FORMAT)
     add_custom_target(check-format
-        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} --dry-run -Werror ${sources}
+        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} --dry-run -Werror ${sources} ${tool_sources}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
     add_custom_target(format
-        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} -i ${sources}
+        COMMAND ${CONSOLE_EXERCISES_CLANG_FORMAT} -i ${sources} ${tool_sources}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
 else()
     message(STATUS "clang-format not found: no check-format or format target")

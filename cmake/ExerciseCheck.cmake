@@ -4,12 +4,37 @@
 # machine makes it, under <build>/host. CONSOLE_EXERCISES_CHECK is the command the tests run.
 set(CONSOLE_EXERCISES_CHECKED_CXX ${CMAKE_CXX_COMPILER})
 
+if(NOT CMAKE_HOST_UNIX)
+    message(WARNING "exercise-check starts processes the POSIX way only: on this host it is not "
+                    "built, and no case is registered")
+    set(CONSOLE_EXERCISES_CHECK "")
+    return()
+endif()
+
 if(NOT CMAKE_CROSSCOMPILING AND NOT CONSOLE_EXERCISES_HOST_TOOL)
     add_library(exercise_tool_options INTERFACE)
     target_link_libraries(exercise_tool_options INTERFACE exercise_options)
     add_subdirectory(exercise-check)
     set(CONSOLE_EXERCISES_CHECK $<TARGET_FILE:exercise-check>)
     return()
+endif()
+
+# A 64-bit system may lack the kernel's support for 32-bit programs: they then run under
+# qemu's user-mode emulator, where there is one.
+if(NOT CMAKE_CROSSCOMPILING)
+    file(WRITE ${PROJECT_BINARY_DIR}/runs-here.cpp "int main() { return 0; }\n")
+    try_run(runs_here compiles_here ${PROJECT_BINARY_DIR}/runs-here
+            SOURCES ${PROJECT_BINARY_DIR}/runs-here.cpp)
+    if(compiles_here AND NOT runs_here STREQUAL "0")
+        find_program(CONSOLE_EXERCISES_QEMU NAMES qemu-i386 qemu-i386-static)
+        if(NOT CONSOLE_EXERCISES_QEMU)
+            message(FATAL_ERROR "This system cannot run the programs of this build, and qemu's "
+                                "user-mode emulator is not installed: apt-get install qemu-user")
+        endif()
+        message(STATUS "This system cannot run the programs of this build: they run under "
+                       "${CONSOLE_EXERCISES_QEMU}")
+        set(CMAKE_CROSSCOMPILING_EMULATOR ${CONSOLE_EXERCISES_QEMU})
+    endif()
 endif()
 
 include(ExternalProject)

@@ -65,12 +65,13 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
         if (why.empty()) {
             why = result.error.empty() ? "it failed" : result.error;
         }
-        throw std::runtime_error("the C++ compiler " + compiler.command + " does not work (" +
-                                 why + "): give another with --cxx");
+        throw std::runtime_error("the C++ compiler " + compiler.command + " does not work (" + why +
+                                 "): give another with --cxx");
     }
     // The quickest way of linking that works here.
     for (const std::vector<std::string>& flags :
-         {std::vector<std::string>{"-static", "-fuse-ld=gold"}, std::vector<std::string>{"-static"}}) {
+         {std::vector<std::string>{"-static", "-fuse-ld=gold"},
+          std::vector<std::string>{"-static"}}) {
         RunRequest link;
         link.command = {compiler.command, "-x", "c++", "-", "-o", (work / "probe").string()};
         link.command.insert(link.command.end(), flags.begin(), flags.end());
@@ -101,21 +102,55 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
     return compiler;
 }
 
-bool precompile_iostream(const Compiler& compiler, const fs::path& folder, bool fill_unset,
-                         const Sandbox& sandbox, const Limits& limits)
+std::vector<std::string> leading_includes(const std::string& source)
 {
+    std::vector<std::string> headers;
+    std::istringstream lines(source);
+    for (std::string line; std::getline(lines, line);) {
+        const std::size_t start = line.find_first_not_of(" \t\r");
+        if (start == std::string::npos || line.compare(start, 2, "//") == 0) {
+            continue;
+        }
+        static const std::string directive = "#include <";
+        const std::size_t end = line.find('>', start);
+        if (line.compare(start, directive.size(), directive) != 0 || end == std::string::npos ||
+            line.find_first_not_of(" \t\r", end + 1) != std::string::npos) {
+            break;
+        }
+        const std::string name =
+            line.substr(start + directive.size(), end - start - directive.size());
+        if (name.find_first_not_of("abcdefghijklmnopqrstuvwxyz_0123456789") != std::string::npos) {
+            break; // a standard header's name, or none at all
+        }
+        headers.push_back(name);
+    }
+    return headers;
+}
+
+bool precompile(const Compiler& compiler, const std::vector<std::string>& headers,
+                const fs::path& folder, bool fill_unset, const Sandbox& sandbox,
+                const Limits& limits)
+{
+    if (headers.empty()) {
+        return false;
+    }
     std::error_code error;
     fs::create_directories(folder, error);
-    const fs::path header = folder.parent_path() / (folder.filename().string() + ".hpp");
-    std::ofstream(header) << "#include <iostream>\n";
+    const fs::path text = folder.parent_path() / (folder.filename().string() + ".hpp");
+    std::ofstream list(text);
+    for (const std::string& header : headers) {
+        list << "#include <" << header << ">\n";
+    }
+    list.close();
     RunRequest request;
     request.command = {compiler.command};
     request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
     if (fill_unset) {
         request.command.emplace_back(fill_flag);
     }
-    request.command.insert(request.command.end(), {"-x", "c++-header", header.string(), "-o",
-                                                   (folder / "iostream.gch").string()});
+    // Found where the first of them is included, it stands for all of them.
+    request.command.insert(request.command.end(), {"-x", "c++-header", text.string(), "-o",
+                                                   (folder / (headers.front() + ".gch")).string()});
     request.limits = limits;
     request.sandbox = sandbox;
     request.sandbox.writable = folder.parent_path();
@@ -125,7 +160,8 @@ bool precompile_iostream(const Compiler& compiler, const fs::path& folder, bool 
 }
 
 Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
-              bool fill_unset, const Sandbox& sandbox, const Limits& limits)
+              bool fill_unset, const fs::path& headers, const Sandbox& sandbox,
+              const Limits& limits)
 {
     RunRequest request;
     request.sandbox = sandbox;
@@ -134,7 +170,6 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
     if (fill_unset) {
         request.command.emplace_back(fill_flag);
     }
-    const fs::path& headers = fill_unset ? compiler.filled_headers : compiler.headers;
     if (!headers.empty()) {
         request.command.push_back("-I" + headers.string());
         request.sandbox.read_only.push_back(headers);
@@ -154,14 +189,14 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
     Build build;
     build.output = result.out + result.err;
     std::error_code error;
-    build.built = result.ending == Ending::exited && result.status == 0 &&
-                  fs::exists(executable, error);
+    build.built =
+        result.ending == Ending::exited && result.status == 0 && fs::exists(executable, error);
     if (!build.built && result.ending == Ending::timed_out) {
         build.output += "the compiler did not finish within the time limit\n";
     } else if (!build.built && result.ending != Ending::exited) {
-        build.output += "the compiler was stopped: " +
-                        (result.ending == Ending::signalled ? signal_name(result.signal)
-                                                            : result.error) + "\n";
+        build.output +=
+            "the compiler was stopped: " +
+            (result.ending == Ending::signalled ? signal_name(result.signal) : result.error) + "\n";
     }
     return build;
 }

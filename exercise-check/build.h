@@ -17,9 +17,7 @@ struct Compiler {
     // How the programs are linked: statically where the libraries allow it, since a static
     // program starts in half the time, and the cases start each program hundreds of times.
     std::vector<std::string> link_flags;
-    bool precompiles = false; // it can use a precompiled <iostream> found on the include path
-    std::filesystem::path headers;        // where precompiled <iostream> is, if it is
-    std::filesystem::path filled_headers; // the same, for builds that fill unset variables
+    bool precompiles = false; // it finds precompiled headers on the include path (GCC)
 };
 
 // The compiler the tool was built for (or command), with its library and abilities found out by
@@ -28,11 +26,16 @@ struct Compiler {
 Compiler probe_compiler(const std::string& command, const std::filesystem::path& work,
                         const Sandbox& sandbox);
 
-// Precompiles <iostream> into folder/iostream.gch, with fill_unset as compile() would use it. A
-// source whose first include is <iostream> then compiles in half the time; any other source
-// compiles as before. False when it could not be made.
-bool precompile_iostream(const Compiler& compiler, const std::filesystem::path& folder,
-                         bool fill_unset, const Sandbox& sandbox, const Limits& limits);
+// The standard headers a source includes before anything else, in order: the lines at its top
+// that are #include <...>, blank or comments. A precompiled header of exactly these gives the
+// same program, and makes most of the compile's work once for every source that shares them.
+std::vector<std::string> leading_includes(const std::string& source);
+
+// Precompiles those headers into folder, as compile() would compile them (with fill_unset or
+// not); compile() given that folder then uses it. False when it could not be made.
+bool precompile(const Compiler& compiler, const std::vector<std::string>& headers,
+                const std::filesystem::path& folder, bool fill_unset, const Sandbox& sandbox,
+                const Limits& limits);
 
 struct Build {
     bool built = false;
@@ -40,10 +43,10 @@ struct Build {
 };
 
 // Compiles source into executable; with fill_unset, every unset local variable starts with a
-// pattern instead of what happens to be in memory. The sandbox sees the source's folder and the
-// executable's, read-only and writable.
+// pattern instead of what happens to be in memory; with headers, the precompiled headers there
+// are used. The sandbox sees the source's folder and the executable's, read-only and writable.
 Build compile(const Compiler& compiler, const std::filesystem::path& source,
-              const std::filesystem::path& executable, bool fill_unset, const Sandbox& sandbox,
-              const Limits& limits);
+              const std::filesystem::path& executable, bool fill_unset,
+              const std::filesystem::path& headers, const Sandbox& sandbox, const Limits& limits);
 
 } // namespace check

@@ -50,7 +50,8 @@ const char* const lost_output_remark =
 
 } // namespace
 
-std::vector<Case> load_cases(const fs::path& data, const Program& program, const std::string& stdlib)
+std::vector<Case> load_cases(const fs::path& data, const Program& program,
+                             const std::string& stdlib)
 {
     const fs::path folder = data / program.group / program.name;
     if (!fs::is_directory(folder)) {
@@ -78,8 +79,8 @@ std::vector<Case> load_cases(const fs::path& data, const Program& program, const
                 if (library.substr(1) == stdlib) {
                     outputs[inner.stem().string()] = file;
                 }
-            } else if (outputs.count(stem) == 0) {
-                outputs[stem] = file;
+            } else {
+                outputs.try_emplace(stem, file);
             }
         } else if (extension == ".waiting") {
             waiting.push_back(stem);
@@ -97,7 +98,8 @@ std::vector<Case> load_cases(const fs::path& data, const Program& program, const
             one.failed_read = one.failed_read || label == "failed-read";
             one.departure = one.departure || label == "departure";
         }
-        const std::vector<std::string> remark = lines_of(read_if_there(folder / (name + ".remark")));
+        const std::vector<std::string> remark =
+            lines_of(read_if_there(folder / (name + ".remark")));
         if (!remark.empty()) {
             one.remark = remark.front();
         } else if (one.departure) {

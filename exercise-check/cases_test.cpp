@@ -13,8 +13,8 @@ namespace {
 
 const Case* find(const std::vector<Case>& cases, const std::string& name)
 {
-    const auto at = std::find_if(cases.begin(), cases.end(),
-                                 [&](const Case& one) { return one.name == name; });
+    const auto at =
+        std::find_if(cases.begin(), cases.end(), [&](const Case& one) { return one.name == name; });
     return at == cases.end() ? nullptr : &*at;
 }
 
@@ -71,11 +71,11 @@ TEST_CASE("the cases of a program are read from its folder of data")
         CaseKind kind;
         int status;
     };
-    for (const Kind& kind : {Kind{"input-left-open", CaseKind::input_left_open, 0},
-                             Kind{"prompt", CaseKind::waiting, 0},
-                             Kind{"output-full", CaseKind::output_full, 1},
-                             Kind{"output-closed", CaseKind::output_closed, 1},
-                             Kind{"random-input", CaseKind::stress, 0}}) {
+    for (const Kind& kind :
+         {Kind{"input-left-open", CaseKind::input_left_open, 0},
+          Kind{"prompt", CaseKind::waiting, 0}, Kind{"output-full", CaseKind::output_full, 1},
+          Kind{"output-closed", CaseKind::output_closed, 1},
+          Kind{"random-input", CaseKind::stress, 0}}) {
         const Case* one = find(cases, std::string("calculators.circle.") + kind.name);
         REQUIRE_MESSAGE(one, kind.name);
         CHECK(one->kind == kind.kind);

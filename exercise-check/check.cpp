@@ -25,7 +25,7 @@ namespace {
 
 // A fixed number of threads working through tasks; a task may add more.
 class Pool {
-public:
+  public:
     void add(std::function<void()> task)
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -46,7 +46,7 @@ public:
         }
     }
 
-private:
+  private:
     void work()
     {
         while (true) {
@@ -104,7 +104,7 @@ struct Checked {
 };
 
 class Checker {
-public:
+  public:
     Checker(const Settings& settings, std::size_t people, const Progress& progress)
         : settings_(settings), progress_(progress), people_left_(people, 0), total_people_(people)
     {
@@ -149,7 +149,13 @@ public:
                     .push_back(checked.get());
             }
         }
-        precompile_if_worth_it(by_source.size());
+        // Each compile, and the precompiled headers it waits for where enough compiles share
+        // them to be worth their cost (each takes as long as about three compiles to make).
+        struct Job {
+            std::vector<std::string> key; // the leading standard headers, then "filled" or not
+            std::function<void(const fs::path& headers)> compile;
+        };
+        std::vector<Job> jobs;
         std::size_t number = 0;
         for (auto& [key, group] : by_source) {
             const fs::path folder = settings_.work / std::to_string(number++);
@@ -157,7 +163,8 @@ public:
             share_with_sandbox(folder, true);
             const std::string program = group.front()->result->program;
             const fs::path source = folder / (program + ".cpp");
-            std::ofstream(source, std::ios::binary) << key.substr(key.find('\n') + 1);
+            const std::string bytes = key.substr(key.find('\n') + 1);
+            std::ofstream(source, std::ios::binary) << bytes;
             const bool fill = compiler_.fills_unset && needs_filled_build(*group.front());
             auto members = std::make_shared<std::vector<Checked*>>(group);
             auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
@@ -174,30 +181,62 @@ public:
                     checked->filled = folder / (program + ".filled");
                 }
             }
-            pool_.add([this, source, folder, program, members, built] {
-                const Build build = compile(compiler_, source, folder / program, false,
-                                            sandbox_, settings_.compile_limits);
-                for (Checked* checked : *members) {
-                    checked->built = build.built;
-                    // The messages name the person's own source, not the copy compiled.
-                    checked->result->compiler_output =
-                        replace_all(build.output, source.string(), checked->result->source);
-                }
-                built();
-            });
+            std::vector<std::string> headers = leading_includes(bytes);
+            jobs.push_back(
+                {headers,
+                 [this, source, folder, program, members, built](const fs::path& precompiled) {
+                     const Build build = compile(compiler_, source, folder / program, false,
+                                                 precompiled, sandbox_, settings_.compile_limits);
+                     for (Checked* checked : *members) {
+                         checked->built = build.built;
+                         // The messages name the person's own source, not the copy.
+                         checked->result->compiler_output =
+                             replace_all(build.output, source.string(), checked->result->source);
+                     }
+                     built();
+                 }});
             if (fill) {
-                pool_.add([this, source, folder, program, members, built] {
-                    const Build build = compile(compiler_, source,
-                                                folder / (program + ".filled"), true, sandbox_,
-                                                settings_.compile_limits);
-                    if (!build.built) {
-                        for (Checked* checked : *members) {
-                            checked->filled.clear();
-                        }
-                    }
-                    built();
-                });
+                headers.emplace_back("filled");
+                jobs.push_back({headers, [this, source, folder, program, members,
+                                          built](const fs::path& precompiled) {
+                                    const Build build = compile(
+                                        compiler_, source, folder / (program + ".filled"), true,
+                                        precompiled, sandbox_, settings_.compile_limits);
+                                    if (!build.built) {
+                                        for (Checked* checked : *members) {
+                                            checked->filled.clear();
+                                        }
+                                    }
+                                    built();
+                                }});
             }
+        }
+        std::map<std::vector<std::string>, std::vector<std::function<void(const fs::path&)>>>
+            sharing;
+        for (Job& job : jobs) {
+            sharing[job.key].push_back(std::move(job.compile));
+        }
+        constexpr std::size_t worth_it = 6;
+        for (auto& [key, compiles] : sharing) {
+            const bool filled = !key.empty() && key.back() == "filled";
+            std::vector<std::string> headers(key.begin(), key.end() - (filled ? 1 : 0));
+            if (!compiler_.precompiles || headers.empty() || compiles.size() < worth_it) {
+                for (auto& compile_one : compiles) {
+                    pool_.add([compile_one] { compile_one({}); });
+                }
+                continue;
+            }
+            const fs::path folder = settings_.work / ("headers-" + std::to_string(number++));
+            auto waiting = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
+                std::move(compiles));
+            pool_.add([this, headers, folder, filled, waiting] {
+                const bool made = precompile(compiler_, headers, folder, filled, sandbox_,
+                                             settings_.compile_limits);
+                for (auto& compile_one : *waiting) {
+                    pool_.add(
+                        [compile_one, folder, made] { compile_one(made ? folder : fs::path()); });
+                }
+            });
         }
         for (const auto& checked : checked_) {
             if (checked->result->source.empty()) {
@@ -216,34 +255,7 @@ public:
 
     void run() { pool_.run(settings_.jobs); }
 
-private:
-    // A precompiled <iostream> halves each compile but takes as long as two to make: worth it
-    // for a class, not for one person. The two are made side by side.
-    void precompile_if_worth_it(std::size_t builds)
-    {
-        constexpr std::size_t worth_it = 20;
-        if (!compiler_.precompiles || builds < worth_it) {
-            return;
-        }
-        const fs::path plain = settings_.work / "headers";
-        const fs::path filled = settings_.work / "headers-filled";
-        bool filled_made = false;
-        std::thread other([&] {
-            filled_made = compiler_.fills_unset &&
-                          precompile_iostream(compiler_, filled, true, sandbox_,
-                                              settings_.compile_limits);
-        });
-        const bool plain_made =
-            precompile_iostream(compiler_, plain, false, sandbox_, settings_.compile_limits);
-        other.join();
-        if (plain_made) {
-            compiler_.headers = plain;
-        }
-        if (filled_made) {
-            compiler_.filled_headers = filled;
-        }
-    }
-
+  private:
     static bool needs_filled_build(const Checked& checked)
     {
         for (const Case& one : checked.cases) {
@@ -274,7 +286,8 @@ private:
         std::vector<std::size_t> alone;
         for (std::size_t index = 0; index < checked.cases.size(); ++index) {
             const CaseKind kind = checked.cases[index].kind;
-            (kind == CaseKind::waiting || kind == CaseKind::stress ? alone : batch).push_back(index);
+            (kind == CaseKind::waiting || kind == CaseKind::stress ? alone : batch)
+                .push_back(index);
         }
         checked.cases_left = alone.size() + (batch.empty() ? 0 : 1);
         const auto done = [this, &checked] {
@@ -508,7 +521,8 @@ Report check_built(const fs::path& folder, const Settings& settings)
     for (std::size_t slot = 0; slot < programs().size(); ++slot) {
         const Program& program = programs()[slot];
         ProgramResult& result = person.programs[slot];
-        const std::string prefix = std::string(program.group) + "." + std::string(program.name) + ".";
+        const std::string prefix =
+            std::string(program.group) + "." + std::string(program.name) + ".";
         if (!settings.only_case.empty() && settings.only_case.rfind(prefix, 0) != 0) {
             continue;
         }

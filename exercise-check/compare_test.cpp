@@ -17,7 +17,8 @@ TEST_CASE("the first difference is found by line and column, and each byte is na
         const char* actual_byte;
     };
     const Example examples[] = {
-        {"Broj: 65\nLijeva znamenka: 6\n", "Broj: 65\nLijeva znamenka:6\n", 2, 17, "a blank", "'6'"},
+        {"Broj: 65\nLijeva znamenka: 6\n", "Broj: 65\nLijeva znamenka:6\n", 2, 17, "a blank",
+         "'6'"},
         {"C++", "C++\n", 1, 4, "the end of the output", "'\\n'"},
         {"a\n", "a\r\n", 1, 2, "'\\n'", "'\\r'"},
         {"x\ny\n", "", 1, 1, "'x'", "the end of the output"},
@@ -46,7 +47,7 @@ TEST_CASE("layout alone is told apart from words and numbers")
         bool layout_only;
     };
     const Example examples[] = {
-        {"Lijeva znamenka: 6\n", "Lijeva znamenka:6\n", true},    // a lost blank
+        {"Lijeva znamenka: 6\n", "Lijeva znamenka:6\n", true},      // a lost blank
         {"Hello\n\nWorld\n\nC++", "Hello\n\nWorld\n\nC++\n", true}, // an extra line end
         {"a: 1\n", "a:  1\r\n", true},
         {"Hello World!\n", "Hello world!\n", false}, // a letter

@@ -20,11 +20,17 @@ enum class CaseVerdict {
     memory_error,     // an unset value read, an invalid access
     memory_limit,
     output_limit,
-    not_built,        // the program did not compile, so the case could not run
+    not_built, // the program did not compile, so the case could not run
 };
 
 // How one program went, from its cases.
-enum class ProgramVerdict { correct, remarks, wrong, does_not_compile, absent };
+enum class ProgramVerdict {
+    correct,
+    remarks,
+    wrong,
+    does_not_compile,
+    absent
+};
 
 std::string_view case_verdict_name(CaseVerdict verdict);
 std::string_view program_verdict_name(ProgramVerdict verdict);
@@ -50,9 +56,9 @@ struct ProgramResult {
 };
 
 struct PersonResult {
-    std::string name;   // the folder's name
-    std::string folder; // the folder as given, or where its sources were found
-    std::string note;   // how the sources were found, where that was not obvious
+    std::string name;                    // the folder's name
+    std::string folder;                  // the folder as given, or where its sources were found
+    std::string note;                    // how the sources were found, where that was not obvious
     std::vector<ProgramResult> programs; // the nine, in the order of programs()
 };
 

@@ -6,16 +6,14 @@
 #include <cmath>
 #include <string>
 
-namespace check
-{
+namespace check {
 
-namespace
-{
+namespace {
 
 // Keys stay in the order written, so that the file reads like the terminal's report.
 using Json = nlohmann::ordered_json;
 
-Json case_json(const CaseResult &result)
+Json case_json(const CaseResult& result)
 {
     return {
         {"name", result.name},
@@ -27,11 +25,10 @@ Json case_json(const CaseResult &result)
     };
 }
 
-Json program_json(const ProgramResult &program)
+Json program_json(const ProgramResult& program)
 {
     Json cases = Json::array();
-    for (const CaseResult &result : program.cases)
-    {
+    for (const CaseResult& result : program.cases) {
         cases.push_back(case_json(result));
     }
     return {
@@ -47,14 +44,12 @@ Json program_json(const ProgramResult &program)
 
 } // namespace
 
-void write_json(std::ostream &out, const Report &report)
+void write_json(std::ostream& out, const Report& report)
 {
     Json people = Json::array();
-    for (const PersonResult &person : report.people)
-    {
+    for (const PersonResult& person : report.people) {
         Json programs = Json::array();
-        for (const ProgramResult &program : person.programs)
-        {
+        for (const ProgramResult& program : person.programs) {
             programs.push_back(program_json(program));
         }
         people.push_back(Json{

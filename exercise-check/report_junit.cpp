@@ -15,13 +15,11 @@
 #include <string>
 #include <string_view>
 
-namespace check
-{
+namespace check {
 
-namespace
-{
+namespace {
 
-void append_hex_byte(std::string &out, unsigned char byte)
+void append_hex_byte(std::string& out, unsigned char byte)
 {
     constexpr std::string_view digits = "0123456789ABCDEF";
     out += "\\x";
@@ -38,34 +36,24 @@ std::size_t utf8_length(std::string_view text)
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF)
-    {
+    if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
-    }
-    else if (lead >= 0xE0 && lead <= 0xEF)
-    {
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         low = lead == 0xE0 ? 0xA0 : 0x80;
         high = lead == 0xED ? 0x9F : 0xBF;
-    }
-    else if (lead >= 0xF0 && lead <= 0xF4)
-    {
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         low = lead == 0xF0 ? 0x90 : 0x80;
         high = lead == 0xF4 ? 0x8F : 0xBF;
-    }
-    else
-    {
+    } else {
         return 0;
     }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-    {
+    if (text.size() < length || byte(1) < low || byte(1) > high) {
         return 0;
     }
-    for (std::size_t i = 2; i < length; ++i)
-    {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-        {
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
             return 0;
         }
     }
@@ -80,54 +68,33 @@ std::string xml(std::string_view text, bool attribute = false)
 {
     std::string out;
     out.reserve(text.size());
-    while (!text.empty())
-    {
+    while (!text.empty()) {
         const auto byte = static_cast<unsigned char>(text.front());
         std::size_t length = 1;
-        if (byte >= 0x80)
-        {
+        if (byte >= 0x80) {
             length = utf8_length(text);
-            if (length == 0)
-            {
+            if (length == 0) {
                 append_hex_byte(out, byte);
                 length = 1;
-            }
-            else if (text.substr(0, length) == "\xEF\xBF\xBE" ||
-                     text.substr(0, length) == "\xEF\xBF\xBF")
-            {
+            } else if (text.substr(0, length) == "\xEF\xBF\xBE" ||
+                       text.substr(0, length) == "\xEF\xBF\xBF") {
                 out += "\xEF\xBF\xBD";
-            }
-            else
-            {
+            } else {
                 out += text.substr(0, length);
             }
-        }
-        else if (byte == '&')
-        {
+        } else if (byte == '&') {
             out += "&amp;";
-        }
-        else if (byte == '<')
-        {
+        } else if (byte == '<') {
             out += "&lt;";
-        }
-        else if (byte == '>')
-        {
+        } else if (byte == '>') {
             out += "&gt;";
-        }
-        else if (byte == '"')
-        {
+        } else if (byte == '"') {
             out += "&quot;";
-        }
-        else if (byte == '\r' || (attribute && (byte == '\t' || byte == '\n')))
-        {
+        } else if (byte == '\r' || (attribute && (byte == '\t' || byte == '\n'))) {
             out += "&#" + std::to_string(byte) + ';';
-        }
-        else if (byte < 0x20 && byte != '\t' && byte != '\n')
-        {
+        } else if (byte < 0x20 && byte != '\t' && byte != '\n') {
             append_hex_byte(out, byte);
-        }
-        else
-        {
+        } else {
             out += static_cast<char>(byte);
         }
         text.remove_prefix(length);
@@ -137,8 +104,7 @@ std::string xml(std::string_view text, bool attribute = false)
 
 std::string seconds(double value)
 {
-    if (!std::isfinite(value) || value < 0)
-    {
+    if (!std::isfinite(value) || value < 0) {
         value = 0;
     }
     std::ostringstream text;
@@ -147,14 +113,13 @@ std::string seconds(double value)
     return text.str();
 }
 
-struct Counts
-{
+struct Counts {
     std::size_t tests = 0;
     std::size_t failures = 0;
     std::size_t skipped = 0;
     double seconds = 0;
 
-    void add(const Counts &other)
+    void add(const Counts& other)
     {
         tests += other.tests;
         failures += other.failures;
@@ -163,7 +128,7 @@ struct Counts
     }
 };
 
-void property(std::string &out, std::string_view name, std::string_view value)
+void property(std::string& out, std::string_view name, std::string_view value)
 {
     out +=
         "      <property name=\"" + xml(name, true) + "\" value=\"" + xml(value, true) + "\"/>\n";
@@ -171,7 +136,7 @@ void property(std::string &out, std::string_view name, std::string_view value)
 
 // Whether a failed case counts against its program: a departure that only gives other output,
 // layout or exit status is a remark unless the run is strict; every other failure counts.
-bool counts_against(const CaseResult &result, bool strict)
+bool counts_against(const CaseResult& result, bool strict)
 {
     const bool mild = result.verdict == CaseVerdict::wrong_output ||
                       result.verdict == CaseVerdict::wrong_layout ||
@@ -181,32 +146,29 @@ bool counts_against(const CaseResult &result, bool strict)
 
 // A program judged wrong whose failures would all be remarks has every failure counted, so that
 // its suite fails.
-bool every_failure_counts(const ProgramResult &program)
+bool every_failure_counts(const ProgramResult& program)
 {
     return program.verdict == ProgramVerdict::wrong &&
            std::none_of(program.cases.begin(), program.cases.end(),
-                        [](const CaseResult &result) { return counts_against(result, false); });
+                        [](const CaseResult& result) { return counts_against(result, false); });
 }
 
-class SuiteWriter
-{
+class SuiteWriter {
   public:
-    SuiteWriter(const PersonResult &person, const ProgramResult &program, const Report &report)
+    SuiteWriter(const PersonResult& person, const ProgramResult& program, const Report& report)
         : person_(person), program_(program), report_(report),
           classname_(xml(person.name + '.' + program.program, true))
     {
     }
 
     // Appends the testsuite to out and returns its counts.
-    Counts write(std::string &out)
+    Counts write(std::string& out)
     {
-        if (program_.verdict == ProgramVerdict::does_not_compile)
-        {
+        if (program_.verdict == ProgramVerdict::does_not_compile) {
             compile_failure();
         }
         const bool every_failure = every_failure_counts(program_);
-        for (const CaseResult &result : program_.cases)
-        {
+        for (const CaseResult& result : program_.cases) {
             test_case(result, every_failure);
         }
 
@@ -216,8 +178,7 @@ class SuiteWriter
                std::to_string(counts_.skipped) + "\" time=\"" + seconds(counts_.seconds) + "\">\n";
         out += "    <properties>\n";
         property(out, "verdict", program_verdict_name(program_.verdict));
-        if (!program_.source.empty())
-        {
+        if (!program_.source.empty()) {
             property(out, "source", program_.source);
         }
         property(out, "sandboxed", report_.sandboxed ? "true" : "false");
@@ -225,8 +186,7 @@ class SuiteWriter
         out += "    </properties>\n";
         out += cases_;
         const std::string system_out = notes();
-        if (!system_out.empty())
-        {
+        if (!system_out.empty()) {
             out += "    <system-out>" + xml(system_out) + "</system-out>\n";
         }
         out += "  </testsuite>\n";
@@ -237,8 +197,7 @@ class SuiteWriter
     void compile_failure()
     {
         std::string group = program_.group;
-        if (const Program *known = find_program(program_.program); group.empty() && known)
-        {
+        if (const Program* known = find_program(program_.program); group.empty() && known) {
             group = known->group;
         }
         const std::string name =
@@ -251,11 +210,10 @@ class SuiteWriter
                   xml(program_.compiler_output) + "</failure>\n    </testcase>\n";
     }
 
-    void test_case(const CaseResult &result, bool every_failure)
+    void test_case(const CaseResult& result, bool every_failure)
     {
         ++counts_.tests;
-        if (std::isfinite(result.seconds) && result.seconds > 0)
-        {
+        if (std::isfinite(result.seconds) && result.seconds > 0) {
             counts_.seconds += result.seconds;
         }
         cases_ += "    <testcase name=\"" + xml(result.name, true) + "\" classname=\"" +
@@ -263,29 +221,22 @@ class SuiteWriter
 
         const std::string verdict(case_verdict_name(result.verdict));
         std::string body;
-        if (program_.verdict == ProgramVerdict::does_not_compile)
-        {
+        if (program_.verdict == ProgramVerdict::does_not_compile) {
             ++counts_.skipped;
             body = "      <skipped message=\"" + verdict + "\"/>\n";
-        }
-        else if (result.verdict != CaseVerdict::passed &&
-                 (every_failure || counts_against(result, report_.strict)))
-        {
+        } else if (result.verdict != CaseVerdict::passed &&
+                   (every_failure || counts_against(result, report_.strict))) {
             ++counts_.failures;
             std::string text = result.message;
-            if (!result.remark.empty())
-            {
+            if (!result.remark.empty()) {
                 text += (text.empty() || text.back() == '\n' ? "" : "\n") + result.remark;
             }
             body = "      <failure message=\"" + verdict + "\" type=\"" + verdict + "\">" +
                    xml(text) + "</failure>\n";
-        }
-        else if (result.verdict != CaseVerdict::passed)
-        {
+        } else if (result.verdict != CaseVerdict::passed) {
             // A departure that is only a remark: the case passes, and says what it found.
             std::string text = "departure, " + verdict + ": " + result.remark;
-            if (!result.message.empty())
-            {
+            if (!result.message.empty()) {
                 text += '\n' + result.message;
             }
             body = "      <system-out>" + xml(text) + "</system-out>\n";
@@ -297,39 +248,33 @@ class SuiteWriter
     std::string notes() const
     {
         std::string text;
-        if (!report_.sandboxed)
-        {
+        if (!report_.sandboxed) {
             text += "The programs ran without the sandbox, with the rights of the user who ran "
                     "the check.\n";
         }
-        if (!person_.note.empty())
-        {
+        if (!person_.note.empty()) {
             text += "Note: " + person_.note + '\n';
         }
-        for (const std::string &remark : program_.remarks)
-        {
+        for (const std::string& remark : program_.remarks) {
             text += "Remark: " + remark + '\n';
         }
-        if (!program_.same_source_as.empty())
-        {
+        if (!program_.same_source_as.empty()) {
             text += "Same source as:";
-            for (std::size_t i = 0; i < program_.same_source_as.size(); ++i)
-            {
+            for (std::size_t i = 0; i < program_.same_source_as.size(); ++i) {
                 text += (i == 0 ? " " : ", ") + program_.same_source_as[i];
             }
             text += '\n';
         }
         if (program_.verdict != ProgramVerdict::does_not_compile &&
-            !program_.compiler_output.empty())
-        {
+            !program_.compiler_output.empty()) {
             text += "Compiler warnings:\n" + program_.compiler_output;
         }
         return text;
     }
 
-    const PersonResult &person_;
-    const ProgramResult &program_;
-    const Report &report_;
+    const PersonResult& person_;
+    const ProgramResult& program_;
+    const Report& report_;
     const std::string classname_;
     std::string cases_;
     Counts counts_;
@@ -337,14 +282,12 @@ class SuiteWriter
 
 } // namespace
 
-void write_junit(std::ostream &out, const Report &report)
+void write_junit(std::ostream& out, const Report& report)
 {
     std::string suites;
     Counts total;
-    for (const PersonResult &person : report.people)
-    {
-        for (const ProgramResult &program : person.programs)
-        {
+    for (const PersonResult& person : report.people) {
+        for (const ProgramResult& program : person.programs) {
             total.add(SuiteWriter(person, program, report).write(suites));
         }
     }

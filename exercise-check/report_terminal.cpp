@@ -9,11 +9,9 @@
 #include <string_view>
 #include <vector>
 
-namespace check
-{
+namespace check {
 
-namespace
-{
+namespace {
 
 constexpr std::size_t line_width = 100;
 constexpr std::size_t compiler_lines = 30; // of a program that did not compile, unless verbose
@@ -30,10 +28,9 @@ constexpr std::string_view red = "\033[31m";
 constexpr std::string_view green = "\033[32m";
 constexpr std::string_view yellow = "\033[33m";
 
-class Writer
-{
+class Writer {
   public:
-    Writer(std::ostream &out, const TerminalStyle &style, bool strict)
+    Writer(std::ostream& out, const TerminalStyle& style, bool strict)
         : out_(out), style_(style), strict_(strict)
     {
     }
@@ -44,13 +41,12 @@ class Writer
              << "own rights\n\n";
     }
 
-    void person(const PersonResult &person);
+    void person(const PersonResult& person);
 
   private:
     std::string painted(std::string_view colour, std::string_view text) const
     {
-        if (!style_.colour)
-        {
+        if (!style_.colour) {
             return std::string(text);
         }
         std::string result(colour);
@@ -60,35 +56,30 @@ class Writer
 
     static std::string_view colour_of(ProgramVerdict verdict)
     {
-        switch (verdict)
-        {
-        case ProgramVerdict::correct:
-            return green;
-        case ProgramVerdict::remarks:
-            return yellow;
+        switch (verdict) {
+        case ProgramVerdict::correct: return green;
+        case ProgramVerdict::remarks: return yellow;
         case ProgramVerdict::wrong:
-        case ProgramVerdict::does_not_compile:
-            return red;
-        case ProgramVerdict::absent:
-            return dim;
+        case ProgramVerdict::does_not_compile: return red;
+        case ProgramVerdict::absent: return dim;
         }
         return {};
     }
 
-    void program(const ProgramResult &program, std::size_t name_width);
-    void failures(const ProgramResult &program);
-    void summary(const std::vector<const CaseResult *> &counted, std::size_t cases,
+    void program(const ProgramResult& program, std::size_t name_width);
+    void failures(const ProgramResult& program);
+    void summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                  std::size_t column);
     void text(std::string_view text, std::string_view indent, std::size_t max_lines);
 
-    std::ostream &out_;
-    const TerminalStyle &style_;
+    std::ostream& out_;
+    const TerminalStyle& style_;
     bool strict_;
 };
 
 // Whether a failed case counts against its program: a departure that only gives other output,
 // layout or exit status is a remark unless the run is strict; every other failure counts.
-bool counts_against(const CaseResult &result, bool strict)
+bool counts_against(const CaseResult& result, bool strict)
 {
     const bool mild = result.verdict == CaseVerdict::wrong_output ||
                       result.verdict == CaseVerdict::wrong_layout ||
@@ -98,23 +89,19 @@ bool counts_against(const CaseResult &result, bool strict)
 
 // The failed cases that decide the verdict. A program judged wrong whose failures would all be
 // remarks has every failure counted, so that what made it wrong is still shown.
-std::vector<const CaseResult *> counted_failures(const ProgramResult &program, bool strict)
+std::vector<const CaseResult*> counted_failures(const ProgramResult& program, bool strict)
 {
-    std::vector<const CaseResult *> all;
-    std::vector<const CaseResult *> counted;
-    for (const CaseResult &result : program.cases)
-    {
-        if (result.verdict != CaseVerdict::passed)
-        {
+    std::vector<const CaseResult*> all;
+    std::vector<const CaseResult*> counted;
+    for (const CaseResult& result : program.cases) {
+        if (result.verdict != CaseVerdict::passed) {
             all.push_back(&result);
-            if (counts_against(result, strict))
-            {
+            if (counts_against(result, strict)) {
                 counted.push_back(&result);
             }
         }
     }
-    if (counted.empty() && program.verdict == ProgramVerdict::wrong)
-    {
+    if (counted.empty() && program.verdict == ProgramVerdict::wrong) {
         return all;
     }
     return counted;
@@ -123,11 +110,9 @@ std::vector<const CaseResult *> counted_failures(const ProgramResult &program, b
 std::vector<std::string_view> split_lines(std::string_view text)
 {
     std::vector<std::string_view> lines;
-    while (!text.empty())
-    {
+    while (!text.empty()) {
         const std::size_t end = text.find('\n');
-        if (end == std::string_view::npos)
-        {
+        if (end == std::string_view::npos) {
             lines.push_back(text);
             break;
         }
@@ -137,28 +122,24 @@ std::vector<std::string_view> split_lines(std::string_view text)
     return lines;
 }
 
-void Writer::person(const PersonResult &person)
+void Writer::person(const PersonResult& person)
 {
     out_ << painted(bold, person.name) << " (" << person.folder << ")";
-    if (!person.note.empty())
-    {
+    if (!person.note.empty()) {
         out_ << ": " << person.note;
     }
     out_ << '\n';
 
     std::size_t name_width = 0;
-    for (const Program &known : programs())
-    {
+    for (const Program& known : programs()) {
         name_width = std::max(name_width, known.name.size());
     }
     std::array<std::size_t, 5> counts{};
-    for (const ProgramResult &result : person.programs)
-    {
+    for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
-    for (const ProgramResult &result : person.programs)
-    {
+    for (const ProgramResult& result : person.programs) {
         program(result, name_width + 2);
     }
 
@@ -167,31 +148,26 @@ void Writer::person(const PersonResult &person)
          << " absent\n";
 }
 
-void Writer::program(const ProgramResult &program, std::size_t name_width)
+void Writer::program(const ProgramResult& program, std::size_t name_width)
 {
     const std::string_view verdict = program_verdict_name(program.verdict);
     out_ << program_indent << program.program
          << std::string(name_width - program.program.size(), ' ')
          << painted(colour_of(program.verdict), verdict);
 
-    if (program.verdict == ProgramVerdict::wrong)
-    {
-        const std::vector<const CaseResult *> counted = counted_failures(program, strict_);
-        if (!counted.empty())
-        {
+    if (program.verdict == ProgramVerdict::wrong) {
+        const std::vector<const CaseResult*> counted = counted_failures(program, strict_);
+        if (!counted.empty()) {
             summary(counted, program.cases.size(),
                     program_indent.size() + name_width + verdict.size());
         }
     }
     out_ << '\n';
 
-    switch (program.verdict)
-    {
-    case ProgramVerdict::absent:
-        return;
+    switch (program.verdict) {
+    case ProgramVerdict::absent: return;
     case ProgramVerdict::does_not_compile:
-        if (program.compiler_output.empty())
-        {
+        if (program.compiler_output.empty()) {
             out_ << detail_indent << "(the compiler wrote nothing)\n";
         }
         text(program.compiler_output, detail_indent, style_.verbose ? 0 : compiler_lines);
@@ -200,24 +176,20 @@ void Writer::program(const ProgramResult &program, std::size_t name_width)
     case ProgramVerdict::remarks:
     case ProgramVerdict::wrong:
         failures(program);
-        for (const std::string &remark : program.remarks)
-        {
+        for (const std::string& remark : program.remarks) {
             out_ << detail_indent << "- " << remark << '\n';
         }
-        if (!program.compiler_output.empty())
-        {
+        if (!program.compiler_output.empty()) {
             out_ << detail_indent << "warnings:\n";
             text(program.compiler_output, text_indent, style_.verbose ? 0 : warning_lines);
         }
         break;
     }
 
-    if (!program.same_source_as.empty())
-    {
+    if (!program.same_source_as.empty()) {
         out_ << detail_indent << "same source as:";
-        const char *separator = " ";
-        for (const std::string &other : program.same_source_as)
-        {
+        const char* separator = " ";
+        for (const std::string& other : program.same_source_as) {
             out_ << separator << other;
             separator = ", ";
         }
@@ -227,15 +199,13 @@ void Writer::program(const ProgramResult &program, std::size_t name_width)
 
 // After the verdict word: "3 of 44 cases failed: wrong-output, timeout", the distinct verdicts
 // in the order they first occur, wrapped under the summary's start to stay within the width.
-void Writer::summary(const std::vector<const CaseResult *> &counted, std::size_t cases,
+void Writer::summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                      std::size_t column)
 {
     std::vector<std::string_view> verdicts;
-    for (const CaseResult *result : counted)
-    {
+    for (const CaseResult* result : counted) {
         const std::string_view name = case_verdict_name(result->verdict);
-        if (std::find(verdicts.begin(), verdicts.end(), name) == verdicts.end())
-        {
+        if (std::find(verdicts.begin(), verdicts.end(), name) == verdicts.end()) {
             verdicts.push_back(name);
         }
     }
@@ -245,11 +215,9 @@ void Writer::summary(const std::vector<const CaseResult *> &counted, std::size_t
     out_ << head;
     const std::size_t start = column + 2;
     column += head.size();
-    for (std::size_t i = 0; i < verdicts.size(); ++i)
-    {
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
         const std::size_t needed = 1 + verdicts[i].size() + (i + 1 < verdicts.size() ? 1 : 0);
-        if (i > 0 && column + needed > line_width)
-        {
+        if (i > 0 && column + needed > line_width) {
             out_ << '\n' << std::string(start - 1, ' ');
             column = start - 1;
         }
@@ -260,29 +228,22 @@ void Writer::summary(const std::vector<const CaseResult *> &counted, std::size_t
 
 // Under a wrong program its first counted failure; with verbose every failed case, departures
 // marked as such.
-void Writer::failures(const ProgramResult &program)
+void Writer::failures(const ProgramResult& program)
 {
-    std::vector<const CaseResult *> shown;
-    if (style_.verbose)
-    {
-        for (const CaseResult &result : program.cases)
-        {
-            if (result.verdict != CaseVerdict::passed)
-            {
+    std::vector<const CaseResult*> shown;
+    if (style_.verbose) {
+        for (const CaseResult& result : program.cases) {
+            if (result.verdict != CaseVerdict::passed) {
                 shown.push_back(&result);
             }
         }
-    }
-    else if (program.verdict == ProgramVerdict::wrong)
-    {
-        const std::vector<const CaseResult *> counted = counted_failures(program, strict_);
-        if (!counted.empty())
-        {
+    } else if (program.verdict == ProgramVerdict::wrong) {
+        const std::vector<const CaseResult*> counted = counted_failures(program, strict_);
+        if (!counted.empty()) {
             shown.push_back(counted.front());
         }
     }
-    for (const CaseResult *result : shown)
-    {
+    for (const CaseResult* result : shown) {
         out_ << detail_indent << result->name << ": "
              << painted(red, case_verdict_name(result->verdict))
              << (result->departure ? " (departure)" : "") << '\n';
@@ -296,12 +257,10 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
     const std::vector<std::string_view> lines = split_lines(text);
     const std::size_t shown =
         max_lines == 0 || lines.size() <= max_lines ? lines.size() : max_lines - 1;
-    for (std::size_t i = 0; i < shown; ++i)
-    {
+    for (std::size_t i = 0; i < shown; ++i) {
         out_ << indent << lines[i] << '\n';
     }
-    if (shown < lines.size())
-    {
+    if (shown < lines.size()) {
         out_ << indent
              << painted(dim, "... " + std::to_string(lines.size() - shown) +
                                  " more lines, all with --verbose")
@@ -311,17 +270,14 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
 
 } // namespace
 
-void write_terminal(std::ostream &out, const Report &report, const TerminalStyle &style)
+void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style)
 {
     Writer writer(out, style, report.strict);
-    if (!report.sandboxed)
-    {
+    if (!report.sandboxed) {
         writer.sandbox_warning();
     }
-    for (std::size_t i = 0; i < report.people.size(); ++i)
-    {
-        if (i > 0)
-        {
+    for (std::size_t i = 0; i < report.people.size(); ++i) {
+        if (i > 0) {
             out << '\n';
         }
         writer.person(report.people[i]);

@@ -10,8 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace
-{
+namespace {
 
 using namespace check;
 using namespace std::string_literals;
@@ -30,8 +29,7 @@ CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
 Report sample()
 {
     PersonResult alice{"alice", "hand-ins/alice", "", {}};
-    for (const Program &known : programs())
-    {
+    for (const Program& known : programs()) {
         ProgramResult program;
         program.program = std::string(known.name);
         program.group = std::string(known.group);
@@ -39,20 +37,19 @@ Report sample()
         program.verdict = ProgramVerdict::correct;
         alice.programs.push_back(program);
     }
-    ProgramResult &wrong = alice.programs[0];
+    ProgramResult& wrong = alice.programs[0];
     wrong.verdict = ProgramVerdict::wrong;
     wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
                    failed("digits.twodigits.first", CaseVerdict::wrong_output, "first message"),
                    failed("digits.twodigits.second", CaseVerdict::timeout, "second message")};
-    ProgramResult &remarks = alice.programs[1];
+    ProgramResult& remarks = alice.programs[1];
     remarks.verdict = ProgramVerdict::remarks;
     remarks.remarks = {"ends without a line end"};
     remarks.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
     remarks.cases[0].departure = true;
-    ProgramResult &broken = alice.programs[2];
+    ProgramResult& broken = alice.programs[2];
     broken.verdict = ProgramVerdict::does_not_compile;
-    for (int line = 1; line <= 40; ++line)
-    {
+    for (int line = 1; line <= 40; ++line) {
         broken.compiler_output += "error line " + std::to_string(line) + '\n';
     }
     broken.cases = {failed("digits.reversetwo.plain", CaseVerdict::not_built, "")};
@@ -61,25 +58,24 @@ Report sample()
     return Report{{alice}, true, false};
 }
 
-template <typename Write> std::string written(Write write, const Report &report)
+template <typename Write> std::string written(Write write, const Report& report)
 {
     std::ostringstream out;
     write(out, report);
     return out.str();
 }
 
-std::string terminal(const Report &report, TerminalStyle style)
+std::string terminal(const Report& report, TerminalStyle style)
 {
     std::ostringstream out;
     write_terminal(out, report, style);
     return out.str();
 }
 
-std::size_t count(const std::string &text, const std::string &part)
+std::size_t count(const std::string& text, const std::string& part)
 {
     std::size_t found = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-    {
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
         ++found;
     }
     return found;
@@ -122,21 +118,18 @@ TEST_CASE("the terminal report colours only when asked, and warns of a run witho
 TEST_CASE("a wrong program failing in every way still keeps its lines within 100 columns")
 {
     Report report = sample();
-    ProgramResult &wrong = report.people[0].programs[4]; // averageheight, the longest name
+    ProgramResult& wrong = report.people[0].programs[4]; // averageheight, the longest name
     wrong.verdict = ProgramVerdict::wrong;
-    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict)
-    {
+    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict) {
         wrong.cases.push_back(failed("c", static_cast<CaseVerdict>(verdict), ""));
     }
     std::istringstream lines(terminal(report, {false, false}));
     std::string all;
-    for (std::string line; std::getline(lines, line);)
-    {
+    for (std::string line; std::getline(lines, line);) {
         CHECK(line.size() <= 100);
         all += line;
     }
-    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict)
-    {
+    for (int verdict = 1; verdict <= static_cast<int>(CaseVerdict::not_built); ++verdict) {
         CHECK(all.find(case_verdict_name(static_cast<CaseVerdict>(verdict))) != std::string::npos);
     }
 }
@@ -144,31 +137,28 @@ TEST_CASE("a wrong program failing in every way still keeps its lines within 100
 TEST_CASE("the JSON report holds the documented keys and reads back")
 {
     const nlohmann::json document = nlohmann::json::parse(written(write_json, sample()));
-    const auto keys = [](const nlohmann::json &object)
-    {
+    const auto keys = [](const nlohmann::json& object) {
         std::set<std::string> names;
-        for (const auto &item : object.items())
-        {
+        for (const auto& item : object.items()) {
             names.insert(item.key());
         }
         return names;
     };
     using Keys = std::set<std::string>;
     CHECK(keys(document) == Keys{"people", "sandboxed", "strict"});
-    const nlohmann::json &alice = document["people"].at(0);
+    const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) == Keys{"name", "folder", "note", "programs"});
     CHECK(alice["name"] == "alice");
-    const nlohmann::json &twodigits = alice["programs"].at(0);
+    const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
                                   "same_source_as", "cases"});
     CHECK(keys(twodigits["cases"].at(0)) ==
           Keys{"name", "verdict", "departure", "message", "seconds"});
 
     REQUIRE(alice["programs"].size() == programs().size());
-    const char *verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
+    const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
-    for (std::size_t i = 0; i < programs().size(); ++i)
-    {
+    for (std::size_t i = 0; i < programs().size(); ++i) {
         CHECK(alice["programs"][i]["program"] == programs()[i].name);
         CHECK(alice["programs"][i]["verdict"] == verdicts[i]);
     }
@@ -189,8 +179,7 @@ TEST_CASE("the JSON report turns bytes that are not UTF-8 into U+FFFD")
 
 TEST_CASE("the JUnit report escapes what XML forbids")
 {
-    struct Sample
-    {
+    struct Sample {
         std::string text;
         std::string escaped;
         std::string in_attribute; // where it differs from escaped
@@ -209,26 +198,24 @@ TEST_CASE("the JUnit report escapes what XML forbids")
         {"kra\xc4\x91", "kra\xc4\x91", ""},
         {"a\tb\nc\rd", "a\tb\nc&#13;d", "a&#9;b&#10;c&#13;d"},
     };
-    for (const Sample &item : samples)
-    {
+    for (const Sample& item : samples) {
         CAPTURE(item.escaped);
         Report report = sample();
         report.people[0].programs[0].cases[1].message = item.text;
         report.people[0].programs[0].cases[1].name = item.text;
         const std::string xml = written(write_junit, report);
-        const std::string &attribute = item.in_attribute.empty() ? item.escaped : item.in_attribute;
+        const std::string& attribute = item.in_attribute.empty() ? item.escaped : item.in_attribute;
         CHECK(count(xml, "<testcase name=\"" + attribute + '"') == 1);
         CHECK(count(xml, "\">" + item.escaped + "</failure>") == 1);
-        CHECK(std::find_if(xml.begin(), xml.end(),
-                           [](unsigned char byte)
-                           { return byte < 0x20 && byte != '\n' && byte != '\t'; }) == xml.end());
+        CHECK(std::find_if(xml.begin(), xml.end(), [](unsigned char byte) {
+                  return byte < 0x20 && byte != '\n' && byte != '\t';
+              }) == xml.end());
     }
 }
 
 TEST_CASE("the JUnit report counts failures, skipped cases and departures")
 {
-    struct Expected
-    {
+    struct Expected {
         bool strict;
         CaseVerdict departure; // of the one case of threedigits
         std::string suite;
@@ -251,8 +238,7 @@ TEST_CASE("the JUnit report counts failures, skipped cases and departures")
          "<testsuites name=\"exercise-check\" tests=\"6\" failures=\"3\" errors=\"0\" "
          "skipped=\"1\""},
     };
-    for (const Expected &expected : cases)
-    {
+    for (const Expected& expected : cases) {
         CAPTURE(expected.suite);
         Report report = sample();
         report.strict = expected.strict;

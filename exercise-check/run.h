@@ -29,7 +29,11 @@ struct Sandbox {
     std::uint64_t tmp_bytes = 64 * mebibyte;      // the size of its own, empty /tmp
 };
 
-enum class Stdout { capture, full, closed };
+enum class Stdout {
+    capture,
+    full,
+    closed
+};
 
 struct RunRequest {
     std::vector<std::string> command; // the program first, as a path

@@ -74,7 +74,7 @@ std::vector<std::string> sandboxed(const RunRequest& request)
 {
     const Sandbox& sandbox = request.sandbox;
     std::vector<std::string> args{find_on_path("bwrap"), "--die-with-parent", "--new-session",
-                                  "--unshare-all", "--cap-drop", "ALL"};
+                                  "--unshare-all",       "--cap-drop",        "ALL"};
     add_system(args);
     args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--size",
                              std::to_string(sandbox.tmp_bytes), "--tmpfs", "/tmp"});
@@ -86,13 +86,13 @@ std::vector<std::string> sandboxed(const RunRequest& request)
         args.insert(args.end(), {"--bind", sandbox.writable.string(), sandbox.writable.string()});
         directory = sandbox.writable.string();
     }
-    args.insert(args.end(), {"--clearenv", "--setenv", "PATH", "/usr/local/bin:/usr/bin:/bin",
-                             "--setenv", "LANG", "C", "--setenv", "HOME", "/tmp", "--chdir",
-                             directory, "--"});
+    args.insert(args.end(),
+                {"--clearenv", "--setenv", "PATH", "/usr/local/bin:/usr/bin:/bin", "--setenv",
+                 "LANG", "C", "--setenv", "HOME", "/tmp", "--chdir", directory, "--"});
     // The number of processes is limited inside: outside, it would count every process of the
     // user who checks, not only the sandbox's.
-    args.insert(args.end(), {"/usr/bin/prlimit",
-                             "--nproc=" + std::to_string(request.limits.processes), "--"});
+    args.insert(args.end(),
+                {"/usr/bin/prlimit", "--nproc=" + std::to_string(request.limits.processes), "--"});
     if (request.stdout_to == Stdout::closed) {
         // Closed inside, so that no descriptor of bubblewrap's takes its place.
         args.insert(args.end(), {"/bin/sh", "-c", "exec \"$0\" \"$@\" >&-"});
@@ -109,8 +109,8 @@ void set_limit(int resource, rlim_t value)
 
 // In the child, between vfork and exec: it shares the checker's memory until exec, so it only
 // makes system calls and writes to no variable.
-[[noreturn]] void start_child(const RunRequest& request, const std::vector<char*>& argv,
-                              int in, int out, int err, bool drop_root)
+[[noreturn]] void start_child(const RunRequest& request, const std::vector<char*>& argv, int in,
+                              int out, int err, bool drop_root)
 {
     setpgid(0, 0);
     signal(SIGPIPE, SIG_DFL);
@@ -147,9 +147,9 @@ void set_limit(int resource, rlim_t value)
         _exit(127);
     }
     // Raw system calls: the library's own would try to change the ids of the checker's threads.
-    if (drop_root && (syscall(SYS_setgroups, 0, nullptr) != 0 ||
-                      syscall(SYS_setgid, unprivileged_id) != 0 ||
-                      syscall(SYS_setuid, unprivileged_id) != 0)) {
+    if (drop_root &&
+        (syscall(SYS_setgroups, 0, nullptr) != 0 || syscall(SYS_setgid, unprivileged_id) != 0 ||
+         syscall(SYS_setuid, unprivileged_id) != 0)) {
         _exit(127);
     }
     execve(argv[0], argv.data(), environ);
@@ -283,8 +283,10 @@ RunResult run(const RunRequest& request)
         if (settled_text) {
             wake = std::min(wake, last_output + std::chrono::milliseconds(settle_milliseconds));
         }
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now());
-        const int ready = poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(0, wait.count())));
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now());
+        const int ready =
+            poll(fds.data(), fds.size(), static_cast<int>(std::max<long long>(0, wait.count())));
         if (ready < 0 && errno != EINTR) {
             break;
         }
@@ -304,8 +306,8 @@ RunResult run(const RunRequest& request)
             } else if (fd.fd == err.read) {
                 err_open = read_some(err.read, result.err, request.limits.output_bytes);
             } else if (fd.fd == in.write) {
-                const ssize_t count = write(in.write, request.input.data() + written,
-                                            request.input.size() - written);
+                const ssize_t count =
+                    write(in.write, request.input.data() + written, request.input.size() - written);
                 if (count > 0) {
                     written += static_cast<std::size_t>(count);
                 } else if (count < 0 && errno != EAGAIN && errno != EINTR) {
@@ -404,7 +406,7 @@ namespace {
 
 // The runs travel between run_all and serve_runs as numbers and length-prefixed bytes.
 class Writer {
-public:
+  public:
     void number(std::uint64_t value) { bytes_.append(reinterpret_cast<const char*>(&value), 8); }
     void text(const std::string& value)
     {
@@ -414,12 +416,12 @@ public:
     void real(double value) { bytes_.append(reinterpret_cast<const char*>(&value), 8); }
     const std::string& bytes() const { return bytes_; }
 
-private:
+  private:
     std::string bytes_;
 };
 
 class Reader {
-public:
+  public:
     explicit Reader(const std::string& bytes) : bytes_(bytes) {}
     bool more() const { return at_ < bytes_.size(); }
     bool good() const { return good_; }
@@ -447,7 +449,7 @@ public:
         return value;
     }
 
-private:
+  private:
     void take(void* into, std::size_t size)
     {
         if (size > bytes_.size() - at_) {
@@ -721,7 +723,8 @@ std::string signal_name(int signal)
     default: break;
     }
     const char* name = strsignal(signal);
-    return "signal " + std::to_string(signal) + (name != nullptr ? std::string(" (") + name + ")" : "");
+    return "signal " + std::to_string(signal) +
+           (name != nullptr ? std::string(" (") + name + ")" : "");
 }
 
 } // namespace check

@@ -11,8 +11,7 @@ using namespace check;
 
 namespace {
 
-RunResult shell(const std::string& script, const std::string& input = "",
-                double seconds = 5)
+RunResult shell(const std::string& script, const std::string& input = "", double seconds = 5)
 {
     RunRequest request;
     request.command = {"/bin/sh", "-c", script};

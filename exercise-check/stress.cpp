@@ -8,11 +8,14 @@ namespace check {
 namespace {
 
 const std::array<std::string_view, 29> pieces{
-    "0", "7", "42", "170", "2147483647", "2147483648", "-", "+", " ", "\n", "\t", "\r", ".", ",", "e",
-    "E", "e+", "e-", "1e2", "1e39", "x", "abc", "inf", "nan", "0x1f", "\xc3\xa9", "\xff",
-    "LONG", "-1"};
+    "0",  "7",   "42",  "170", "2147483647", "2147483648", "-",    "+",    " ",   "\n",
+    "\t", "\r",  ".",   ",",   "e",          "E",          "e+",   "e-",   "1e2", "1e39",
+    "x",  "abc", "inf", "nan", "0x1f",       "\xc3\xa9",   "\xff", "LONG", "-1"};
 
-bool is_digit(char byte) { return std::isdigit(static_cast<unsigned char>(byte)) != 0; }
+bool is_digit(char byte)
+{
+    return std::isdigit(static_cast<unsigned char>(byte)) != 0;
+}
 
 // Reads an integer at the front of text: -?[0-9]+
 std::size_t integer_length(std::string_view text)

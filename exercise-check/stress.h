@@ -12,12 +12,15 @@ namespace check {
 // line ends, points, commas, exponents, letters, words some libraries read as numbers, bytes
 // outside ASCII and digit runs hundreds long; about one input in sixteen is empty.
 class InputMaker {
-public:
+  public:
     explicit InputMaker(std::uint32_t seed) : random_(seed) {}
     std::string next();
 
-private:
-    std::uint32_t below(std::uint32_t bound) { return static_cast<std::uint32_t>(random_() % bound); }
+  private:
+    std::uint32_t below(std::uint32_t bound)
+    {
+        return static_cast<std::uint32_t>(random_() % bound);
+    }
     std::mt19937 random_;
 };
 

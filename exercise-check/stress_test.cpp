@@ -59,7 +59,7 @@ TEST_CASE("random inputs are the same for a seed, differ between seeds, and vary
         seen.insert(input);
     }
     CHECK(differ > 400);
-    CHECK(empty > 5);  // about one in sixteen
+    CHECK(empty > 5); // about one in sixteen
     CHECK(empty < 80);
     CHECK(seen.size() > 400);
 }

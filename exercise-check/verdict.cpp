@@ -68,8 +68,7 @@ bool judge_ending(const RunResult& run, const Judging& judging, bool waits_for_i
         }
         return true;
     case Ending::waiting:
-    case Ending::exited:
-        break;
+    case Ending::exited: break;
     }
     if (out_of_memory(run) && run.status != 0) {
         result.verdict = CaseVerdict::memory_limit;
@@ -136,7 +135,8 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
     std::string why;
     std::string details;
     const std::string expected = judging.crlf ? with_crlf(one.expected) : one.expected;
-    const bool lost_output = one.kind == CaseKind::output_full || one.kind == CaseKind::output_closed;
+    const bool lost_output =
+        one.kind == CaseKind::output_full || one.kind == CaseKind::output_closed;
 
     if (one.kind == CaseKind::waiting) {
         if (run.ending == Ending::waiting) {
@@ -236,7 +236,8 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
             "prints a value that was never set: built with its unset variables filled with a "
             "pattern, it prints something else\n" +
             show_input(one.input, one.args) +
-            both_texts(run.out, filled.out, "output as built", "output with unset variables filled");
+            both_texts(run.out, filled.out, "output as built",
+                       "output with unset variables filled");
         result.remark.clear();
     }
     return result;

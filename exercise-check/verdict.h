@@ -10,9 +10,9 @@
 namespace check {
 
 struct Judging {
-    bool crlf = false;           // the program writes CRLF line ends
-    bool memcheck = false;       // it ran under valgrind memcheck
-    double wall_seconds = 5;     // the limits it ran with, for the messages
+    bool crlf = false;       // the program writes CRLF line ends
+    bool memcheck = false;   // it ran under valgrind memcheck
+    double wall_seconds = 5; // the limits it ran with, for the messages
     double cpu_seconds = 10;
     std::uint64_t memory_bytes = 512 * mebibyte;
     std::uint64_t output_bytes = mebibyte;

@@ -59,8 +59,10 @@ TEST_CASE("a case's verdict comes from how its run ended")
          "exit status 3 (expected 0)"},
         {make(CaseKind::plain, right), exited(0, right, "debug\n"), CaseVerdict::stderr_output,
          "debug"},
-        {make(CaseKind::plain, right), exited(1, "", "terminate called after throwing an "
-                                                     "instance of 'std::bad_alloc'"),
+        {make(CaseKind::plain, right),
+         exited(1, "",
+                "terminate called after throwing an "
+                "instance of 'std::bad_alloc'"),
          CaseVerdict::memory_limit, "memory"},
         {make(CaseKind::plain, right), ended(Ending::signalled, SIGSEGV), CaseVerdict::crashed,
          "SIGSEGV"},
@@ -73,8 +75,8 @@ TEST_CASE("a case's verdict comes from how its run ended")
         {make(CaseKind::plain, right), ended(Ending::output_limit), CaseVerdict::output_limit,
          "output limit"},
         {make(CaseKind::waiting, "Broj: "), ended(Ending::waiting), CaseVerdict::passed, ""},
-        {make(CaseKind::waiting, "Broj: "), ended(Ending::timed_out),
-         CaseVerdict::prompt_not_shown, "the screen did not show"},
+        {make(CaseKind::waiting, "Broj: "), ended(Ending::timed_out), CaseVerdict::prompt_not_shown,
+         "the screen did not show"},
         {make(CaseKind::waiting, "Broj: "), exited(0, "Broj: "), CaseVerdict::wrong_output,
          "did not wait"},
         {make(CaseKind::output_full, "", 1), exited(1, "", "cannot write\n"), CaseVerdict::passed,
@@ -154,7 +156,8 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
     const Example examples[] = {
         {result({{CaseVerdict::passed, false}, {CaseVerdict::passed, true}}), true, false,
          ProgramVerdict::correct},
-        {result({{CaseVerdict::passed, false}, {CaseVerdict::wrong_status, true},
+        {result({{CaseVerdict::passed, false},
+                 {CaseVerdict::wrong_status, true},
                  {CaseVerdict::wrong_status, true}}),
          true, false, ProgramVerdict::remarks},
         {result({{CaseVerdict::wrong_status, true}}), true, true, ProgramVerdict::wrong},
@@ -162,8 +165,7 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
         {result({{CaseVerdict::crashed, true}}), true, false, ProgramVerdict::wrong},
         {result({{CaseVerdict::wrong_layout, false}, {CaseVerdict::wrong_status, true}}), true,
          false, ProgramVerdict::wrong},
-        {result({{CaseVerdict::not_built, false}}), false, false,
-         ProgramVerdict::does_not_compile},
+        {result({{CaseVerdict::not_built, false}}), false, false, ProgramVerdict::does_not_compile},
     };
     for (Example example : examples) {
         decide(example.program, example.built, example.strict);

@@ -12,7 +12,7 @@ shift 3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 real_home=${HOME:-/root}
 
-rm -rf "$work" && mkdir -p "$work/home" "$work/outside" "$work/class" || exit 1
+rm -rf "$work" && mkdir -p "$work/home" "$work/outside" "$work/class" "$work/tmp" || exit 1
 secret="SECRET-$RANDOM$RANDOM$RANDOM"
 echo "$secret" >"$work/home/secret.txt"
 mark_seconds="987.$RANDOM" # what the left-behind children sleep, to find them by
@@ -32,7 +32,8 @@ for folder in "$here"/*/; do
         "$folder/helloworld.cpp.in" >"$work/class/$name/helloworld.cpp"
 done
 
-HOME=$work/home EXERCISE_CHECK_TEST_SECRET=$secret "$check" "$@" --timeout 5 \
+# The checker's own folder goes under $work/tmp, where its processes can be told from others'.
+HOME=$work/home TMPDIR=$work/tmp EXERCISE_CHECK_TEST_SECRET=$secret "$check" "$@" --timeout 5 \
     --json "$work/report.json" "$work/class"/* >"$work/report.txt" 2>&1
 status=$?
 cat "$work/report.txt"
@@ -80,7 +81,7 @@ expect kills-every-process-it-can ' (correct|wrong)'
 
 sleep 0.5
 left=$(pgrep -f "sleep $mark_seconds")
-[[ -z $left ]] && left=$(pgrep -f "exercise-check-[A-Za-z0-9]{6}/")
+[[ -z $left ]] && left=$(pgrep -f "$work/tmp/")
 if [[ -n $left ]]; then
     problems+=("processes left running: $(ps -o pid=,args= -p "$(tr '\n' ',' <<<"$left" | sed 's/,$//')")")
     kill -9 $left 2>/dev/null
@@ -89,6 +90,7 @@ for file in "$work/outside/$mark_name" "$work/home/$mark_name" "/tmp/$mark_name"
             "$real_home/$mark_name"; do
     [[ -e $file ]] && problems+=("a file appeared outside the sandbox: $file")
 done
+[[ -n $(ls -A "$work/tmp") ]] && problems+=("the checker left files behind: $(ls "$work/tmp")")
 [[ -e $work/connections ]] && problems+=("a connection arrived on port $port")
 grep -l "$secret" "$work/report.txt" "$work/report.json" >/dev/null &&
     problems+=("the secret reached a report")
