@@ -136,6 +136,7 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
     }
     std::error_code error;
     fs::create_directories(folder, error);
+    share_with_sandbox(folder, true);
     const fs::path text = folder.parent_path() / (folder.filename().string() + ".hpp");
     std::ofstream list(text);
     for (const std::string& header : headers) {

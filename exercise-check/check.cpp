@@ -34,6 +34,20 @@ class Pool {
         ready_.notify_one();
     }
 
+    // Keeps run() going while more tasks may still come from elsewhere.
+    void hold()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++pending_;
+    }
+    void release()
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (--pending_ == 0) {
+            ready_.notify_all();
+        }
+    }
+
     // Works until every task, including those added meanwhile, is done.
     void run(unsigned threads)
     {
@@ -253,7 +267,16 @@ class Checker {
         schedule_cases(checked);
     }
 
-    void run() { pool_.run(settings_.jobs); }
+    // The waiting cases spend their time waiting, not working: they have threads of their own,
+    // so that they do not hold up the builds and runs.
+    void run()
+    {
+        waiting_pool_.hold();
+        std::thread waiting([this] { waiting_pool_.run(settings_.jobs * 4); });
+        pool_.run(settings_.jobs);
+        waiting_pool_.release();
+        waiting.join();
+    }
 
   private:
     static bool needs_filled_build(const Checked& checked)
@@ -302,7 +325,8 @@ class Checker {
             });
         }
         for (const std::size_t index : alone) {
-            pool_.add([this, &checked, index, done] {
+            Pool& pool = checked.cases[index].kind == CaseKind::waiting ? waiting_pool_ : pool_;
+            pool.add([this, &checked, index, done] {
                 const Case& one = checked.cases[index];
                 checked.result->cases[index] =
                     one.kind == CaseKind::stress
@@ -432,6 +456,7 @@ class Checker {
     Sandbox sandbox_;
     Compiler compiler_;
     Pool pool_;
+    Pool waiting_pool_;
     std::vector<std::unique_ptr<Checked>> checked_;
     std::mutex progress_mutex_;
     std::vector<std::size_t> people_left_;

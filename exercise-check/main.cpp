@@ -116,8 +116,9 @@ int main(int argc, char** argv)
     double memory_mib = 512;
     double output_mib = 1;
 
-    app.add_option("FOLDER", folders, "a person's folder of <program>.cpp files, side by side or "
-                                      "in digit-exercises/, calculators/ and greeting-programs/");
+    app.add_option("FOLDER", folders,
+                   "a person's folder of <program>.cpp files, side by side or "
+                   "in digit-exercises/, calculators/ and greeting-programs/");
     auto* class_option = app.add_option(
         "--class", class_folder, "a class: a folder of one folder or .zip archive per person");
     app.add_option("--jobs,-j", settings.jobs, "builds and runs at a time (default: the cores)")
@@ -196,8 +197,12 @@ int main(int argc, char** argv)
     settings.compile_limits.file_bytes = 256 * check::mebibyte;
     settings.compile_limits.processes = 64;
     if (memcheck) {
-        settings.memcheck = {"valgrind", "--quiet", "--error-exitcode=99", "--track-origins=yes",
-                             "--leak-check=full", "--errors-for-leak-kinds=definite,indirect"};
+        settings.memcheck = {"valgrind",
+                             "--quiet",
+                             "--error-exitcode=99",
+                             "--track-origins=yes",
+                             "--leak-check=full",
+                             "--errors-for-leak-kinds=definite,indirect"};
         settings.run_limits.memory_bytes = 0;
         settings.run_limits.wall_seconds *= 4;
         settings.run_limits.cpu_seconds *= 4;
@@ -215,8 +220,9 @@ int main(int argc, char** argv)
             return usage("no such folder: " + folder);
         }
         if (check::find_sources(folder).empty()) {
-            return usage(folder + " holds none of the nine programs (twodigits.cpp, echonumber.cpp, "
-                                  "helloworld.cpp, ...): name the folder that holds them");
+            return usage(folder +
+                         " holds none of the nine programs (twodigits.cpp, echonumber.cpp, "
+                         "helloworld.cpp, ...): name the folder that holds them");
         }
         people.push_back({fs::absolute(folder).lexically_normal().filename().string(), folder, ""});
         if (people.back().name.empty()) {
