@@ -110,7 +110,10 @@ TEST_CASE("an archive entry is kept only when its path stays inside")
         {"", std::nullopt},
         {"./", std::nullopt},
     };
-    for (const auto& [name, expected] : names) {
+    for (const auto& example : names) {
+        // (A structured binding cannot be captured in C++17, and CAPTURE captures.)
+        const auto& name = example.first;
+        const auto& expected = example.second;
         CAPTURE(name);
         const std::optional<fs::path> path = safe_entry_path(name);
         REQUIRE(path.has_value() == expected.has_value());
@@ -379,7 +382,9 @@ TEST_CASE("people are listed as a person reads names: case aside, numbers by val
         {"Person 9", "Person 10"}, {"p007", "p8"},     {"Zoe", "Ćiro"},
         {"ann", "anna"},           {"x1y2", "x1y10"},  {"Person", "Person 1"},
     };
-    for (const auto& [before, after] : before_after) {
+    for (const auto& pair : before_after) {
+        const auto& before = pair.first;
+        const auto& after = pair.second;
         CAPTURE(before);
         CAPTURE(after);
         CHECK(name_order(before, after));
@@ -412,7 +417,9 @@ TEST_CASE("CSV: one row per person in name order, names quoted where they must b
     const std::string cells = ",does-not-compile,does-not-compile,does-not-compile,"
                               "does-not-compile,does-not-compile,does-not-compile,"
                               "does-not-compile,does-not-compile,does-not-compile,0\r\n";
-    for (const auto& [name, field] : names) {
+    for (const auto& named : names) {
+        const auto& name = named.first;
+        const auto& field = named.second;
         CAPTURE(name);
         CHECK(csv.find("\r\n" + field + cells) != std::string::npos);
     }

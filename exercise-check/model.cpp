@@ -33,4 +33,12 @@ std::string_view program_verdict_name(ProgramVerdict verdict)
     return "?";
 }
 
+bool counts_against(const CaseResult& result, bool strict)
+{
+    const bool mild = result.verdict == CaseVerdict::wrong_output ||
+                      result.verdict == CaseVerdict::wrong_layout ||
+                      result.verdict == CaseVerdict::wrong_status;
+    return result.verdict != CaseVerdict::passed && (strict || !result.departure || !mild);
+}
+
 } // namespace check

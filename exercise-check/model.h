@@ -44,6 +44,11 @@ struct CaseResult {
     double seconds = 0;
 };
 
+// Whether a failed case counts against its program: a departure that only gives other output,
+// layout or exit status is a remark unless strict; a crash, a timeout or an unset value, and
+// every failure of another case, count.
+bool counts_against(const CaseResult& result, bool strict);
+
 struct ProgramResult {
     std::string program; // circle
     std::string group;   // calculators

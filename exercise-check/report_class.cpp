@@ -225,10 +225,7 @@ const CaseResult* first_failure(const ProgramResult& program, bool strict)
         if (result.verdict == CaseVerdict::passed) {
             continue;
         }
-        const bool mild = result.verdict == CaseVerdict::wrong_output ||
-                          result.verdict == CaseVerdict::wrong_layout ||
-                          result.verdict == CaseVerdict::wrong_status;
-        if (strict || !result.departure || !mild) {
+        if (counts_against(result, strict)) {
             return &result;
         }
         first = first != nullptr ? first : &result;

@@ -134,16 +134,6 @@ void property(std::string& out, std::string_view name, std::string_view value)
         "      <property name=\"" + xml(name, true) + "\" value=\"" + xml(value, true) + "\"/>\n";
 }
 
-// Whether a failed case counts against its program: a departure that only gives other output,
-// layout or exit status is a remark unless the run is strict; every other failure counts.
-bool counts_against(const CaseResult& result, bool strict)
-{
-    const bool mild = result.verdict == CaseVerdict::wrong_output ||
-                      result.verdict == CaseVerdict::wrong_layout ||
-                      result.verdict == CaseVerdict::wrong_status;
-    return result.verdict != CaseVerdict::passed && (strict || !result.departure || !mild);
-}
-
 // A program judged wrong whose failures would all be remarks has every failure counted, so that
 // its suite fails.
 bool every_failure_counts(const ProgramResult& program)

@@ -77,16 +77,6 @@ class Writer {
     bool strict_;
 };
 
-// Whether a failed case counts against its program: a departure that only gives other output,
-// layout or exit status is a remark unless the run is strict; every other failure counts.
-bool counts_against(const CaseResult& result, bool strict)
-{
-    const bool mild = result.verdict == CaseVerdict::wrong_output ||
-                      result.verdict == CaseVerdict::wrong_layout ||
-                      result.verdict == CaseVerdict::wrong_status;
-    return result.verdict != CaseVerdict::passed && (strict || !result.departure || !mild);
-}
-
 // The failed cases that decide the verdict. A program judged wrong whose failures would all be
 // remarks has every failure counted, so that what made it wrong is still shown.
 std::vector<const CaseResult*> counted_failures(const ProgramResult& program, bool strict)

@@ -260,11 +260,7 @@ void decide(ProgramResult& program, bool built, bool strict)
         if (one.verdict == CaseVerdict::passed) {
             continue;
         }
-        // Only a plainly defined difference is a remark; a crash or an unset value never is.
-        const bool mild = one.verdict == CaseVerdict::wrong_output ||
-                          one.verdict == CaseVerdict::wrong_layout ||
-                          one.verdict == CaseVerdict::wrong_status;
-        if (one.departure && mild && !strict) {
+        if (!counts_against(one, strict)) {
             remarked = true;
             if (std::find(program.remarks.begin(), program.remarks.end(), one.remark) ==
                 program.remarks.end()) {
