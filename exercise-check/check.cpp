@@ -386,7 +386,6 @@ class Checker {
         case CaseKind::waiting:
             request.input_stays_open = true;
             request.settles_on = settings_.crlf ? with_crlf(one.expected) : one.expected;
-            request.limits.wall_seconds = std::min(2.0, request.limits.wall_seconds);
             break;
         case CaseKind::input_left_open: request.input_stays_open = true; break;
         case CaseKind::output_full: request.stdout_to = Stdout::full; break;
