@@ -7,8 +7,10 @@
 # A target is left out, with a message, when its tool is not installed.
 
 get_property(sources GLOBAL PROPERTY CONSOLE_EXERCISES_SOURCES)
-file(GLOB tool_sources ${PROJECT_SOURCE_DIR}/exercise-check/*.cpp
-     ${PROJECT_SOURCE_DIR}/exercise-check/*.h ${PROJECT_SOURCE_DIR}/tests/hostile/listener.cpp)
+file(GLOB tool_units ${PROJECT_SOURCE_DIR}/exercise-check/*.cpp
+     ${PROJECT_SOURCE_DIR}/tests/hostile/listener.cpp)
+file(GLOB tool_headers ${PROJECT_SOURCE_DIR}/exercise-check/*.h)
+set(tool_sources ${tool_units} ${tool_headers})
 
 find_program(CONSOLE_EXERCISES_CLANG_TIDY clang-tidy)
 find_program(CONSOLE_EXERCISES_CPPCHECK cppcheck)
@@ -27,8 +29,8 @@ if(CONSOLE_EXERCISES_CPPCHECK)
         COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,style,performance,portability
                 --std=c++17 --error-exitcode=1 --inline-suppr --quiet ${sources}
         COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,performance,portability
-                --std=c++17 --error-exitcode=1 --inline-suppr --quiet
-                -I ${PROJECT_SOURCE_DIR}/exercise-check ${tool_sources}
+                --std=c++17 --language=c++ --error-exitcode=1 --inline-suppr --quiet
+                -I ${PROJECT_SOURCE_DIR}/exercise-check ${tool_units}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
 else()
     message(STATUS "cppcheck not found: no cppcheck target")
