@@ -88,6 +88,11 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
             break;
         }
     }
+    for (const std::string& flag : compiler.link_flags) {
+        if (flag != "-static") {
+            compiler.quick_link_flags.push_back(flag);
+        }
+    }
     std::error_code error;
     fs::remove(work / "probe", error);
     compiler.precompiles = result.out.find("__GNUC__") != std::string::npos &&
@@ -161,14 +166,14 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
 }
 
 Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
-              bool fill_unset, const fs::path& headers, const Sandbox& sandbox,
+              BuildKind kind, const fs::path& headers, const Sandbox& sandbox,
               const Limits& limits)
 {
     RunRequest request;
     request.sandbox = sandbox;
     request.command = {compiler.command};
     request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
-    if (fill_unset) {
+    if (kind.fill_unset) {
         request.command.emplace_back(fill_flag);
     }
     if (!headers.empty()) {
@@ -177,8 +182,10 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
     }
     request.command.insert(request.command.end(),
                            {"-pipe", source.string(), "-o", executable.string()});
-    request.command.insert(request.command.end(), compiler.link_flags.begin(),
-                           compiler.link_flags.end());
+    constexpr std::size_t static_pays_off = 40; // runs
+    const std::vector<std::string>& link_flags =
+        kind.runs >= static_pays_off ? compiler.link_flags : compiler.quick_link_flags;
+    request.command.insert(request.command.end(), link_flags.begin(), link_flags.end());
     request.limits = limits;
     request.sandbox.writable = executable.parent_path();
     if (source.parent_path() != executable.parent_path()) {

@@ -14,9 +14,12 @@ struct Compiler {
     std::vector<std::string> flags; // the language standard and the warning options
     std::string stdlib;             // "libstdc++", "libc++" or "other"
     bool fills_unset = false;       // it can fill unset variables with a pattern
-    // How the programs are linked: statically where the libraries allow it, since a static
-    // program starts in half the time, and the cases start each program hundreds of times.
+    // How a program that runs many times is linked: statically where the libraries allow it,
+    // since a static program starts in half the time, and random inputs start it hundreds of
+    // times. A program that runs a few times is linked dynamically: a static link takes about
+    // as long as forty dynamic starts.
     std::vector<std::string> link_flags;
+    std::vector<std::string> quick_link_flags;
     bool precompiles = false; // it finds precompiled headers on the include path (GCC)
 };
 
@@ -42,11 +45,17 @@ struct Build {
     std::string output; // the compiler's messages: warnings, or why it failed
 };
 
-// Compiles source into executable; with fill_unset, every unset local variable starts with a
-// pattern instead of what happens to be in memory; with headers, the precompiled headers there
-// are used. The sandbox sees the source's folder and the executable's, read-only and writable.
+// How a build is made: with fill_unset, every unset local variable starts with a pattern instead
+// of what happens to be in memory; runs is how many times the cases will start it.
+struct BuildKind {
+    bool fill_unset = false;
+    std::size_t runs = 0;
+};
+
+// Compiles source into executable, as kind says; with headers, the precompiled headers there are
+// used. The sandbox sees the source's folder and the executable's, read-only and writable.
 Build compile(const Compiler& compiler, const std::filesystem::path& source,
-              const std::filesystem::path& executable, bool fill_unset,
+              const std::filesystem::path& executable, BuildKind kind,
               const std::filesystem::path& headers, const Sandbox& sandbox, const Limits& limits);
 
 } // namespace check

@@ -196,10 +196,11 @@ class Checker {
                 }
             }
             std::vector<std::string> headers = leading_includes(bytes);
+            const BuildKind plain{false, runs(group.front()->cases, false)};
             jobs.push_back(
-                {headers,
-                 [this, source, folder, program, members, built](const fs::path& precompiled) {
-                     const Build build = compile(compiler_, source, folder / program, false,
+                {headers, [this, source, folder, program, members, built,
+                           plain](const fs::path& precompiled) {
+                     const Build build = compile(compiler_, source, folder / program, plain,
                                                  precompiled, sandbox_, settings_.compile_limits);
                      for (Checked* checked : *members) {
                          checked->built = build.built;
@@ -211,10 +212,11 @@ class Checker {
                  }});
             if (fill) {
                 headers.emplace_back("filled");
-                jobs.push_back({headers, [this, source, folder, program, members,
-                                          built](const fs::path& precompiled) {
+                const BuildKind filled{true, runs(group.front()->cases, true)};
+                jobs.push_back({headers, [this, source, folder, program, members, built,
+                                          filled](const fs::path& precompiled) {
                                     const Build build = compile(
-                                        compiler_, source, folder / (program + ".filled"), true,
+                                        compiler_, source, folder / (program + ".filled"), filled,
                                         precompiled, sandbox_, settings_.compile_limits);
                                     if (!build.built) {
                                         for (Checked* checked : *members) {
@@ -279,6 +281,22 @@ class Checker {
     }
 
   private:
+    // How many times the cases start the program's build, or its filled build.
+    std::size_t runs(const std::vector<Case>& cases, bool filled) const
+    {
+        std::size_t count = 0;
+        for (const Case& one : cases) {
+            if (filled) {
+                count += one.failed_read && one.kind == CaseKind::plain ? 1 : 0;
+            } else {
+                count += one.kind == CaseKind::stress
+                             ? static_cast<std::size_t>(std::max(settings_.stress_runs, 0))
+                             : 1;
+            }
+        }
+        return count;
+    }
+
     static bool needs_filled_build(const Checked& checked)
     {
         for (const Case& one : checked.cases) {
