@@ -133,8 +133,7 @@ std::vector<std::string> leading_includes(const std::string& source)
 }
 
 bool precompile(const Compiler& compiler, const std::vector<std::string>& headers,
-                const fs::path& folder, bool fill_unset, const Sandbox& sandbox,
-                const Limits& limits)
+                const fs::path& folder, const Sandbox& sandbox, const Limits& limits)
 {
     if (headers.empty()) {
         return false;
@@ -151,9 +150,6 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
     RunRequest request;
     request.command = {compiler.command};
     request.command.insert(request.command.end(), compiler.flags.begin(), compiler.flags.end());
-    if (fill_unset) {
-        request.command.emplace_back(fill_flag);
-    }
     // Found where the first of them is included, it stands for all of them.
     request.command.insert(request.command.end(), {"-x", "c++-header", text.string(), "-o",
                                                    (folder / (headers.front() + ".gch")).string()});

@@ -34,10 +34,11 @@ Compiler probe_compiler(const std::string& command, const std::filesystem::path&
 // same program, and makes most of the compile's work once for every source that shares them.
 std::vector<std::string> leading_includes(const std::string& source);
 
-// Precompiles those headers into folder, as compile() would compile them (with fill_unset or
-// not); compile() given that folder then uses it. False when it could not be made.
+// Precompiles those headers into folder, as compile() would compile them; compile() given that
+// folder then uses it, for a build of either kind (the pattern is applied after the headers are
+// read). False when it could not be made.
 bool precompile(const Compiler& compiler, const std::vector<std::string>& headers,
-                const std::filesystem::path& folder, bool fill_unset, const Sandbox& sandbox,
+                const std::filesystem::path& folder, const Sandbox& sandbox,
                 const Limits& limits);
 
 struct Build {

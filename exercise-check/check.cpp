@@ -166,7 +166,7 @@ class Checker {
         // Each compile, and the precompiled headers it waits for where enough compiles share
         // them to be worth their cost (each takes as long as about three compiles to make).
         struct Job {
-            std::vector<std::string> key; // the leading standard headers, then "filled" or not
+            std::vector<std::string> key; // the leading standard headers
             std::function<void(const fs::path& headers)> compile;
         };
         std::vector<Job> jobs;
@@ -195,7 +195,7 @@ class Checker {
                     checked->filled = folder / (program + ".filled");
                 }
             }
-            std::vector<std::string> headers = leading_includes(bytes);
+            const std::vector<std::string> headers = leading_includes(bytes);
             const BuildKind plain{false, runs(group.front()->cases, false)};
             jobs.push_back(
                 {headers, [this, source, folder, program, members, built,
@@ -211,7 +211,6 @@ class Checker {
                      built();
                  }});
             if (fill) {
-                headers.emplace_back("filled");
                 const BuildKind filled{true, runs(group.front()->cases, true)};
                 jobs.push_back({headers, [this, source, folder, program, members, built,
                                           filled](const fs::path& precompiled) {
@@ -233,9 +232,7 @@ class Checker {
             sharing[job.key].push_back(std::move(job.compile));
         }
         constexpr std::size_t worth_it = 6;
-        for (auto& [key, compiles] : sharing) {
-            const bool filled = !key.empty() && key.back() == "filled";
-            std::vector<std::string> headers(key.begin(), key.end() - (filled ? 1 : 0));
+        for (auto& [headers, compiles] : sharing) {
             if (!compiler_.precompiles || headers.empty() || compiles.size() < worth_it) {
                 for (auto& compile_one : compiles) {
                     pool_.add([compile_one] { compile_one({}); });
@@ -245,9 +242,9 @@ class Checker {
             const fs::path folder = settings_.work / ("headers-" + std::to_string(number++));
             auto waiting = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
                 std::move(compiles));
-            pool_.add([this, headers, folder, filled, waiting] {
-                const bool made = precompile(compiler_, headers, folder, filled, sandbox_,
-                                             settings_.compile_limits);
+            pool_.add([this, headers = headers, folder, waiting] {
+                const bool made =
+                    precompile(compiler_, headers, folder, sandbox_, settings_.compile_limits);
                 for (auto& compile_one : *waiting) {
                     pool_.add(
                         [compile_one, folder, made] { compile_one(made ? folder : fs::path()); });
