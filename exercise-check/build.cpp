@@ -162,8 +162,7 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
 }
 
 Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
-              BuildKind kind, const fs::path& headers, const Sandbox& sandbox,
-              const Limits& limits)
+              BuildKind kind, const fs::path& headers, const Sandbox& sandbox, const Limits& limits)
 {
     RunRequest request;
     request.sandbox = sandbox;

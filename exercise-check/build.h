@@ -38,8 +38,7 @@ std::vector<std::string> leading_includes(const std::string& source);
 // folder then uses it, for a build of either kind (the pattern is applied after the headers are
 // read). False when it could not be made.
 bool precompile(const Compiler& compiler, const std::vector<std::string>& headers,
-                const std::filesystem::path& folder, const Sandbox& sandbox,
-                const Limits& limits);
+                const std::filesystem::path& folder, const Sandbox& sandbox, const Limits& limits);
 
 struct Build {
     bool built = false;

@@ -197,19 +197,19 @@ class Checker {
             }
             const std::vector<std::string> headers = leading_includes(bytes);
             const BuildKind plain{false, runs(group.front()->cases, false)};
-            jobs.push_back(
-                {headers, [this, source, folder, program, members, built,
-                           plain](const fs::path& precompiled) {
-                     const Build build = compile(compiler_, source, folder / program, plain,
-                                                 precompiled, sandbox_, settings_.compile_limits);
-                     for (Checked* checked : *members) {
-                         checked->built = build.built;
-                         // The messages name the person's own source, not the copy.
-                         checked->result->compiler_output =
-                             replace_all(build.output, source.string(), checked->result->source);
-                     }
-                     built();
-                 }});
+            jobs.push_back({headers, [this, source, folder, program, members, built,
+                                      plain](const fs::path& precompiled) {
+                                const Build build =
+                                    compile(compiler_, source, folder / program, plain, precompiled,
+                                            sandbox_, settings_.compile_limits);
+                                for (Checked* checked : *members) {
+                                    checked->built = build.built;
+                                    // The messages name the person's own source, not the copy.
+                                    checked->result->compiler_output = replace_all(
+                                        build.output, source.string(), checked->result->source);
+                                }
+                                built();
+                            }});
             if (fill) {
                 const BuildKind filled{true, runs(group.front()->cases, true)};
                 jobs.push_back({headers, [this, source, folder, program, members, built,
