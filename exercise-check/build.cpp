@@ -1,6 +1,7 @@
 #include "build.h"
 
 #include <fstream>
+#include <future>
 #include <sstream>
 #include <stdexcept>
 
@@ -68,6 +69,28 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
         throw std::runtime_error("the C++ compiler " + compiler.command + " does not work (" + why +
                                  "): give another with --cxx");
     }
+    // Where the C++ runtime that the compiler links against stands, asked for while the link
+    // is tried: a dynamically linked program is told to load that one, not whichever the system
+    // finds first (a compiler of one's own under /usr/local brings a newer one).
+    const std::string library =
+        result.out.find("_LIBCPP_VERSION") != std::string::npos ? "libc++.so" : "libstdc++.so";
+    std::future<fs::path> runtime_folder = std::async(std::launch::async, [&] {
+        RunRequest ask;
+        ask.command = {compiler.command};
+        ask.command.insert(ask.command.end(), compiler.flags.begin(), compiler.flags.end());
+        ask.command.push_back("-print-file-name=" + library);
+        ask.sandbox = sandbox;
+        ask.limits.wall_seconds = 30;
+        ask.limits.memory_bytes = 0;
+        const RunResult answer = run(ask);
+        const fs::path path = answer.out.substr(0, answer.out.find('\n'));
+        std::error_code error;
+        if (answer.ending != Ending::exited || answer.status != 0 || !path.is_absolute() ||
+            !fs::exists(path, error)) {
+            return fs::path(); // none to be found: every program is linked statically
+        }
+        return fs::canonical(path, error).parent_path();
+    });
     // The quickest way of linking that works here.
     for (const std::vector<std::string>& flags :
          {std::vector<std::string>{"-static", "-fuse-ld=gold"},
@@ -88,11 +111,6 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
             break;
         }
     }
-    for (const std::string& flag : compiler.link_flags) {
-        if (flag != "-static") {
-            compiler.quick_link_flags.push_back(flag);
-        }
-    }
     std::error_code error;
     fs::remove(work / "probe", error);
     compiler.precompiles = result.out.find("__GNUC__") != std::string::npos &&
@@ -103,6 +121,17 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
         compiler.stdlib = "libstdc++";
     } else {
         compiler.stdlib = "other";
+    }
+    const fs::path runtime = runtime_folder.get();
+    if (runtime.empty()) {
+        compiler.quick_link_flags = compiler.link_flags;
+    } else {
+        for (const std::string& flag : compiler.link_flags) {
+            if (flag != "-static") {
+                compiler.quick_link_flags.push_back(flag);
+            }
+        }
+        compiler.quick_link_flags.push_back("-Wl,-rpath," + runtime.string());
     }
     return compiler;
 }
