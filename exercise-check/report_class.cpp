@@ -1,6 +1,7 @@
 // A class's reports: the gradebook on the terminal, as CSV and as a web page of its own.
 #include "programs.h"
 #include "report.h"
+#include "report_colour.h"
 
 #include <algorithm>
 #include <array>
@@ -22,12 +23,11 @@ constexpr std::size_t terminal_width = 80;
 constexpr std::size_t longest_name = 26;                 // of a person in the terminal's table
 constexpr std::string_view replacement = "\xEF\xBF\xBD"; // U+FFFD
 
-constexpr std::string_view reset = "\033[0m";
-constexpr std::string_view dim = "\033[2m";
-constexpr std::string_view bold = "\033[1m";
-constexpr std::string_view red = "\033[31m";
-constexpr std::string_view green = "\033[32m";
-constexpr std::string_view yellow = "\033[33m";
+using colour::bold;
+using colour::dim;
+using colour::green;
+using colour::red;
+using colour::yellow;
 
 // ---- Text from a hand-in: any bytes at all ----
 
@@ -327,8 +327,7 @@ class Gradebook {
     void write()
     {
         if (!report_.sandboxed && !style_.verbose) {
-            out_ << painted(bold, "warning:") << " the programs ran without the sandbox, with "
-                 << "your own rights\n\n";
+            out_ << colour::sandbox_warning(style_);
         }
         table();
         key();
@@ -360,10 +359,7 @@ class Gradebook {
   private:
     std::string painted(std::string_view colour, std::string_view text) const
     {
-        if (!style_.colour || colour.empty()) {
-            return std::string(text);
-        }
-        return std::string(colour) + std::string(text) + std::string(reset);
+        return colour::painted(style_, colour, text);
     }
 
     void table()

@@ -1,6 +1,7 @@
 // The report a learner or teacher reads on the terminal.
 #include "programs.h"
 #include "report.h"
+#include "report_colour.h"
 
 #include <algorithm>
 #include <array>
@@ -21,12 +22,11 @@ constexpr std::string_view program_indent = "  ";
 constexpr std::string_view detail_indent = "    ";
 constexpr std::string_view text_indent = "        ";
 
-constexpr std::string_view reset = "\033[0m";
-constexpr std::string_view bold = "\033[1m";
-constexpr std::string_view dim = "\033[2m";
-constexpr std::string_view red = "\033[31m";
-constexpr std::string_view green = "\033[32m";
-constexpr std::string_view yellow = "\033[33m";
+using colour::bold;
+using colour::dim;
+using colour::green;
+using colour::red;
+using colour::yellow;
 
 class Writer {
   public:
@@ -35,23 +35,14 @@ class Writer {
     {
     }
 
-    void sandbox_warning()
-    {
-        out_ << painted(bold, "warning:") << " the programs ran without the sandbox, with your "
-             << "own rights\n\n";
-    }
+    void sandbox_warning() { out_ << colour::sandbox_warning(style_); }
 
     void person(const PersonResult& person);
 
   private:
     std::string painted(std::string_view colour, std::string_view text) const
     {
-        if (!style_.colour) {
-            return std::string(text);
-        }
-        std::string result(colour);
-        result.append(text).append(reset);
-        return result;
+        return colour::painted(style_, colour, text);
     }
 
     static std::string_view colour_of(ProgramVerdict verdict)

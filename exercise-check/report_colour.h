@@ -1,0 +1,37 @@
+// The ANSI colours of the two terminal reports, and the line that warns of a check without the
+// sandbox.
+#pragma once
+
+#include "report.h"
+
+#include <string>
+#include <string_view>
+
+namespace check::colour {
+
+constexpr std::string_view reset = "\033[0m";
+constexpr std::string_view bold = "\033[1m";
+constexpr std::string_view dim = "\033[2m";
+constexpr std::string_view red = "\033[31m";
+constexpr std::string_view green = "\033[32m";
+constexpr std::string_view yellow = "\033[33m";
+
+// The text in that colour where the style has colours, else as it is.
+inline std::string painted(const TerminalStyle& style, std::string_view colour,
+                           std::string_view text)
+{
+    if (!style.colour || colour.empty()) {
+        return std::string(text);
+    }
+    std::string result(colour);
+    result.append(text).append(reset);
+    return result;
+}
+
+inline std::string sandbox_warning(const TerminalStyle& style)
+{
+    return painted(style, bold, "warning:") +
+           " the programs ran without the sandbox, with your own rights\n\n";
+}
+
+} // namespace check::colour
