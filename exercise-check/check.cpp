@@ -492,7 +492,11 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
                     const Progress& progress)
 {
     Report report;
-    report.sandboxed = settings.sandbox;
+    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
+    for (const Program& program : programs()) {
+        report.exercises.push_back({std::string(program.name), std::string(program.group),
+                                    std::string(program.folder), "", ""});
+    }
     report.strict = settings.strict;
     report.people.resize(people.size());
     Checker checker(settings, people.size(), progress);
@@ -545,7 +549,11 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
 Report check_built(const fs::path& folder, const Settings& settings)
 {
     Report report;
-    report.sandboxed = settings.sandbox;
+    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
+    for (const Program& program : programs()) {
+        report.exercises.push_back({std::string(program.name), std::string(program.group),
+                                    std::string(program.folder), "", ""});
+    }
     report.strict = settings.strict;
     report.people.resize(1);
     PersonResult& person = report.people.front();

@@ -7,6 +7,16 @@
 
 namespace check {
 
+// One exercise of the catalogue (exercises.json in the case data): a program a person may hand
+// in, where its source may lie, and where its cases are.
+struct Exercise {
+    std::string name;       // twodigits
+    std::string group;      // digits: the folder of its cases, and the first part of their names
+    std::string folder;     // digit-exercises: a folder of a hand-in where its source may lie
+    std::string short_name; // 2dig: its column in a narrow table
+    std::string title;      // what it does, in a few words
+};
+
 // How one case went. The names in reports are those of case_verdict_name().
 enum class CaseVerdict {
     passed,
@@ -64,12 +74,13 @@ struct PersonResult {
     std::string name;                    // the folder's name
     std::string folder;                  // the folder as given, or where its sources were found
     std::string note;                    // how the sources were found, where that was not obvious
-    std::vector<ProgramResult> programs; // the nine, in the order of programs()
+    std::vector<ProgramResult> programs; // one per exercise, in the order of Report::exercises
 };
 
 struct Report {
+    std::vector<Exercise> exercises; // the catalogue's, in its order: the columns of a gradebook
     std::vector<PersonResult> people;
-    bool sandboxed = true;
+    std::string sandbox = "bubblewrap"; // what the programs ran in: bubblewrap, landlock or none
     bool strict = false;
 };
 

@@ -326,7 +326,7 @@ class Gradebook {
 
     void write()
     {
-        if (!report_.sandboxed && !style_.verbose) {
+        if (!(report_.sandbox != "none") && !style_.verbose) {
             out_ << colour::sandbox_warning(style_);
         }
         table();
@@ -751,7 +751,7 @@ class Page {
              << page_style << "</style>\n</head>\n<body>\n<header>\n<h1>Gradebook</h1>\n<p>"
              << people.size() << (people.size() == 1 ? " person" : " people")
              << ", nine programs each. Choose a cell to see how that program did.</p>\n";
-        if (!report_.sandboxed) {
+        if (!(report_.sandbox != "none")) {
             out_ << "<p class=\"warning\">The programs ran without the sandbox.</p>\n";
         }
         out_ << "</header>\n<main>\n";

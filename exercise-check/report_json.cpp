@@ -61,7 +61,7 @@ void write_json(std::ostream& out, const Report& report)
     }
     const Json document = {
         {"people", std::move(people)},
-        {"sandboxed", report.sandboxed},
+        {"sandbox", report.sandbox}, {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.

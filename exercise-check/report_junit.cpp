@@ -171,7 +171,7 @@ class SuiteWriter {
         if (!program_.source.empty()) {
             property(out, "source", program_.source);
         }
-        property(out, "sandboxed", report_.sandboxed ? "true" : "false");
+        property(out, "sandboxed", (report_.sandbox != "none") ? "true" : "false");
         property(out, "strict", report_.strict ? "true" : "false");
         out += "    </properties>\n";
         out += cases_;
@@ -238,7 +238,7 @@ class SuiteWriter {
     std::string notes() const
     {
         std::string text;
-        if (!report_.sandboxed) {
+        if (!(report_.sandbox != "none")) {
             text += "The programs ran without the sandbox, with the rights of the user who ran "
                     "the check.\n";
         }

@@ -254,7 +254,7 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style)
 {
     Writer writer(out, style, report.strict);
-    if (!report.sandboxed) {
+    if (report.sandbox == "none") {
         writer.sandbox_warning();
     }
     for (std::size_t i = 0; i < report.people.size(); ++i) {
