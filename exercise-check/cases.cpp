@@ -1,5 +1,7 @@
 #include "cases.h"
 
+#include "catalogue.h"
+
 #include <algorithm>
 #include <fstream>
 #include <map>
@@ -50,15 +52,16 @@ const char* const lost_output_remark =
 
 } // namespace
 
-std::vector<Case> load_cases(const fs::path& data, const Program& program,
+std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
                              const std::string& stdlib)
 {
-    const fs::path folder = data / program.group / program.name;
+    const fs::path folder = data / exercise.group / exercise.name;
     if (!fs::is_directory(folder)) {
-        throw std::runtime_error("no case data for " + std::string(program.name) + " in " +
-                                 data.string());
+        throw std::runtime_error("no case data for " + exercise.name + " in " + data.string() +
+                                 ": give it a folder " + exercise.group + "/" + exercise.name +
+                                 " of cases");
     }
-    const std::string prefix = std::string(program.group) + "." + std::string(program.name) + ".";
+    const std::string prefix = exercise.group + "." + exercise.name + ".";
 
     // Each case by its name; a library's own output stands in for the common one.
     std::map<std::string, fs::path> outputs;
@@ -148,13 +151,38 @@ std::vector<Case> load_cases(const fs::path& data, const Program& program,
     return cases;
 }
 
+std::string_view case_kind_name(CaseKind kind)
+{
+    switch (kind) {
+    case CaseKind::plain: return "plain";
+    case CaseKind::waiting: return "waiting";
+    case CaseKind::input_left_open: return "input-left-open";
+    case CaseKind::output_full: return "output-full";
+    case CaseKind::output_closed: return "output-closed";
+    case CaseKind::stress: return "stress";
+    }
+    return "?";
+}
+
+std::vector<std::string> case_labels(const Case& one)
+{
+    std::vector<std::string> labels;
+    if (one.failed_read) {
+        labels.emplace_back("failed-read");
+    }
+    if (one.departure) {
+        labels.emplace_back("departure");
+    }
+    return labels;
+}
+
 fs::path default_case_data()
 {
     std::error_code error;
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     if (!error) {
         const fs::path installed = self.parent_path().parent_path() / "share" / "exercise-check";
-        if (fs::is_directory(installed / "digits")) {
+        if (fs::is_regular_file(installed / catalogue_file)) {
             return installed;
         }
     }

@@ -1,10 +1,11 @@
-// Reads the golden cases of one program from the case data: tests/<group>/<program>/.
+// Reads the golden cases of one exercise from the case data: <data>/<group>/<name>/.
 #pragma once
 
-#include "programs.h"
+#include "model.h"
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace check {
@@ -33,10 +34,18 @@ struct Case {
 // Every case of the program, in a fixed order. stdlib ("libstdc++", "libc++" or other) picks the
 // <case>.<stdlib>.out files; a case with only other libraries' outputs is left out. Throws
 // std::runtime_error when the data cannot be read.
-std::vector<Case> load_cases(const std::filesystem::path& data, const Program& program,
+std::vector<Case> load_cases(const std::filesystem::path& data, const Exercise& exercise,
                              const std::string& stdlib);
 
+// The kind's name, as --list-cases shows it: plain, waiting, input-left-open, output-full,
+// output-closed, stress.
+std::string_view case_kind_name(CaseKind kind);
+
+// The case's labels, as CTest gets them: failed-read, departure.
+std::vector<std::string> case_labels(const Case& one);
+
 // The folder of case data that travels with the tool: installed beside it, else the source tree.
+// Either holds the catalogue of exercises at its root.
 std::filesystem::path default_case_data();
 
 } // namespace check

@@ -1,4 +1,5 @@
 #include "cases.h"
+#include "catalogue.h"
 
 #include <doctest/doctest.h>
 
@@ -43,7 +44,7 @@ TEST_CASE("the cases of a program are read from its folder of data")
     write("empty.remark", "prints another value\n");
     write("prompt.waiting", "Radius: ");
     write("random-input.shape", "<num>\n");
-    const Program& circle = *find_program("circle");
+    const Exercise circle{"circle", "calculators", "calculators", "circ", ""};
 
     const std::vector<Case> cases = load_cases(data, circle, "libstdc++");
     CHECK(cases.front().name == "calculators.circle.plain"); // plain first
@@ -83,16 +84,20 @@ TEST_CASE("the cases of a program are read from its folder of data")
     }
     CHECK(find(cases, "calculators.circle.input-left-open")->input == "2.5\n");
     CHECK(find(cases, "calculators.circle.output-full")->departure);
-    CHECK_THROWS(load_cases(data, *find_program("twodigits"), "libstdc++"));
+    CHECK_THROWS(load_cases(data, Exercise{"twodigits", "digits", "", "", ""}, "libstdc++"));
     fs::remove_all(data);
 }
 
-TEST_CASE("every program has case data, and every departure a remark of its own")
+TEST_CASE("every exercise has case data, and every departure a remark of its own")
 {
-    for (const Program& program : programs()) {
-        CAPTURE(program.name);
-        const std::vector<Case> cases = load_cases(default_case_data(), program, "libstdc++");
-        CHECK(cases.size() >= 4);
+    for (const Exercise& exercise : load_catalogue(default_case_data())) {
+        CAPTURE(exercise.name);
+        const std::vector<Case> cases = load_cases(default_case_data(), exercise, "libstdc++");
+        // Beyond the three every exercise gets (input left open, output full and closed), a
+        // plain case of its own.
+        CHECK(std::any_of(cases.begin(), cases.end(), [&](const Case& one) {
+            return one.name == exercise.group + "." + exercise.name + ".plain";
+        }));
         for (const Case& one : cases) {
             CAPTURE(one.name);
             if (one.departure) {

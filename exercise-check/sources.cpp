@@ -6,15 +6,19 @@ namespace check {
 
 namespace fs = std::filesystem;
 
-std::vector<Source> find_sources(const fs::path& folder)
+std::vector<Source> find_sources(const fs::path& folder, const std::vector<Exercise>& exercises)
 {
     std::vector<Source> found;
-    for (const Program& program : programs()) {
-        const std::string file = std::string(program.name) + ".cpp";
-        for (const fs::path& candidate : {folder / file, folder / program.folder / file}) {
+    for (const Exercise& exercise : exercises) {
+        const std::string file = exercise.name + ".cpp";
+        std::vector<fs::path> candidates{folder / file};
+        if (!exercise.folder.empty()) {
+            candidates.push_back(folder / exercise.folder / file);
+        }
+        for (const fs::path& candidate : candidates) {
             std::error_code error;
             if (fs::is_regular_file(candidate, error)) {
-                found.push_back({&program, candidate});
+                found.push_back({&exercise, candidate});
                 break;
             }
         }

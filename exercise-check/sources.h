@@ -1,7 +1,7 @@
-// Finds which of the nine programs a person's folder holds.
+// Finds which of the exercises a person's folder holds.
 #pragma once
 
-#include "programs.h"
+#include "model.h"
 
 #include <filesystem>
 #include <vector>
@@ -9,12 +9,13 @@
 namespace check {
 
 struct Source {
-    const Program* program = nullptr;
+    const Exercise* exercise = nullptr;
     std::filesystem::path path;
 };
 
-// <program>.cpp side by side in the folder, or in the three folders digit-exercises/,
-// calculators/ and greeting-programs/; one per program found, in the order of programs().
-std::vector<Source> find_sources(const std::filesystem::path& folder);
+// <name>.cpp side by side in the folder, or in the exercise's own folder there (digit-exercises/
+// and the like); one per exercise found, in the order of exercises.
+std::vector<Source> find_sources(const std::filesystem::path& folder,
+                                 const std::vector<Exercise>& exercises);
 
 } // namespace check
