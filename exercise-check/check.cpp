@@ -2,13 +2,12 @@
 
 #include "cases.h"
 #include "compare.h"
+#include "pool.h"
 #include "sources.h"
 #include "stress.h"
 #include "verdict.h"
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -22,71 +21,6 @@ namespace check {
 namespace fs = std::filesystem;
 
 namespace {
-
-// A fixed number of threads working through tasks; a task may add more.
-class Pool {
-  public:
-    void add(std::function<void()> task)
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        tasks_.push_back(std::move(task));
-        ++pending_;
-        ready_.notify_one();
-    }
-
-    // Keeps run() going while more tasks may still come from elsewhere.
-    void hold()
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        ++pending_;
-    }
-    void release()
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        if (--pending_ == 0) {
-            ready_.notify_all();
-        }
-    }
-
-    // Works until every task, including those added meanwhile, is done.
-    void run(unsigned threads)
-    {
-        std::vector<std::thread> workers;
-        for (unsigned index = 0; index < std::max(1U, threads); ++index) {
-            workers.emplace_back([this] { work(); });
-        }
-        for (std::thread& worker : workers) {
-            worker.join();
-        }
-    }
-
-  private:
-    void work()
-    {
-        while (true) {
-            std::function<void()> task;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                ready_.wait(lock, [this] { return !tasks_.empty() || pending_ == 0; });
-                if (tasks_.empty()) {
-                    return;
-                }
-                task = std::move(tasks_.front());
-                tasks_.pop_front();
-            }
-            task();
-            const std::lock_guard<std::mutex> lock(mutex_);
-            if (--pending_ == 0) {
-                ready_.notify_all();
-            }
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable ready_;
-    std::deque<std::function<void()>> tasks_;
-    std::size_t pending_ = 0;
-};
 
 std::string read_bytes(const fs::path& path)
 {
@@ -119,8 +53,9 @@ struct Checked {
 
 class Checker {
   public:
-    Checker(const Settings& settings, std::size_t people, const Progress& progress)
-        : settings_(settings), progress_(progress), people_left_(people, 0), total_people_(people)
+    Checker(const Settings& settings, Runner& runner, std::size_t people, const Progress& progress)
+        : settings_(settings), runner_(runner), progress_(progress), people_left_(people, 0),
+          total_people_(people)
     {
         judging_.crlf = settings.crlf;
         judging_.memcheck = !settings.memcheck.empty();
@@ -129,17 +64,16 @@ class Checker {
         judging_.memory_bytes = settings.run_limits.memory_bytes;
         judging_.output_bytes = settings.run_limits.output_bytes;
         sandbox_.enabled = settings.sandbox;
-        compiler_ = settings.compiler;
     }
 
     // Sets the program up to be checked; its cases run once it is built.
-    Checked& add(std::size_t person, ProgramResult& result, const Program& program)
+    Checked& add(std::size_t person, ProgramResult& result, const Exercise& exercise)
     {
         auto checked = std::make_unique<Checked>();
         checked->person = person;
         checked->result = &result;
         ++people_left_[person];
-        checked->cases = load_cases(settings_.case_data, program, settings_.compiler.stdlib);
+        checked->cases = load_cases(settings_.case_data, exercise, settings_.stdlib);
         if (!settings_.only_case.empty()) {
             std::vector<Case> only;
             for (const Case& one : checked->cases) {
@@ -179,7 +113,7 @@ class Checker {
             const fs::path source = folder / (program + ".cpp");
             const std::string bytes = key.substr(key.find('\n') + 1);
             std::ofstream(source, std::ios::binary) << bytes;
-            const bool fill = compiler_.fills_unset && needs_filled_build(*group.front());
+            const bool fill = runner_.fills_unset() && needs_filled_build(*group.front());
             auto members = std::make_shared<std::vector<Checked*>>(group);
             auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
             // The same bytes behave the same: the cases run once, for the first of them.
@@ -200,8 +134,7 @@ class Checker {
             jobs.push_back({headers, [this, source, folder, program, members, built,
                                       plain](const fs::path& precompiled) {
                                 const Build build =
-                                    compile(compiler_, source, folder / program, plain, precompiled,
-                                            sandbox_, settings_.compile_limits);
+                                    runner_.compile(source, folder / program, plain, precompiled);
                                 for (Checked* checked : *members) {
                                     checked->built = build.built;
                                     // The messages name the person's own source, not the copy.
@@ -214,9 +147,9 @@ class Checker {
                 const BuildKind filled{true, runs(group.front()->cases, true)};
                 jobs.push_back({headers, [this, source, folder, program, members, built,
                                           filled](const fs::path& precompiled) {
-                                    const Build build = compile(
-                                        compiler_, source, folder / (program + ".filled"), filled,
-                                        precompiled, sandbox_, settings_.compile_limits);
+                                    const Build build =
+                                        runner_.compile(source, folder / (program + ".filled"),
+                                                        filled, precompiled);
                                     if (!build.built) {
                                         for (Checked* checked : *members) {
                                             checked->filled.clear();
@@ -231,9 +164,9 @@ class Checker {
         for (Job& job : jobs) {
             sharing[job.key].push_back(std::move(job.compile));
         }
-        constexpr std::size_t worth_it = 6;
         for (auto& [headers, compiles] : sharing) {
-            if (!compiler_.precompiles || headers.empty() || compiles.size() < worth_it) {
+            if (!runner_.precompiles() || headers.empty() ||
+                compiles.size() < compiles_worth_precompiling) {
                 for (auto& compile_one : compiles) {
                     pool_.add([compile_one] { compile_one({}); });
                 }
@@ -243,8 +176,7 @@ class Checker {
             auto waiting = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
                 std::move(compiles));
             pool_.add([this, headers = headers, folder, waiting] {
-                const bool made =
-                    precompile(compiler_, headers, folder, sandbox_, settings_.compile_limits);
+                const bool made = runner_.precompile(headers, folder);
                 for (auto& compile_one : *waiting) {
                     pool_.add(
                         [compile_one, folder, made] { compile_one(made ? folder : fs::path()); });
@@ -268,7 +200,7 @@ class Checker {
 
     // The waiting cases spend their time waiting, not working: they have threads of their own,
     // so that they do not hold up the builds and runs.
-    void run()
+    void work()
     {
         waiting_pool_.hold();
         std::thread waiting([this] { waiting_pool_.run(settings_.jobs * 4); });
@@ -346,7 +278,7 @@ class Checker {
                 checked.result->cases[index] =
                     one.kind == CaseKind::stress
                         ? run_stress(checked, one)
-                        : judge(one, check::run(request_for(one, checked.executable)), judging_);
+                        : judge(one, runner_.run(request_for(one, checked.executable)), judging_);
                 done();
             });
         }
@@ -373,7 +305,7 @@ class Checker {
         if (!checked.filled.empty()) {
             sandbox.read_only.push_back(checked.filled);
         }
-        const std::vector<RunResult> results = run_all(requests, sandbox);
+        const std::vector<RunResult> results = runner_.run_all(requests, sandbox);
         std::size_t at = 0;
         for (const std::size_t index : batch) {
             const Case& one = checked.cases[index];
@@ -422,7 +354,7 @@ class Checker {
             given.push_back(random.input);
             requests.push_back(request_for(random, checked.executable));
         }
-        const std::vector<RunResult> results = run_all(requests, sandbox_);
+        const std::vector<RunResult> results = runner_.run_all(requests, sandbox_);
         double seconds = 0;
         for (std::size_t index = 0; index < results.size(); ++index) {
             seconds += results[index].seconds;
@@ -465,10 +397,10 @@ class Checker {
     }
 
     const Settings& settings_;
+    Runner& runner_;
     const Progress& progress_;
     Judging judging_;
     Sandbox sandbox_;
-    Compiler compiler_;
     Pool pool_;
     Pool waiting_pool_;
     std::vector<std::unique_ptr<Checked>> checked_;
@@ -478,53 +410,76 @@ class Checker {
     std::size_t total_people_;
 };
 
-ProgramResult empty_result(const Program& program)
+ProgramResult empty_result(const Exercise& exercise)
 {
     ProgramResult result;
-    result.program = std::string(program.name);
-    result.group = std::string(program.group);
+    result.program = exercise.name;
+    result.group = exercise.group;
     return result;
+}
+
+// The exercises a check covers: every one, or with only_case, the one whose case it is.
+std::vector<Exercise> exercises_checked(const Settings& settings)
+{
+    if (settings.only_case.empty()) {
+        return settings.exercises;
+    }
+    for (const Exercise& exercise : settings.exercises) {
+        const std::string prefix = exercise.group + "." + exercise.name + ".";
+        if (settings.only_case.rfind(prefix, 0) == 0) {
+            for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
+                if (one.name == settings.only_case) {
+                    return {exercise};
+                }
+            }
+        }
+    }
+    throw std::runtime_error("no case is named " + settings.only_case +
+                             ": exercise-check --list-cases lists them");
+}
+
+Report empty_report(const Settings& settings, const std::vector<Exercise>& exercises)
+{
+    Report report;
+    report.exercises = exercises;
+    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
+    report.strict = settings.strict;
+    return report;
 }
 
 } // namespace
 
-Report check_people(const std::vector<Person>& people, const Settings& settings,
+Report check_people(const std::vector<Person>& people, const Settings& settings, Runner& runner,
                     const Progress& progress)
 {
-    Report report;
-    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
-    for (const Program& program : programs()) {
-        report.exercises.push_back({std::string(program.name), std::string(program.group),
-                                    std::string(program.folder), "", ""});
-    }
-    report.strict = settings.strict;
+    const std::vector<Exercise> exercises = exercises_checked(settings);
+    Report report = empty_report(settings, exercises);
     report.people.resize(people.size());
-    Checker checker(settings, people.size(), progress);
+    Checker checker(settings, runner, people.size(), progress);
     for (std::size_t index = 0; index < people.size(); ++index) {
         PersonResult& person = report.people[index];
         person.name = people[index].name;
         person.folder = people[index].folder.string();
         person.note = people[index].note;
-        const std::vector<Source> sources = find_sources(people[index].folder);
-        for (const Program& program : programs()) {
-            person.programs.push_back(empty_result(program));
+        const std::vector<Source> sources = find_sources(people[index].folder, exercises);
+        for (const Exercise& exercise : exercises) {
+            person.programs.push_back(empty_result(exercise));
         }
-        for (std::size_t slot = 0; slot < programs().size(); ++slot) {
-            const Program& program = programs()[slot];
+        for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
             ProgramResult& result = person.programs[slot];
             for (const Source& source : sources) {
-                if (source.program == &program) {
+                if (source.exercise->name == exercises[slot].name) {
                     result.source = source.path.string();
                 }
             }
-            checker.add(index, result, program);
+            checker.add(index, result, exercises[slot]);
         }
     }
     checker.compile_all();
-    checker.run();
+    checker.work();
 
     // Which people handed in the same bytes for a program.
-    for (std::size_t slot = 0; slot < programs().size(); ++slot) {
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         std::map<std::string, std::vector<std::size_t>> by_bytes;
         for (std::size_t index = 0; index < report.people.size(); ++index) {
             const ProgramResult& result = report.people[index].programs[slot];
@@ -546,52 +501,41 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
     return report;
 }
 
-Report check_built(const fs::path& folder, const Settings& settings)
+Report check_built(const fs::path& folder, const Settings& settings, Runner& runner)
 {
-    Report report;
-    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
-    for (const Program& program : programs()) {
-        report.exercises.push_back({std::string(program.name), std::string(program.group),
-                                    std::string(program.folder), "", ""});
-    }
-    report.strict = settings.strict;
+    const std::vector<Exercise> exercises = exercises_checked(settings);
+    Report report = empty_report(settings, exercises);
     report.people.resize(1);
     PersonResult& person = report.people.front();
     person.name = folder.filename().string();
     person.folder = folder.string();
-    for (const Program& program : programs()) {
-        person.programs.push_back(empty_result(program));
+    for (const Exercise& exercise : exercises) {
+        person.programs.push_back(empty_result(exercise));
     }
     const Progress none;
-    Checker checker(settings, 1, none);
+    Checker checker(settings, runner, 1, none);
     std::vector<std::pair<Checked*, fs::path>> found;
-    for (std::size_t slot = 0; slot < programs().size(); ++slot) {
-        const Program& program = programs()[slot];
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         ProgramResult& result = person.programs[slot];
-        const std::string prefix =
-            std::string(program.group) + "." + std::string(program.name) + ".";
-        if (!settings.only_case.empty() && settings.only_case.rfind(prefix, 0) != 0) {
-            continue;
-        }
         for (const fs::path& candidate :
-             {folder / program.name, folder / (std::string(program.name) + ".exe")}) {
+             {folder / exercises[slot].name, folder / (exercises[slot].name + ".exe")}) {
             std::error_code error;
             if (result.source.empty() && fs::is_regular_file(candidate, error)) {
                 result.source = candidate.string();
             }
         }
         if (!result.source.empty()) {
-            Checked& checked = checker.add(0, result, program);
-            if (checked.cases.empty()) {
-                throw std::runtime_error("no case named " + settings.only_case);
-            }
+            Checked& checked = checker.add(0, result, exercises[slot]);
             found.emplace_back(&checked, result.source);
+        } else if (!settings.only_case.empty()) {
+            throw std::runtime_error(settings.only_case + " cannot run: " + exercises[slot].name +
+                                     " is not built in " + folder.string());
         }
     }
     for (auto& [checked, executable] : found) {
         checker.use_built(*checked, executable);
     }
-    checker.run();
+    checker.work();
     return report;
 }
 

@@ -1,9 +1,9 @@
-// Checks people's programs: compiles each source, runs every case, decides the verdicts.
+// Checks people's programs: plans the builds, runs every case, decides the verdicts.
 #pragma once
 
-#include "build.h"
 #include "model.h"
 #include "run.h"
+#include "runner.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,10 +15,10 @@ namespace check {
 
 struct Settings {
     std::filesystem::path case_data;
-    Compiler compiler;
+    std::vector<Exercise> exercises; // the catalogue's
+    std::string stdlib;              // the programs' C++ library: picks library-specific cases
     unsigned jobs = 2;
     Limits run_limits;
-    Limits compile_limits;
     bool sandbox = true;
     bool strict = false;
     int stress_runs = 200;
@@ -39,11 +39,18 @@ struct Person {
 // Called as each person's check ends: people done, and all of them.
 using Progress = std::function<void(std::size_t done, std::size_t total)>;
 
-// Checks every person's sources, several builds and runs at a time.
-Report check_people(const std::vector<Person>& people, const Settings& settings,
+// Precompiled headers are made for a set of leading headers that at least this many compiles
+// share: each takes about as long as three compiles to make.
+constexpr std::size_t compiles_worth_precompiling = 6;
+
+// Checks every person's sources, several builds and runs at a time. With only_case, only the
+// exercise of that case is checked and listed; throws std::runtime_error when no case has that
+// name.
+Report check_people(const std::vector<Person>& people, const Settings& settings, Runner& runner,
                     const Progress& progress = {});
 
-// Checks programs already built, <program> (or <program>.exe) in folder, as one person.
-Report check_built(const std::filesystem::path& folder, const Settings& settings);
+// Checks programs already built, <program> (or <program>.exe) in folder, as one person. With
+// only_case, throws std::runtime_error when no case has that name or its program is not built.
+Report check_built(const std::filesystem::path& folder, const Settings& settings, Runner& runner);
 
 } // namespace check

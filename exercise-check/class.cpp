@@ -1,6 +1,5 @@
 #include "class.h"
 
-#include "programs.h"
 #include "report.h"
 #include "sources.h"
 
@@ -30,10 +29,10 @@ bool is_junk(const std::string& name)
            name == "desktop.ini";
 }
 
-bool is_group_folder(const std::string& name)
+bool is_group_folder(const std::string& name, const std::vector<Exercise>& exercises)
 {
-    return std::any_of(programs().begin(), programs().end(),
-                       [&](const Program& program) { return program.folder == name; });
+    return std::any_of(exercises.begin(), exercises.end(),
+                       [&](const Exercise& exercise) { return exercise.folder == name; });
 }
 
 bool ends_with_zip(const std::string& name)
@@ -68,13 +67,13 @@ struct Candidate {
 };
 
 // Every folder of the hand-in that holds some of the programs, links not followed, junk skipped.
-void search(const fs::path& folder, std::size_t depth, std::vector<Candidate>& found,
-            std::size_t& visited, bool& anything)
+void search(const fs::path& folder, const std::vector<Exercise>& exercises, std::size_t depth,
+            std::vector<Candidate>& found, std::size_t& visited, bool& anything)
 {
     if (++visited > most_folders) {
         return;
     }
-    if (const std::size_t count = find_sources(folder).size(); count > 0) {
+    if (const std::size_t count = find_sources(folder, exercises).size(); count > 0) {
         found.push_back({folder, count, depth});
     }
     for (const fs::directory_entry& entry : sorted_entries(folder)) {
@@ -85,7 +84,7 @@ void search(const fs::path& folder, std::size_t depth, std::vector<Candidate>& f
         anything = true;
         std::error_code error;
         if (depth < deepest_wrapper && !entry.is_symlink(error) && entry.is_directory(error)) {
-            search(entry.path(), depth + 1, found, visited, anything);
+            search(entry.path(), exercises, depth + 1, found, visited, anything);
         }
     }
 }
@@ -242,18 +241,19 @@ Unpacked unpack_archive(const fs::path& zip, const fs::path& into, const Archive
     return result;
 }
 
-HandIn find_hand_in(const fs::path& root, const std::string& shown_as)
+HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
+                    const std::vector<Exercise>& exercises)
 {
     std::vector<Candidate> found;
     std::size_t visited = 0;
     bool anything = false;
-    search(root, 0, found, visited, anything);
+    search(root, exercises, 0, found, visited, anything);
 
     // digit-exercises/ and its siblings are part of the folder that holds them.
     std::vector<Candidate> candidates;
     for (const Candidate& candidate : found) {
         const bool part_of_parent =
-            is_group_folder(candidate.folder.filename().string()) &&
+            is_group_folder(candidate.folder.filename().string(), exercises) &&
             std::any_of(found.begin(), found.end(), [&](const Candidate& other) {
                 return other.folder == candidate.folder.parent_path();
             });
@@ -265,7 +265,7 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as)
     HandIn hand_in{root, ""};
     if (candidates.empty()) {
         hand_in.note =
-            anything ? "none of the nine programs found in " + shown_as : "nothing handed in";
+            anything ? "none of the exercises' programs found in " + shown_as : "nothing handed in";
         return hand_in;
     }
     // The most programs; of as many, the least deep; of those, the first by name.
@@ -293,7 +293,8 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as)
     return hand_in;
 }
 
-std::vector<Person> find_class(const fs::path& folder, const fs::path& work)
+std::vector<Person> find_class(const fs::path& folder, const fs::path& work,
+                               const std::vector<Exercise>& exercises)
 {
     std::error_code error;
     if (!fs::is_directory(folder, error)) {
@@ -310,7 +311,7 @@ std::vector<Person> find_class(const fs::path& folder, const fs::path& work)
             continue;
         }
         if (entry.is_directory(error)) {
-            const HandIn hand_in = find_hand_in(entry.path(), file_name);
+            const HandIn hand_in = find_hand_in(entry.path(), file_name, exercises);
             people.push_back({file_name, hand_in.folder, hand_in.note});
         } else if (entry.is_regular_file(error) && ends_with_zip(file_name)) {
             std::string name = file_name.substr(0, file_name.size() - 4);
@@ -321,7 +322,7 @@ std::vector<Person> find_class(const fs::path& folder, const fs::path& work)
             const Unpacked unpacked = unpack_archive(entry.path(), into);
             Person person{name, into, ""};
             if (unpacked.ok) {
-                const HandIn hand_in = find_hand_in(into, file_name);
+                const HandIn hand_in = find_hand_in(into, file_name, exercises);
                 person.folder = hand_in.folder;
                 person.note = hand_in.note;
             } else {

@@ -23,7 +23,8 @@ namespace check {
 // however deep the hand-in wraps it; the note says how it was chosen where that is not obvious.
 // A person who handed in nothing is there all the same, with an empty folder. In name order.
 std::vector<Person> find_class(const std::filesystem::path& folder,
-                               const std::filesystem::path& work);
+                               const std::filesystem::path& work,
+                               const std::vector<Exercise>& exercises);
 
 // The paths in the report that lead into the archives unpacked under work, as they were handed
 // in: <folder>/alice.zip/alice/twodigits.cpp, in sources, folders and compiler messages.
@@ -36,7 +37,8 @@ struct HandIn {
     std::filesystem::path folder;
     std::string note;
 };
-HandIn find_hand_in(const std::filesystem::path& root, const std::string& shown_as);
+HandIn find_hand_in(const std::filesystem::path& root, const std::string& shown_as,
+                    const std::vector<Exercise>& exercises);
 
 // What an archive may unpack to at most: a hand-in is nine small sources.
 struct ArchiveLimits {

@@ -1,6 +1,7 @@
 // A class at once: finding each hand-in, unpacking archives safely, and the class's reports.
+#include "cases.h"
+#include "catalogue.h"
 #include "class.h"
-#include "programs.h"
 #include "report.h"
 
 #include <archive.h>
@@ -230,7 +231,7 @@ TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
         {"other files",
          {"notes/readme.txt", "twodigits.c"},
          ".",
-         "none of the nine programs found in Alice B"},
+         "none of the exercises' programs found in Alice B"},
     };
     for (const Layout& layout : layouts) {
         CAPTURE(layout.what);
@@ -240,7 +241,7 @@ TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
         for (const std::string& file : layout.files) {
             touch(root / file);
         }
-        const HandIn hand_in = find_hand_in(root, "Alice B");
+        const HandIn hand_in = find_hand_in(root, "Alice B", load_catalogue(default_case_data()));
         CHECK(hand_in.folder.lexically_relative(root).generic_string() == layout.folder);
         if (layout.note.empty()) {
             CHECK(hand_in.note.empty());
@@ -256,9 +257,10 @@ TEST_CASE("a hand-in's links to folders elsewhere are not followed")
     touch(scratch.path / "elsewhere" / "twodigits.cpp");
     fs::create_directories(scratch.path / "alice");
     fs::create_directory_symlink(scratch.path / "elsewhere", scratch.path / "alice" / "link");
-    const HandIn hand_in = find_hand_in(scratch.path / "alice", "alice");
+    const HandIn hand_in =
+        find_hand_in(scratch.path / "alice", "alice", load_catalogue(default_case_data()));
     CHECK(hand_in.folder == scratch.path / "alice");
-    CHECK(hand_in.note.find("none of the nine") != std::string::npos);
+    CHECK(hand_in.note.find("none of the exercises") != std::string::npos);
 }
 
 TEST_CASE("every folder and zip of a class is a person, named as it is")
@@ -279,7 +281,8 @@ TEST_CASE("every folder and zip of a class is a person, named as it is")
     write_zip(folder / "bob.zip", {{"twodigits.cpp", AE_IFREG, "int main() {}\n", ""}});
     write_zip(folder / "zoe.zip", {{"bomb", AE_IFREG, std::string(65 * 1024 * 1024, '\0'), ""}});
 
-    const std::vector<Person> people = find_class(folder, work);
+    const std::vector<Person> people =
+        find_class(folder, work, load_catalogue(default_case_data()));
     std::vector<std::string> names;
     for (const Person& person : people) {
         names.push_back(person.name);
@@ -316,9 +319,10 @@ Report class_of(const std::vector<std::string>& names, ProgramVerdict verdict,
                 const std::string& message = "")
 {
     Report report;
+    report.exercises = load_catalogue(default_case_data());
     for (const std::string& name : names) {
         PersonResult person{name, "class/" + name, "", {}};
-        for (const Program& known : programs()) {
+        for (const Exercise& known : load_catalogue(default_case_data())) {
             ProgramResult program;
             program.program = std::string(known.name);
             program.group = std::string(known.group);

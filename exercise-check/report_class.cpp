@@ -1,5 +1,4 @@
 // A class's reports: the gradebook on the terminal, as CSV and as a web page of its own.
-#include "programs.h"
 #include "report.h"
 #include "report_colour.h"
 
@@ -169,18 +168,6 @@ std::string html(std::string_view text)
 
 // ---- What the reports have in common ----
 
-// Each program's short name, for a column of the terminal's table and a phone's grid.
-std::string short_name(std::string_view program)
-{
-    static const std::map<std::string_view, std::string_view> names{
-        {"twodigits", "2dig"},  {"threedigits", "3dig"},   {"reversetwo", "rev2"},
-        {"echonumber", "echo"}, {"averageheight", "avgh"}, {"circle", "circ"},
-        {"helloworld", "hwld"}, {"hellolines", "hlns"},    {"greetings", "grts"},
-    };
-    const auto found = names.find(program);
-    return std::string(found != names.end() ? found->second : program.substr(0, 4));
-}
-
 const ProgramResult* find_result(const PersonResult& person, std::string_view program)
 {
     for (const ProgramResult& result : person.programs) {
@@ -257,7 +244,7 @@ std::vector<SameSources> same_sources(const Report& report)
 {
     std::map<std::vector<std::string>, std::vector<std::string>> programs_of;
     std::vector<std::vector<std::string>> order;
-    for (const Program& program : programs()) {
+    for (const Exercise& program : report.exercises) {
         std::set<std::vector<std::string>> seen;
         for (const PersonResult* person : in_name_order(report)) {
             const ProgramResult* result = find_result(*person, program.name);
@@ -292,9 +279,10 @@ std::string joined(const std::vector<std::string>& parts, std::string_view separ
     return text;
 }
 
-std::string programs_named(const std::vector<std::string>& names)
+std::string programs_named(const std::vector<std::string>& names, std::size_t all)
 {
-    return names.size() == programs().size() ? "all nine programs" : joined(names, ", ");
+    return names.size() == all && all > 1 ? "all " + std::to_string(all) + " programs"
+                                          : joined(names, ", ");
 }
 
 // ---- The terminal's gradebook ----
@@ -369,13 +357,13 @@ class Gradebook {
             width = std::max(width, std::min(longest_name, columns(for_terminal(person.name))));
         }
         out_ << painted(bold, padded("person", width));
-        for (const Program& program : programs()) {
-            out_ << ' ' << padded(short_name(program.name), 4);
+        for (const Exercise& program : report_.exercises) {
+            out_ << ' ' << padded(program.short_name, 4);
         }
         out_ << "  correct\n";
         for (const PersonResult* person : in_name_order(report_)) {
             out_ << padded(cut(for_terminal(person->name), width), width);
-            for (const Program& program : programs()) {
+            for (const Exercise& program : report_.exercises) {
                 const ProgramResult* result = find_result(*person, program.name);
                 const Look look = look_of(verdict_of(result));
                 const bool same = result != nullptr && !result->same_source_as.empty();
@@ -415,8 +403,8 @@ class Gradebook {
         symbols.emplace_back("* same source as someone else's");
         wrapped(symbols);
         std::vector<std::string> names;
-        for (const Program& program : programs()) {
-            names.push_back(short_name(program.name) + " " + std::string(program.name));
+        for (const Exercise& program : report_.exercises) {
+            names.push_back(program.short_name + " " + std::string(program.name));
         }
         wrapped(names);
     }
@@ -434,7 +422,7 @@ class Gradebook {
                 names.push_back(for_terminal(name));
             }
             out_ << "  "
-                 << wrapped_text(joined(names, " = ") + ": " + programs_named(group.programs),
+                 << wrapped_text(joined(names, " = ") + ": " + programs_named(group.programs, report_.exercises.size()),
                                  terminal_width - 2, "    ")
                  << '\n';
         }
@@ -760,8 +748,8 @@ class Page {
         same();
         out_ << "</main>\n";
         for (std::size_t row = 0; row < people.size(); ++row) {
-            for (std::size_t column = 0; column < programs().size(); ++column) {
-                detail(*people[row], programs()[column], row, column);
+            for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
+                detail(*people[row], report_.exercises[column], row, column);
             }
         }
         out_ << "<script nonce=\"" << key << "\">" << page_script
@@ -778,9 +766,9 @@ class Page {
     {
         out_ << "<div class=\"wrap\"><table class=\"grid\">\n<thead><tr><th scope=\"col\">person"
              << "</th>";
-        for (const Program& program : programs()) {
+        for (const Exercise& program : report_.exercises) {
             out_ << "<th scope=\"col\" title=\"" << program.name << "\"><span class=\"long\">"
-                 << program.name << "</span><span class=\"short\">" << short_name(program.name)
+                 << program.name << "</span><span class=\"short\">" << program.short_name
                  << "</span></th>";
         }
         out_ << "<th scope=\"col\">correct</th></tr></thead>\n<tbody>\n";
@@ -791,12 +779,12 @@ class Page {
                 out_ << "<span class=\"note\">" << html(person.note) << "</span>";
             }
             out_ << "</th>";
-            for (std::size_t column = 0; column < programs().size(); ++column) {
-                const ProgramResult* result = find_result(person, programs()[column].name);
+            for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
+                const ProgramResult* result = find_result(person, report_.exercises[column].name);
                 const ProgramVerdict verdict = verdict_of(result);
                 const bool same = result != nullptr && !result->same_source_as.empty();
                 out_ << "<td class=\"" << css_class(verdict) << "\"><a href=\"#" << id(row, column)
-                     << "\" title=\"" << programs()[column].name << ": "
+                     << "\" title=\"" << report_.exercises[column].name << ": "
                      << program_verdict_name(verdict) << (same ? ", same source as another" : "")
                      << "\">" << html_symbol(verdict) << (same ? "<sup>=</sup>" : "")
                      << "</a></td>";
@@ -830,13 +818,13 @@ class Page {
             for (const std::string& name : group.people) {
                 names.push_back(html(name));
             }
-            out_ << "<li>" << joined(names, " = ") << ": " << programs_named(group.programs)
+            out_ << "<li>" << joined(names, " = ") << ": " << programs_named(group.programs, report_.exercises.size())
                  << "</li>\n";
         }
         out_ << "</ul></section>\n";
     }
 
-    void detail(const PersonResult& person, const Program& program, std::size_t row,
+    void detail(const PersonResult& person, const Exercise& program, std::size_t row,
                 std::size_t column)
     {
         const ProgramResult* result = find_result(person, program.name);
@@ -1001,13 +989,13 @@ void write_gradebook(std::ostream& out, const Report& report, const TerminalStyl
 void write_csv(std::ostream& out, const Report& report)
 {
     out << "person";
-    for (const Program& program : programs()) {
+    for (const Exercise& program : report.exercises) {
         out << ',' << program.name;
     }
     out << ",correct\r\n";
     for (const PersonResult* person : in_name_order(report)) {
         out << csv_field(person->name);
-        for (const Program& program : programs()) {
+        for (const Exercise& program : report.exercises) {
             out << ',' << program_verdict_name(verdict_of(find_result(*person, program.name)));
         }
         out << ',' << correct_count(*person) << "\r\n";

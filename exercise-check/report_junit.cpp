@@ -3,7 +3,6 @@
 // A program that is absent gives a testsuite without testcases, so that every person still has
 // all nine suites. A program that did not compile gives one failed testcase named
 // "<group>.<program>.compiles", holding the compiler's output, and its cases as skipped testcases.
-#include "programs.h"
 #include "report.h"
 
 #include <algorithm>
@@ -187,8 +186,10 @@ class SuiteWriter {
     void compile_failure()
     {
         std::string group = program_.group;
-        if (const Program* known = find_program(program_.program); group.empty() && known) {
-            group = known->group;
+        for (const Exercise& known : report_.exercises) {
+            if (group.empty() && known.name == program_.program) {
+                group = known.group;
+            }
         }
         const std::string name =
             (group.empty() ? "" : group + '.') + program_.program + ".compiles";

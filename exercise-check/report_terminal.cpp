@@ -1,5 +1,4 @@
 // The report a learner or teacher reads on the terminal.
-#include "programs.h"
 #include "report.h"
 #include "report_colour.h"
 
@@ -112,9 +111,6 @@ void Writer::person(const PersonResult& person)
     out_ << '\n';
 
     std::size_t name_width = 0;
-    for (const Program& known : programs()) {
-        name_width = std::max(name_width, known.name.size());
-    }
     std::array<std::size_t, 5> counts{};
     for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());

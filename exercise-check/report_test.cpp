@@ -1,5 +1,6 @@
 // The reports: what each must hold, and how they cope with awkward bytes.
-#include "programs.h"
+#include "cases.h"
+#include "catalogue.h"
 #include "report.h"
 
 #include <doctest/doctest.h>
@@ -29,7 +30,7 @@ CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
 Report sample()
 {
     PersonResult alice{"alice", "hand-ins/alice", "", {}};
-    for (const Program& known : programs()) {
+    for (const Exercise& known : load_catalogue(default_case_data())) {
         ProgramResult program;
         program.program = std::string(known.name);
         program.group = std::string(known.group);
@@ -55,7 +56,10 @@ Report sample()
     broken.cases = {failed("digits.reversetwo.plain", CaseVerdict::not_built, "")};
     alice.programs[8].verdict = ProgramVerdict::absent;
     alice.programs[8].source.clear();
-    return Report{{alice}, true, false};
+    Report report;
+    report.exercises = load_catalogue(default_case_data());
+    report.people = {alice};
+    return report;
 }
 
 template <typename Write> std::string written(Write write, const Report& report)
@@ -155,11 +159,11 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     CHECK(keys(twodigits["cases"].at(0)) ==
           Keys{"name", "verdict", "departure", "message", "seconds"});
 
-    REQUIRE(alice["programs"].size() == programs().size());
+    REQUIRE(alice["programs"].size() == load_catalogue(default_case_data()).size());
     const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
-    for (std::size_t i = 0; i < programs().size(); ++i) {
-        CHECK(alice["programs"][i]["program"] == programs()[i].name);
+    for (std::size_t i = 0; i < load_catalogue(default_case_data()).size(); ++i) {
+        CHECK(alice["programs"][i]["program"] == load_catalogue(default_case_data())[i].name);
         CHECK(alice["programs"][i]["verdict"] == verdicts[i]);
     }
     CHECK(twodigits["cases"][2]["verdict"] == "timeout");

@@ -1,0 +1,20 @@
+// How a check is done, from the command line: the case data and its catalogue, the limits, the
+// way the programs are started.
+#pragma once
+
+#include "check.h"
+#include "options.h"
+
+namespace check {
+
+// The settings the options ask for. Throws std::runtime_error, in one line that says what to do,
+// when the case data cannot be read.
+Settings make_settings(const Options& options);
+
+// The limits every compile runs within: a minute, 2 GiB, and room for its object files.
+Limits compile_limits();
+
+// A command given as one argument: its words split at semicolons (a CMake list) or blanks.
+std::vector<std::string> command_words(const std::string& command);
+
+} // namespace check
