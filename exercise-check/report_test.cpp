@@ -1,5 +1,5 @@
 // The reports: what each must hold, and how they cope with awkward bytes.
-#include "programs.h"
+#include "report_test.h"
 #include "report.h"
 
 #include <doctest/doctest.h>
@@ -13,14 +13,15 @@
 namespace {
 
 using namespace check;
+using namespace check::testing;
 using namespace std::string_literals;
 
-CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
+CaseResult failed(std::string name, CaseVerdict verdict, std::string why)
 {
     CaseResult result;
     result.name = std::move(name);
     result.verdict = verdict;
-    result.message = std::move(message);
+    result.why = std::move(why);
     return result;
 }
 
@@ -28,15 +29,9 @@ CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
 // reversetwo does not compile, the others correct except the last, absent.
 Report sample()
 {
-    PersonResult alice{"alice", "hand-ins/alice", "", {}};
-    for (const Program& known : programs()) {
-        ProgramResult program;
-        program.program = std::string(known.name);
-        program.group = std::string(known.group);
-        program.source = std::string(known.folder) + '/' + program.program + ".cpp";
-        program.verdict = ProgramVerdict::correct;
-        alice.programs.push_back(program);
-    }
+    Report report = empty_report();
+    PersonResult alice = person_of(report, "alice", ProgramVerdict::correct);
+    alice.folder = "hand-ins/alice";
     ProgramResult& wrong = alice.programs[0];
     wrong.verdict = ProgramVerdict::wrong;
     wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
@@ -55,7 +50,8 @@ Report sample()
     broken.cases = {failed("digits.reversetwo.plain", CaseVerdict::not_built, "")};
     alice.programs[8].verdict = ProgramVerdict::absent;
     alice.programs[8].source.clear();
-    return Report{{alice}, true, false};
+    report.people = {alice};
+    return report;
 }
 
 template <typename Write> std::string written(Write write, const Report& report)
@@ -152,8 +148,10 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
                                   "same_source_as", "cases"});
-    CHECK(keys(twodigits["cases"].at(0)) ==
-          Keys{"name", "verdict", "departure", "message", "seconds"});
+    CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
+                                                 "random_input", "arguments", "input", "expected",
+                                                 "actual", "stderr", "difference", "exit_status",
+                                                 "signal", "remark", "seconds"});
 
     REQUIRE(alice["programs"].size() == programs().size());
     const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
@@ -170,7 +168,7 @@ TEST_CASE("the JSON report turns bytes that are not UTF-8 into U+FFFD")
 {
     Report report = sample();
     report.people[0].name = "ana\xff";
-    report.people[0].programs[0].cases[1].message = "got \xc3(";
+    report.people[0].programs[0].cases[1].why = "got \xc3(";
     const std::string text = written(write_json, report);
     const nlohmann::json document = nlohmann::json::parse(text);
     CHECK(document["people"][0]["name"] == "ana\xEF\xBF\xBD");
@@ -188,12 +186,12 @@ TEST_CASE("the JUnit report escapes what XML forbids")
         {"a < b > c", "a &lt; b &gt; c", ""},
         {"a & b", "a &amp; b", ""},
         {"\"q\"", "&quot;q&quot;", ""},
-        {"bell\a", "bell\\x07", ""},
-        {"nul\0!"s, "nul\\x00!", ""},
-        {"\xff", "\\xFF", ""},
-        {"\xc3(", "\\xC3(", ""},
-        {"\xed\xa0\x80", "\\xED\\xA0\\x80", ""}, // a surrogate
-        {"\xc0\xaf", "\\xC0\\xAF", ""},          // an overlong '/'
+        {"bell\a", "bell\xEF\xBF\xBD", ""},
+        {"nul\0!"s, "nul\xEF\xBF\xBD!", ""},
+        {"\xff", "\xEF\xBF\xBD", ""},
+        {"\xc3(", "\xEF\xBF\xBD(", ""},
+        {"\xed\xa0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", ""}, // a surrogate
+        {"\xc0\xaf", "\xEF\xBF\xBD\xEF\xBF\xBD", ""},                 // an overlong '/'
         {"\xef\xbf\xbe", "\xef\xbf\xbd", ""},
         {"kra\xc4\x91", "kra\xc4\x91", ""},
         {"a\tb\nc\rd", "a\tb\nc&#13;d", "a&#9;b&#10;c&#13;d"},
@@ -201,7 +199,7 @@ TEST_CASE("the JUnit report escapes what XML forbids")
     for (const Sample& item : samples) {
         CAPTURE(item.escaped);
         Report report = sample();
-        report.people[0].programs[0].cases[1].message = item.text;
+        report.people[0].programs[0].cases[1].why = item.text;
         report.people[0].programs[0].cases[1].name = item.text;
         const std::string xml = written(write_junit, report);
         const std::string& attribute = item.in_attribute.empty() ? item.escaped : item.in_attribute;
