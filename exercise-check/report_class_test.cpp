@@ -109,6 +109,8 @@ TEST_CASE("CSV: one row per person in name order, names quoted where they must b
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"two\nlines", "\"two\nlines\""},
         {"bad\xff byte", "bad\xEF\xBF\xBD byte"},
+        {"=HYPERLINK(\"http://x\")", "\"'=HYPERLINK(\"\"http://x\"\")\""},
+        {"esc\033[31mape", "esc[31mape"},
     };
     std::vector<std::string> people;
     for (const auto& [name, field] : names) {

@@ -68,6 +68,13 @@ std::string terminal(const Report& report, TerminalStyle style)
     return out.str();
 }
 
+std::string gradebook(const Report& report, TerminalStyle style)
+{
+    std::ostringstream out;
+    write_gradebook(out, report, style);
+    return out.str();
+}
+
 std::size_t count(const std::string& text, const std::string& part)
 {
     std::size_t found = 0;
@@ -257,4 +264,32 @@ TEST_CASE("the JUnit report counts failures, skipped cases and departures")
     report.sandbox = "none";
     CHECK(written(write_junit, report).find("name=\"sandboxed\" value=\"false\"") !=
           std::string::npos);
+}
+
+TEST_CASE("nothing a hand-in wrote reaches the terminal as a control sequence")
+{
+    // Clears the screen, retitles the window, and returns to the line's start to overwrite it.
+    const std::string attack = "\033[2J\033]0;owned\a\rok\xc2\x9b";
+    Report report = sample();
+    PersonResult& alice = report.people[0];
+    alice.name += attack;
+    alice.folder += attack;
+    alice.note = "found in " + attack;
+    alice.programs[0].cases[1].name += attack;
+    alice.programs[0].cases[1].why = "crashed: " + attack;
+    alice.programs[0].compiler_output = "x.cpp:1:2: warning: #warning " + attack + "\n";
+    alice.programs[1].remarks = {attack};
+    alice.programs[2].compiler_output = "x.cpp:1:2: error: " + attack + "\n";
+    alice.programs[3].same_source_as = {"bob" + attack};
+    for (const bool verbose : {false, true}) {
+        CAPTURE(verbose);
+        const TerminalStyle style{false, verbose};
+        for (const std::string& text : {terminal(report, style), gradebook(report, style)}) {
+            CHECK(text.find('\033') == std::string::npos);
+            CHECK(text.find('\a') == std::string::npos);
+            CHECK(text.find('\r') == std::string::npos);
+            CHECK(text.find("\xc2\x9b") == std::string::npos);
+            CHECK(text.find("[2J") != std::string::npos); // shown, as harmless text
+        }
+    }
 }
