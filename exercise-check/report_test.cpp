@@ -160,11 +160,12 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
                                                  "actual", "stderr", "difference", "exit_status",
                                                  "signal", "remark", "seconds"});
 
-    REQUIRE(alice["programs"].size() == programs().size());
+    const Report report = sample();
+    REQUIRE(alice["programs"].size() == report.exercises.size());
     const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
-    for (std::size_t i = 0; i < programs().size(); ++i) {
-        CHECK(alice["programs"][i]["program"] == programs()[i].name);
+    for (std::size_t i = 0; i < report.exercises.size(); ++i) {
+        CHECK(alice["programs"][i]["program"] == report.exercises[i].name);
         CHECK(alice["programs"][i]["verdict"] == verdicts[i]);
     }
     CHECK(twodigits["cases"][2]["verdict"] == "timeout");
@@ -291,5 +292,88 @@ TEST_CASE("nothing a hand-in wrote reaches the terminal as a control sequence")
             CHECK(text.find("\xc2\x9b") == std::string::npos);
             CHECK(text.find("[2J") != std::string::npos); // shown, as harmless text
         }
+    }
+}
+
+TEST_CASE("the JSON report gives a failed case's texts, difference and ending as fields")
+{
+    Report report = sample();
+    CaseResult& first = report.people[0].programs[0].cases[1];
+    first.args = {"-v"};
+    first.input = shown("input", "17\n", 2000);
+    first.expected = shown("expected output", "Broj: 17\n", 4000);
+    first.actual = shown("actual output", std::string(10, 'x'), 4);
+    first.standard_error = shown("standard error", "oops\n", 2000);
+    first.difference = first_difference("Broj: 17\n", "xxxx");
+    first.exit_status = 3;
+    const nlohmann::json document = nlohmann::json::parse(written(write_json, report));
+    const nlohmann::json& json = document["people"][0]["programs"][0]["cases"][1];
+    CHECK(json["why"] == "first message");
+    CHECK(json["arguments"] == nlohmann::json::array({"-v"}));
+    CHECK(json["input"]["text"] == "17\n");
+    CHECK(json["expected"]["title"] == "expected output");
+    CHECK(json["actual"]["text"] == "xxxx");
+    CHECK(json["actual"]["left_out"] == 6);
+    CHECK(json["stderr"]["text"] == "oops\n");
+    CHECK(json["difference"]["line"] == 1);
+    CHECK(json["difference"]["column"] == 1);
+    CHECK(json["difference"]["expected"] == "'B'");
+    CHECK(json["difference"]["actual"] == "'x'");
+    CHECK(json["exit_status"] == 3);
+    CHECK(json["signal"].is_null());
+    CHECK(json["message"] == message(first));
+    const nlohmann::json& passed = document["people"][0]["programs"][0]["cases"][0];
+    CHECK(passed["message"] == "");
+    CHECK(passed["input"].is_null());
+    CHECK(passed["difference"].is_null());
+}
+
+TEST_CASE("every report shows the same failed case for a wrong program")
+{
+    // The first failure is a departure that is only a remark; the second decides.
+    Report report = sample();
+    ProgramResult& wrong = report.people[0].programs[0];
+    wrong.cases = {failed("digits.twodigits.departure", CaseVerdict::wrong_layout, "a remark"),
+                   failed("digits.twodigits.deciding", CaseVerdict::wrong_output, "the reason")};
+    wrong.cases[0].departure = true;
+    wrong.cases[0].remark = "ends without a line end";
+    CHECK(deciding_failure(wrong, false) == &wrong.cases[1]);
+    CHECK(deciding_failure(wrong, true) == &wrong.cases[0]);
+
+    const std::string brief = terminal(report, {false, false});
+    CHECK(brief.find("wrong  1 of 2 cases failed: wrong-output\n") != std::string::npos);
+    CHECK(brief.find("digits.twodigits.deciding: wrong-output\n        the reason\n") !=
+          std::string::npos);
+    CHECK(brief.find("a remark") == std::string::npos);
+    CHECK(gradebook(report, {false, false})
+              .find("  twodigits wrong: deciding wrong-output: the reason\n") != std::string::npos);
+    const std::string xml = written(write_junit, report);
+    CHECK(xml.find("name=\"alice/twodigits\" tests=\"2\" failures=\"1\"") != std::string::npos);
+    CHECK(xml.find("<system-out>departure, wrong-layout: ends without a line end\na remark") !=
+          std::string::npos);
+}
+
+TEST_CASE("every report names the sandbox the programs ran in")
+{
+    for (const std::string sandbox : {"bubblewrap", "landlock", "none"}) {
+        CAPTURE(sandbox);
+        Report report = sample();
+        report.sandbox = sandbox;
+        const bool none = sandbox == "none";
+        const nlohmann::json document = nlohmann::json::parse(written(write_json, report));
+        CHECK(document["sandbox"] == sandbox);
+        CHECK(document["sandboxed"] == !none);
+        const std::string xml = written(write_junit, report);
+        CHECK(xml.find("<property name=\"sandbox\" value=\"" + sandbox + "\"/>") !=
+              std::string::npos);
+        CHECK(xml.find("name=\"sandboxed\" value=\"" + std::string(none ? "false" : "true")) !=
+              std::string::npos);
+        const std::string page = written(write_html, report);
+        CHECK(page.find(none ? "<footer><p>The programs ran without a sandbox.</p></footer>"
+                             : "<footer><p>The programs ran in the sandbox " + sandbox +
+                                   ".</p></footer>") != std::string::npos);
+        const std::string warning = "warning: the programs ran without the sandbox";
+        CHECK((terminal(report, {false, false}).find(warning) != std::string::npos) == none);
+        CHECK((gradebook(report, {false, false}).find(warning) != std::string::npos) == none);
     }
 }

@@ -2,25 +2,24 @@
 #pragma once
 
 #include "model.h"
-#include "programs.h"
-
-#include <map>
 #include <string>
 
 namespace check::testing {
 
 inline Report empty_report()
 {
-    static const std::map<std::string_view, std::string> short_names{
-        {"twodigits", "2dig"},  {"threedigits", "3dig"},   {"reversetwo", "rev2"},
-        {"echonumber", "echo"}, {"averageheight", "avgh"}, {"circle", "circ"},
-        {"helloworld", "hwld"}, {"hellolines", "hlns"},    {"greetings", "grts"},
-    };
     Report report;
-    for (const Program& program : programs()) {
-        report.exercises.push_back({std::string(program.name), std::string(program.group),
-                                    std::string(program.folder), short_names.at(program.name), ""});
-    }
+    report.exercises = {
+        {"twodigits", "digits", "digit-exercises", "2dig", "splits a two-digit number"},
+        {"threedigits", "digits", "digit-exercises", "3dig", "splits a three-digit number"},
+        {"reversetwo", "digits", "digit-exercises", "rev2", "reverses a two-digit number"},
+        {"echonumber", "calculators", "calculators", "echo", "prints back an integer"},
+        {"averageheight", "calculators", "calculators", "avgh", "averages three heights"},
+        {"circle", "calculators", "calculators", "circ", "a circle's area and circumference"},
+        {"helloworld", "greetings", "greeting-programs", "hwld", "prints a greeting"},
+        {"hellolines", "greetings", "greeting-programs", "hlns", "prints greeting lines"},
+        {"greetings", "greetings", "greeting-programs", "grts", "prints two greetings"},
+    };
     return report;
 }
 
