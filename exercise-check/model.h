@@ -90,6 +90,9 @@ std::string headline(const CaseResult& result);
 // text's lines ending in a visible \n and the text in "<end>"; empty if passed.
 std::string message(const CaseResult& result);
 
+// Whether a failed case counts against its program: a departure that only gives other output,
+// layout or exit status is a remark unless strict; a crash, a timeout or an unset value, and
+// every failure of another case, count.
 bool counts_against(const CaseResult& result, bool strict);
 
 struct ProgramResult {

@@ -220,3 +220,60 @@ TEST_CASE("the terminal's gradebook fits 80 columns and lets no control byte thr
         }
     }
 }
+
+TEST_CASE("the web page shows each text of a failed case under its title")
+{
+    struct Example {
+        const char* what;
+        CaseResult failed;
+        std::vector<std::string> shown;
+    };
+    CaseResult stopped;
+    stopped.name = "digits.twodigits.plain";
+    stopped.verdict = CaseVerdict::crashed;
+    stopped.why = "crashed: it was ended by SIGSEGV";
+    stopped.input = shown("input", "", 2000);
+    stopped.actual = shown("output so far", "Broj: 6\n" + std::string(700, 'x'), 600);
+    stopped.standard_error = shown("standard error", "oops", 2000);
+    CaseResult unset = wrong_output("1\n", "0\n", "-16843010\n");
+    unset.expected->title = "output as built";
+    unset.actual->title = "output with unset variables filled";
+    CaseResult shape = wrong_output("1e39", "Broj: <int>\n", "Broj: \n");
+    shape.difference.reset();
+    shape.expected->title = "expected shape";
+    shape.random_input = "random input 2 of 20 (seed 7)";
+    CaseResult shorter = wrong_output("", "ab\ncd\n", "ab\nc");
+    const Example examples[] = {
+        {"stopped",
+         stopped,
+         {"<p>crashed: it was ended by SIGSEGV</p>",
+          "<h4>input</h4><pre><span class=\"esc\">(nothing)</span></pre>",
+          "<h4>output so far</h4><pre>Broj: 6<span class=\"esc\">\\n</span>\nxxx",
+          "x... and 108 bytes more</pre>", "<h4>standard error</h4><pre>oops</pre>"}},
+        {"unset",
+         unset,
+         {"<div class=\"pair\"><div><h4>output as built</h4><pre><mark>0</mark>",
+          "<h4>output with unset variables filled</h4><pre><mark>-</mark>16843010"}},
+        {"shape",
+         shape,
+         {"<p>random input 2 of 20 (seed 7) broke it: wrong output</p>",
+          "<h4>expected shape</h4><pre>Broj: &lt;int&gt;<span class=\"esc\">\\n</span>\n</pre>"}},
+        {"shorter",
+         shorter,
+         {"<pre>ab<span class=\"esc\">\\n</span>\nc<mark>d</mark>",
+          "<pre>ab<span class=\"esc\">\\n</span>\nc<mark class=\"end\">(ends here)</mark></pre>"}},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.what);
+        std::ostringstream out;
+        write_html(out, class_of({"ana"}, ProgramVerdict::correct, example.failed));
+        const std::string page = out.str();
+        for (const std::string& part : example.shown) {
+            CAPTURE(part);
+            CHECK(page.find(part) != std::string::npos);
+        }
+        if (!example.failed.difference) {
+            CHECK(page.find("<mark") == std::string::npos);
+        }
+    }
+}
