@@ -189,8 +189,9 @@ class Gradebook {
         }
         for (const ProgramResult& program : person.programs) {
             if (program.verdict == ProgramVerdict::wrong) {
-                lines.push_back(program.program + " " + painted(red, "wrong") + ": " +
-                                failure_line(program));
+                const std::string failure = failure_line(program);
+                lines.push_back(program.program + " " + painted(red, "wrong") +
+                                (failure.empty() ? "" : ": " + failure));
             } else if (program.verdict == ProgramVerdict::does_not_compile) {
                 lines.push_back(program.program + " " + painted(red, "does not compile") + ": " +
                                 compiler_line(program));
