@@ -190,6 +190,28 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
     return result.ending == Ending::exited && result.status == 0;
 }
 
+namespace {
+
+// The most of a compiler's messages a result keeps: a compile that writes thousands of error
+// lines would otherwise put megabytes of them into every report.
+constexpr std::size_t kept_output = 64 * 1024;
+
+// The first whole lines of output within kept_output bytes, and how much more there was.
+std::string capped(std::string output)
+{
+    if (output.size() <= kept_output) {
+        return output;
+    }
+    constexpr std::size_t room = 100; // for the line that says what was left out
+    const std::size_t line_end = output.rfind('\n', kept_output - room);
+    const std::size_t end = line_end == std::string::npos ? kept_output - room : line_end + 1;
+    const std::size_t left_out = output.size() - end;
+    output.resize(end);
+    return output + "... and " + std::to_string(left_out) + " bytes more\n";
+}
+
+} // namespace
+
 Build compile(const Compiler& compiler, const fs::path& source, const fs::path& executable,
               BuildKind kind, const fs::path& headers, const Sandbox& sandbox, const Limits& limits)
 {
@@ -219,16 +241,20 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
     const RunResult result = run(request);
 
     Build build;
-    build.output = result.out + result.err;
+    build.output = capped(result.out + result.err);
     std::error_code error;
     build.built =
         result.ending == Ending::exited && result.status == 0 && fs::exists(executable, error);
     if (!build.built && result.ending == Ending::timed_out) {
         build.output += "the compiler did not finish within the time limit\n";
     } else if (!build.built && result.ending != Ending::exited) {
-        build.output +=
-            "the compiler was stopped: " +
-            (result.ending == Ending::signalled ? signal_name(result.signal) : result.error) + "\n";
+        const std::string why = result.ending == Ending::signalled ? signal_name(result.signal)
+                                : result.ending == Ending::output_limit
+                                    ? "it wrote more than " +
+                                          std::to_string(limits.output_bytes / 1024) +
+                                          " KiB of messages"
+                                    : result.error;
+        build.output += "the compiler was stopped: " + why + "\n";
     }
     return build;
 }

@@ -59,10 +59,7 @@ class Checker {
     {
         judging_.crlf = settings.crlf;
         judging_.memcheck = !settings.memcheck.empty();
-        judging_.wall_seconds = settings.run_limits.wall_seconds;
-        judging_.cpu_seconds = settings.run_limits.cpu_seconds;
-        judging_.memory_bytes = settings.run_limits.memory_bytes;
-        judging_.output_bytes = settings.run_limits.output_bytes;
+        judging_.limits = settings.run_limits;
         sandbox_.enabled = settings.sandbox;
     }
 
@@ -245,7 +242,7 @@ class Checker {
                 result.name = checked.cases[index].name;
                 result.departure = checked.cases[index].departure;
                 result.verdict = CaseVerdict::not_built;
-                result.message = "the program did not compile, so this case could not run";
+                result.why = "the program did not compile, so this case could not run";
             }
             finish_program(checked);
             return;
@@ -360,9 +357,9 @@ class Checker {
             seconds += results[index].seconds;
             CaseResult judged = judge_random_input(one, given[index], results[index], judging_);
             if (judged.verdict != CaseVerdict::passed) {
-                judged.message = "random input " + std::to_string(index + 1) + " of " +
-                                 std::to_string(settings_.stress_runs) + " (seed " +
-                                 std::to_string(settings_.seed) + ") broke it: " + judged.message;
+                judged.random_input = "random input " + std::to_string(index + 1) + " of " +
+                                      std::to_string(settings_.stress_runs) + " (seed " +
+                                      std::to_string(settings_.seed) + ")";
                 judged.seconds = seconds;
                 return judged;
             }

@@ -6,9 +6,7 @@
 
 namespace check {
 
-namespace {
-
-std::string show_byte(char byte)
+std::string visible_byte(char byte)
 {
     switch (byte) {
     case '\n': return "\\n";
@@ -24,6 +22,8 @@ std::string show_byte(char byte)
     return std::string("\\x") + digits[code >> 4U] + digits[code & 15U];
 }
 
+namespace {
+
 std::string name_byte(std::string_view text, std::size_t at)
 {
     if (at >= text.size()) {
@@ -32,7 +32,7 @@ std::string name_byte(std::string_view text, std::size_t at)
     if (text[at] == ' ') {
         return "a blank";
     }
-    return "'" + show_byte(text[at]) + "'";
+    return "'" + visible_byte(text[at]) + "'";
 }
 
 bool is_blank(char byte)
@@ -88,11 +88,16 @@ std::optional<Difference> first_difference(std::string_view expected, std::strin
     return difference;
 }
 
-std::string describe(const Difference& difference)
+std::string where(const Difference& difference)
 {
-    return "first difference at line " + std::to_string(difference.line) + ", column " +
+    return "line " + std::to_string(difference.line) + ", column " +
            std::to_string(difference.column) + ": expected " + difference.expected + ", got " +
            difference.actual;
+}
+
+std::string describe(const Difference& difference)
+{
+    return "first difference at " + where(difference);
 }
 
 bool same_but_layout(std::string_view expected, std::string_view actual)
@@ -105,7 +110,7 @@ std::string visible(std::string_view bytes, std::size_t limit)
     std::string shown;
     const std::size_t count = std::min(bytes.size(), limit);
     for (std::size_t at = 0; at < count; ++at) {
-        shown += show_byte(bytes[at]);
+        shown += visible_byte(bytes[at]);
         if (bytes[at] == '\n') {
             shown += '\n';
         }

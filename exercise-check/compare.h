@@ -19,6 +19,9 @@ struct Difference {
 // Where the two texts first differ, or nothing when they are the same bytes.
 std::optional<Difference> first_difference(std::string_view expected, std::string_view actual);
 
+// "line 2, column 17: expected a blank, got '6'"
+std::string where(const Difference& difference);
+
 // "first difference at line 2, column 17: expected a blank, got '6'"
 std::string describe(const Difference& difference);
 
@@ -30,6 +33,9 @@ bool same_but_layout(std::string_view expected, std::string_view actual);
 // \t and any other byte outside printable ASCII as \xHH; cut after limit bytes, saying how many
 // more there were.
 std::string visible(std::string_view bytes, std::size_t limit = 4000);
+
+// One byte as visible() shows it: \n, \x1b, a.
+std::string visible_byte(char byte);
 
 // The text with every LF written as CRLF, as a Windows program's stream writes it.
 std::string with_crlf(std::string_view text);

@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include <utility>
+
 namespace check {
 
 std::string_view case_verdict_name(CaseVerdict verdict)
@@ -39,6 +41,64 @@ bool counts_against(const CaseResult& result, bool strict)
                       result.verdict == CaseVerdict::wrong_layout ||
                       result.verdict == CaseVerdict::wrong_status;
     return result.verdict != CaseVerdict::passed && (strict || !result.departure || !mild);
+}
+
+const CaseResult* deciding_failure(const ProgramResult& program, bool strict)
+{
+    for (const CaseResult& result : program.cases) {
+        if (counts_against(result, strict)) {
+            return &result;
+        }
+    }
+    return nullptr;
+}
+
+Shown shown(std::string title, std::string_view text, std::size_t limit)
+{
+    const std::string_view kept = text.substr(0, limit);
+    return {std::move(title), std::string(kept), text.size() - kept.size()};
+}
+
+std::string headline(const CaseResult& result)
+{
+    return result.random_input.empty() ? result.why
+                                       : result.random_input + " broke it: " + result.why;
+}
+
+std::string message(const CaseResult& result)
+{
+    if (result.verdict == CaseVerdict::passed) {
+        return "";
+    }
+    std::string text = headline(result);
+    if (!result.input) {
+        return text;
+    }
+    text += '\n';
+    const auto block = [&text](const std::optional<Shown>& shown) {
+        if (shown) {
+            text += shown->title + ":\n" + visible(shown->bytes, shown->bytes.size());
+            if (shown->left_out > 0) {
+                text += "... and " + std::to_string(shown->left_out) + " bytes more";
+            }
+            text += "<end>\n";
+        }
+    };
+    if (!result.args.empty()) {
+        text += "arguments:";
+        for (const std::string& arg : result.args) {
+            text += " " + arg;
+        }
+        text += "\n";
+    }
+    block(result.input);
+    if (result.difference) {
+        text += describe(*result.difference) + "\n";
+    }
+    block(result.expected);
+    block(result.actual);
+    block(result.standard_error);
+    return text;
 }
 
 } // namespace check

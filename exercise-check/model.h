@@ -1,6 +1,10 @@
 // The check's findings as plain data: people, their programs, each program's cases, verdicts.
 #pragma once
 
+#include "compare.h"
+
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,14 +49,46 @@ enum class ProgramVerdict {
 std::string_view case_verdict_name(CaseVerdict verdict);
 std::string_view program_verdict_name(ProgramVerdict verdict);
 
+// A text a failed case shows: what it is, as many of its bytes as are kept, and how many more
+// there were.
+struct Shown {
+    std::string title; // "expected output", "output so far", "expected shape", ...
+    std::string bytes;
+    std::size_t left_out = 0;
+};
+
+// The first limit bytes of text under that title.
+Shown shown(std::string title, std::string_view text, std::size_t limit);
+
 struct CaseResult {
     std::string name; // as the CTest test is named: calculators.circle.plain
     CaseVerdict verdict = CaseVerdict::passed;
     bool departure = false; // the case checks a choice where this project is stricter
-    std::string message;    // why it failed: input, first difference, both texts; empty if passed
     std::string remark;     // for a failed departure case: what the program does and why not
     double seconds = 0;
+
+    // Why it failed, in one line; empty if passed.
+    std::string why;
+    // Of a stress case, which random input broke it: "random input 3 of 200 (seed 7)".
+    std::string random_input;
+    // What the failed run was given and wrote; no input when the case did not run.
+    std::vector<std::string> args;
+    std::optional<Shown> input;
+    std::optional<Shown> expected;        // "expected output", or what the output is compared with
+    std::optional<Shown> actual;          // "actual output", or "output so far" when it was stopped
+    std::optional<Difference> difference; // where expected and actual first differ
+    std::optional<Shown> standard_error;
+    // How the run ended: its exit status, or the signal that ended it, or neither (stopped).
+    std::optional<int> exit_status;
+    int signal = 0;
 };
+
+// Its why in one line, after the random input that broke it: "crashed: ...".
+std::string headline(const CaseResult& result);
+
+// Why it failed: its headline, then its arguments, input, first difference and texts, each
+// text's lines ending in a visible \n and the text in "<end>"; empty if passed.
+std::string message(const CaseResult& result);
 
 // Whether a failed case counts against its program: a departure that only gives other output,
 // layout or exit status is a remark unless strict; a crash, a timeout or an unset value, and
@@ -69,6 +105,10 @@ struct ProgramResult {
     std::vector<CaseResult> cases;
     std::vector<std::string> same_source_as; // other people who handed in the same bytes
 };
+
+// The failed case that stands for a wrong program: its first that counts against it, or nullptr
+// when none does.
+const CaseResult* deciding_failure(const ProgramResult& program, bool strict);
 
 struct PersonResult {
     std::string name;                    // the folder's name

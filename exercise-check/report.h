@@ -1,5 +1,5 @@
 // The reports: the terminal's, JSON, JUnit, and a class's gradebook as a table, CSV and a web
-// page. The only code that knows about output formats.
+// page. The only code that knows about output formats; each formats the results as they are.
 #pragma once
 
 #include "model.h"
@@ -17,13 +17,19 @@ struct TerminalStyle {
     bool verbose = false; // every failing case, not only each wrong program's first
 };
 
-// One line per program with its verdict; under a wrong program its first failing case's message
+// One line per program with its verdict; under a wrong program its deciding case's message
 // (every failing case when verbose); under a program with remarks, the remarks; a closing line
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// {"people": [{"name", "folder", "programs": [{"program", "source", "verdict", "remarks",
-// "compiler_output", "cases": [{"name", "verdict", "departure", "message", "seconds"}]}]}]}
+// {"people": [{"name", "folder", "note", "programs": [{"program", "source", "verdict",
+//   "remarks", "compiler_output", "same_source_as", "cases": [{"name", "verdict", "departure",
+//   "message", "why", "random_input", "arguments", "input", "expected", "actual", "stderr",
+//   "difference", "exit_status", "signal", "remark", "seconds"}]}]}],
+//  "sandbox", "sandboxed", "strict"}
+// input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
+// and how many more there were; difference is null or {"line", "column", "expected", "actual"};
+// signal is null or its name. Bytes that are not UTF-8 become U+FFFD.
 void write_json(std::ostream& out, const Report& report);
 
 // One testsuite per person and program, one testcase per case, the message in each failure.
@@ -39,12 +45,14 @@ bool name_order(std::string_view left, std::string_view right);
 void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
 
 // person,twodigits,...,greetings,correct: one row per person in name order, the verdict of each
-// program and the number correct. UTF-8, quoted as RFC 4180 has it, CRLF line ends.
+// program and the number correct. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell a
+// spreadsheet would run as a formula.
 void write_csv(std::ostream& out, const Report& report);
 
 // One page that needs nothing else: the gradebook as a coloured grid; each cell opens the
 // program's verdict, remarks, compiler messages, same sources, and each failing case with the
-// expected and actual outputs side by side, the first difference marked.
+// expected and actual outputs side by side, the first difference marked; the footer names the
+// sandbox.
 void write_html(std::ostream& out, const Report& report);
 
 // "12 of 30 people checked, 0:41 so far, about 1:02 left", seconds_left when known; at the end

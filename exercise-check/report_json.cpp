@@ -1,5 +1,6 @@
 // The JSON report: every finding, for other programs to read.
 #include "report.h"
+#include "run.h"
 
 #include <nlohmann/json.hpp>
 
@@ -13,13 +14,40 @@ namespace {
 // Keys stay in the order written, so that the file reads like the terminal's report.
 using Json = nlohmann::ordered_json;
 
+// A text as it was kept, or null.
+Json shown_json(const std::optional<Shown>& shown)
+{
+    if (!shown) {
+        return nullptr;
+    }
+    return {{"title", shown->title}, {"text", shown->bytes}, {"left_out", shown->left_out}};
+}
+
 Json case_json(const CaseResult& result)
 {
+    Json difference = nullptr;
+    if (result.difference) {
+        difference = {{"line", result.difference->line},
+                      {"column", result.difference->column},
+                      {"expected", result.difference->expected},
+                      {"actual", result.difference->actual}};
+    }
     return {
         {"name", result.name},
         {"verdict", std::string(case_verdict_name(result.verdict))},
         {"departure", result.departure},
-        {"message", result.message},
+        {"message", message(result)},
+        {"why", result.why},
+        {"random_input", result.random_input},
+        {"arguments", result.args},
+        {"input", shown_json(result.input)},
+        {"expected", shown_json(result.expected)},
+        {"actual", shown_json(result.actual)},
+        {"stderr", shown_json(result.standard_error)},
+        {"difference", std::move(difference)},
+        {"exit_status", result.exit_status ? Json(*result.exit_status) : Json(nullptr)},
+        {"signal", result.signal != 0 ? Json(signal_name(result.signal)) : Json(nullptr)},
+        {"remark", result.remark},
         // To the millisecond; a value that is not finite is written as null.
         {"seconds", std::round(result.seconds * 1000) / 1000},
     };
@@ -61,7 +89,8 @@ void write_json(std::ostream& out, const Report& report)
     }
     const Json document = {
         {"people", std::move(people)},
-        {"sandbox", report.sandbox}, {"sandboxed", report.sandbox != "none"},
+        {"sandbox", report.sandbox},
+        {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.

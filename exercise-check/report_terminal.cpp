@@ -1,6 +1,7 @@
 // The report a learner or teacher reads on the terminal.
 #include "report.h"
 #include "report_colour.h"
+#include "text.h"
 
 #include <algorithm>
 #include <array>
@@ -29,8 +30,8 @@ using colour::yellow;
 
 class Writer {
   public:
-    Writer(std::ostream& out, const TerminalStyle& style, bool strict)
-        : out_(out), style_(style), strict_(strict)
+    Writer(std::ostream& out, const TerminalStyle& style, const Report& report)
+        : out_(out), style_(style), report_(report)
     {
     }
 
@@ -64,25 +65,17 @@ class Writer {
 
     std::ostream& out_;
     const TerminalStyle& style_;
-    bool strict_;
+    const Report& report_;
 };
 
-// The failed cases that decide the verdict. A program judged wrong whose failures would all be
-// remarks has every failure counted, so that what made it wrong is still shown.
+// The failed cases that count against the program.
 std::vector<const CaseResult*> counted_failures(const ProgramResult& program, bool strict)
 {
-    std::vector<const CaseResult*> all;
     std::vector<const CaseResult*> counted;
     for (const CaseResult& result : program.cases) {
-        if (result.verdict != CaseVerdict::passed) {
-            all.push_back(&result);
-            if (counts_against(result, strict)) {
-                counted.push_back(&result);
-            }
+        if (counts_against(result, strict)) {
+            counted.push_back(&result);
         }
-    }
-    if (counted.empty() && program.verdict == ProgramVerdict::wrong) {
-        return all;
     }
     return counted;
 }
@@ -104,13 +97,17 @@ std::vector<std::string_view> split_lines(std::string_view text)
 
 void Writer::person(const PersonResult& person)
 {
-    out_ << painted(bold, person.name) << " (" << person.folder << ")";
+    const std::string name = terminal_line(person.name);
+    out_ << painted(bold, name) << " (" << terminal_line(person.folder) << ")";
     if (!person.note.empty()) {
-        out_ << ": " << person.note;
+        out_ << ": " << terminal_line(person.note);
     }
     out_ << '\n';
 
     std::size_t name_width = 0;
+    for (const Exercise& exercise : report_.exercises) {
+        name_width = std::max(name_width, exercise.name.size());
+    }
     std::array<std::size_t, 5> counts{};
     for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());
@@ -120,9 +117,8 @@ void Writer::person(const PersonResult& person)
         program(result, name_width + 2);
     }
 
-    out_ << person.name << ": " << counts[0] << " correct, " << counts[1] << " with remarks, "
-         << counts[2] << " wrong, " << counts[3] << " does not compile, " << counts[4]
-         << " absent\n";
+    out_ << name << ": " << counts[0] << " correct, " << counts[1] << " with remarks, " << counts[2]
+         << " wrong, " << counts[3] << " does not compile, " << counts[4] << " absent\n";
 }
 
 void Writer::program(const ProgramResult& program, std::size_t name_width)
@@ -133,7 +129,7 @@ void Writer::program(const ProgramResult& program, std::size_t name_width)
          << painted(colour_of(program.verdict), verdict);
 
     if (program.verdict == ProgramVerdict::wrong) {
-        const std::vector<const CaseResult*> counted = counted_failures(program, strict_);
+        const std::vector<const CaseResult*> counted = counted_failures(program, report_.strict);
         if (!counted.empty()) {
             summary(counted, program.cases.size(),
                     program_indent.size() + name_width + verdict.size());
@@ -154,7 +150,7 @@ void Writer::program(const ProgramResult& program, std::size_t name_width)
     case ProgramVerdict::wrong:
         failures(program);
         for (const std::string& remark : program.remarks) {
-            out_ << detail_indent << "- " << remark << '\n';
+            out_ << detail_indent << "- " << terminal_line(remark) << '\n';
         }
         if (!program.compiler_output.empty()) {
             out_ << detail_indent << "warnings:\n";
@@ -167,7 +163,7 @@ void Writer::program(const ProgramResult& program, std::size_t name_width)
         out_ << detail_indent << "same source as:";
         const char* separator = " ";
         for (const std::string& other : program.same_source_as) {
-            out_ << separator << other;
+            out_ << separator << terminal_line(other);
             separator = ", ";
         }
         out_ << '\n';
@@ -215,23 +211,23 @@ void Writer::failures(const ProgramResult& program)
             }
         }
     } else if (program.verdict == ProgramVerdict::wrong) {
-        const std::vector<const CaseResult*> counted = counted_failures(program, strict_);
-        if (!counted.empty()) {
-            shown.push_back(counted.front());
+        if (const CaseResult* deciding = deciding_failure(program, report_.strict)) {
+            shown.push_back(deciding);
         }
     }
     for (const CaseResult* result : shown) {
-        out_ << detail_indent << result->name << ": "
+        out_ << detail_indent << terminal_line(result->name) << ": "
              << painted(red, case_verdict_name(result->verdict))
              << (result->departure ? " (departure)" : "") << '\n';
-        text(result->message, text_indent, 0);
+        text(message(*result), text_indent, 0);
     }
 }
 
 // Text from the check or the compiler, each line indented, cut to max_lines (0: all of it).
 void Writer::text(std::string_view text, std::string_view indent, std::size_t max_lines)
 {
-    const std::vector<std::string_view> lines = split_lines(text);
+    const std::string safe = for_terminal(text);
+    const std::vector<std::string_view> lines = split_lines(safe);
     const std::size_t shown =
         max_lines == 0 || lines.size() <= max_lines ? lines.size() : max_lines - 1;
     for (std::size_t i = 0; i < shown; ++i) {
@@ -249,7 +245,7 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
 
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style)
 {
-    Writer writer(out, style, report.strict);
+    Writer writer(out, style, report);
     if (report.sandbox == "none") {
         writer.sandbox_warning();
     }

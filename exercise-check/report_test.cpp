@@ -1,6 +1,5 @@
 // The reports: what each must hold, and how they cope with awkward bytes.
-#include "cases.h"
-#include "catalogue.h"
+#include "report_test.h"
 #include "report.h"
 
 #include <doctest/doctest.h>
@@ -14,14 +13,15 @@
 namespace {
 
 using namespace check;
+using namespace check::testing;
 using namespace std::string_literals;
 
-CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
+CaseResult failed(std::string name, CaseVerdict verdict, std::string why)
 {
     CaseResult result;
     result.name = std::move(name);
     result.verdict = verdict;
-    result.message = std::move(message);
+    result.why = std::move(why);
     return result;
 }
 
@@ -29,15 +29,9 @@ CaseResult failed(std::string name, CaseVerdict verdict, std::string message)
 // reversetwo does not compile, the others correct except the last, absent.
 Report sample()
 {
-    PersonResult alice{"alice", "hand-ins/alice", "", {}};
-    for (const Exercise& known : load_catalogue(default_case_data())) {
-        ProgramResult program;
-        program.program = std::string(known.name);
-        program.group = std::string(known.group);
-        program.source = std::string(known.folder) + '/' + program.program + ".cpp";
-        program.verdict = ProgramVerdict::correct;
-        alice.programs.push_back(program);
-    }
+    Report report = empty_report();
+    PersonResult alice = person_of(report, "alice", ProgramVerdict::correct);
+    alice.folder = "hand-ins/alice";
     ProgramResult& wrong = alice.programs[0];
     wrong.verdict = ProgramVerdict::wrong;
     wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
@@ -56,8 +50,6 @@ Report sample()
     broken.cases = {failed("digits.reversetwo.plain", CaseVerdict::not_built, "")};
     alice.programs[8].verdict = ProgramVerdict::absent;
     alice.programs[8].source.clear();
-    Report report;
-    report.exercises = load_catalogue(default_case_data());
     report.people = {alice};
     return report;
 }
@@ -73,6 +65,13 @@ std::string terminal(const Report& report, TerminalStyle style)
 {
     std::ostringstream out;
     write_terminal(out, report, style);
+    return out.str();
+}
+
+std::string gradebook(const Report& report, TerminalStyle style)
+{
+    std::ostringstream out;
+    write_gradebook(out, report, style);
     return out.str();
 }
 
@@ -156,14 +155,17 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
                                   "same_source_as", "cases"});
-    CHECK(keys(twodigits["cases"].at(0)) ==
-          Keys{"name", "verdict", "departure", "message", "seconds"});
+    CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
+                                                 "random_input", "arguments", "input", "expected",
+                                                 "actual", "stderr", "difference", "exit_status",
+                                                 "signal", "remark", "seconds"});
 
-    REQUIRE(alice["programs"].size() == load_catalogue(default_case_data()).size());
+    const Report report = sample();
+    REQUIRE(alice["programs"].size() == report.exercises.size());
     const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
-    for (std::size_t i = 0; i < load_catalogue(default_case_data()).size(); ++i) {
-        CHECK(alice["programs"][i]["program"] == load_catalogue(default_case_data())[i].name);
+    for (std::size_t i = 0; i < report.exercises.size(); ++i) {
+        CHECK(alice["programs"][i]["program"] == report.exercises[i].name);
         CHECK(alice["programs"][i]["verdict"] == verdicts[i]);
     }
     CHECK(twodigits["cases"][2]["verdict"] == "timeout");
@@ -174,7 +176,7 @@ TEST_CASE("the JSON report turns bytes that are not UTF-8 into U+FFFD")
 {
     Report report = sample();
     report.people[0].name = "ana\xff";
-    report.people[0].programs[0].cases[1].message = "got \xc3(";
+    report.people[0].programs[0].cases[1].why = "got \xc3(";
     const std::string text = written(write_json, report);
     const nlohmann::json document = nlohmann::json::parse(text);
     CHECK(document["people"][0]["name"] == "ana\xEF\xBF\xBD");
@@ -192,12 +194,12 @@ TEST_CASE("the JUnit report escapes what XML forbids")
         {"a < b > c", "a &lt; b &gt; c", ""},
         {"a & b", "a &amp; b", ""},
         {"\"q\"", "&quot;q&quot;", ""},
-        {"bell\a", "bell\\x07", ""},
-        {"nul\0!"s, "nul\\x00!", ""},
-        {"\xff", "\\xFF", ""},
-        {"\xc3(", "\\xC3(", ""},
-        {"\xed\xa0\x80", "\\xED\\xA0\\x80", ""}, // a surrogate
-        {"\xc0\xaf", "\\xC0\\xAF", ""},          // an overlong '/'
+        {"bell\a", "bell\xEF\xBF\xBD", ""},
+        {"nul\0!"s, "nul\xEF\xBF\xBD!", ""},
+        {"\xff", "\xEF\xBF\xBD", ""},
+        {"\xc3(", "\xEF\xBF\xBD(", ""},
+        {"\xed\xa0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD", ""}, // a surrogate
+        {"\xc0\xaf", "\xEF\xBF\xBD\xEF\xBF\xBD", ""},                 // an overlong '/'
         {"\xef\xbf\xbe", "\xef\xbf\xbd", ""},
         {"kra\xc4\x91", "kra\xc4\x91", ""},
         {"a\tb\nc\rd", "a\tb\nc&#13;d", "a&#9;b&#10;c&#13;d"},
@@ -205,7 +207,7 @@ TEST_CASE("the JUnit report escapes what XML forbids")
     for (const Sample& item : samples) {
         CAPTURE(item.escaped);
         Report report = sample();
-        report.people[0].programs[0].cases[1].message = item.text;
+        report.people[0].programs[0].cases[1].why = item.text;
         report.people[0].programs[0].cases[1].name = item.text;
         const std::string xml = written(write_junit, report);
         const std::string& attribute = item.in_attribute.empty() ? item.escaped : item.in_attribute;
@@ -263,4 +265,115 @@ TEST_CASE("the JUnit report counts failures, skipped cases and departures")
     report.sandbox = "none";
     CHECK(written(write_junit, report).find("name=\"sandboxed\" value=\"false\"") !=
           std::string::npos);
+}
+
+TEST_CASE("nothing a hand-in wrote reaches the terminal as a control sequence")
+{
+    // Clears the screen, retitles the window, and returns to the line's start to overwrite it.
+    const std::string attack = "\033[2J\033]0;owned\a\rok\xc2\x9b";
+    Report report = sample();
+    PersonResult& alice = report.people[0];
+    alice.name += attack;
+    alice.folder += attack;
+    alice.note = "found in " + attack;
+    alice.programs[0].cases[1].name += attack;
+    alice.programs[0].cases[1].why = "crashed: " + attack;
+    alice.programs[0].compiler_output = "x.cpp:1:2: warning: #warning " + attack + "\n";
+    alice.programs[1].remarks = {attack};
+    alice.programs[2].compiler_output = "x.cpp:1:2: error: " + attack + "\n";
+    alice.programs[3].same_source_as = {"bob" + attack};
+    for (const bool verbose : {false, true}) {
+        CAPTURE(verbose);
+        const TerminalStyle style{false, verbose};
+        for (const std::string& text : {terminal(report, style), gradebook(report, style)}) {
+            CHECK(text.find('\033') == std::string::npos);
+            CHECK(text.find('\a') == std::string::npos);
+            CHECK(text.find('\r') == std::string::npos);
+            CHECK(text.find("\xc2\x9b") == std::string::npos);
+            CHECK(text.find("[2J") != std::string::npos); // shown, as harmless text
+        }
+    }
+}
+
+TEST_CASE("the JSON report gives a failed case's texts, difference and ending as fields")
+{
+    Report report = sample();
+    CaseResult& first = report.people[0].programs[0].cases[1];
+    first.args = {"-v"};
+    first.input = shown("input", "17\n", 2000);
+    first.expected = shown("expected output", "Broj: 17\n", 4000);
+    first.actual = shown("actual output", std::string(10, 'x'), 4);
+    first.standard_error = shown("standard error", "oops\n", 2000);
+    first.difference = first_difference("Broj: 17\n", "xxxx");
+    first.exit_status = 3;
+    const nlohmann::json document = nlohmann::json::parse(written(write_json, report));
+    const nlohmann::json& json = document["people"][0]["programs"][0]["cases"][1];
+    CHECK(json["why"] == "first message");
+    CHECK(json["arguments"] == nlohmann::json::array({"-v"}));
+    CHECK(json["input"]["text"] == "17\n");
+    CHECK(json["expected"]["title"] == "expected output");
+    CHECK(json["actual"]["text"] == "xxxx");
+    CHECK(json["actual"]["left_out"] == 6);
+    CHECK(json["stderr"]["text"] == "oops\n");
+    CHECK(json["difference"]["line"] == 1);
+    CHECK(json["difference"]["column"] == 1);
+    CHECK(json["difference"]["expected"] == "'B'");
+    CHECK(json["difference"]["actual"] == "'x'");
+    CHECK(json["exit_status"] == 3);
+    CHECK(json["signal"].is_null());
+    CHECK(json["message"] == message(first));
+    const nlohmann::json& passed = document["people"][0]["programs"][0]["cases"][0];
+    CHECK(passed["message"] == "");
+    CHECK(passed["input"].is_null());
+    CHECK(passed["difference"].is_null());
+}
+
+TEST_CASE("every report shows the same failed case for a wrong program")
+{
+    // The first failure is a departure that is only a remark; the second decides.
+    Report report = sample();
+    ProgramResult& wrong = report.people[0].programs[0];
+    wrong.cases = {failed("digits.twodigits.departure", CaseVerdict::wrong_layout, "a remark"),
+                   failed("digits.twodigits.deciding", CaseVerdict::wrong_output, "the reason")};
+    wrong.cases[0].departure = true;
+    wrong.cases[0].remark = "ends without a line end";
+    CHECK(deciding_failure(wrong, false) == &wrong.cases[1]);
+    CHECK(deciding_failure(wrong, true) == &wrong.cases[0]);
+
+    const std::string brief = terminal(report, {false, false});
+    CHECK(brief.find("wrong  1 of 2 cases failed: wrong-output\n") != std::string::npos);
+    CHECK(brief.find("digits.twodigits.deciding: wrong-output\n        the reason\n") !=
+          std::string::npos);
+    CHECK(brief.find("a remark") == std::string::npos);
+    CHECK(gradebook(report, {false, false})
+              .find("  twodigits wrong: deciding wrong-output: the reason\n") != std::string::npos);
+    const std::string xml = written(write_junit, report);
+    CHECK(xml.find("name=\"alice/twodigits\" tests=\"2\" failures=\"1\"") != std::string::npos);
+    CHECK(xml.find("<system-out>departure, wrong-layout: ends without a line end\na remark") !=
+          std::string::npos);
+}
+
+TEST_CASE("every report names the sandbox the programs ran in")
+{
+    for (const std::string sandbox : {"bubblewrap", "landlock", "none"}) {
+        CAPTURE(sandbox);
+        Report report = sample();
+        report.sandbox = sandbox;
+        const bool none = sandbox == "none";
+        const nlohmann::json document = nlohmann::json::parse(written(write_json, report));
+        CHECK(document["sandbox"] == sandbox);
+        CHECK(document["sandboxed"] == !none);
+        const std::string xml = written(write_junit, report);
+        CHECK(xml.find("<property name=\"sandbox\" value=\"" + sandbox + "\"/>") !=
+              std::string::npos);
+        CHECK(xml.find("name=\"sandboxed\" value=\"" + std::string(none ? "false" : "true")) !=
+              std::string::npos);
+        const std::string page = written(write_html, report);
+        CHECK(page.find(none ? "<footer><p>The programs ran without a sandbox.</p></footer>"
+                             : "<footer><p>The programs ran in the sandbox " + sandbox +
+                                   ".</p></footer>") != std::string::npos);
+        const std::string warning = "warning: the programs ran without the sandbox";
+        CHECK((terminal(report, {false, false}).find(warning) != std::string::npos) == none);
+        CHECK((gradebook(report, {false, false}).find(warning) != std::string::npos) == none);
+    }
 }

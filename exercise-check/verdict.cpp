@@ -41,26 +41,30 @@ bool judge_ending(const RunResult& run, const Judging& judging, bool waits_for_i
         return true;
     case Ending::timed_out:
         result.verdict = CaseVerdict::timeout;
-        why = "did not finish within the time limit of " + seconds_text(judging.wall_seconds) +
+        why = "did not finish within the time limit of " +
+              seconds_text(judging.limits.wall_seconds) +
               (waits_for_input ? ": it waits for more input than the case gives"
                                : ": its input had ended, so it was not waiting for input but "
                                  "running on");
         return true;
     case Ending::output_limit:
         result.verdict = CaseVerdict::output_limit;
-        why = "wrote more than the output limit of " + mebibytes_text(judging.output_bytes) +
+        why = "wrote more than the output limit of " + mebibytes_text(judging.limits.output_bytes) +
               " and was stopped";
         return true;
     case Ending::signalled:
         if (run.signal == SIGXCPU) {
             result.verdict = CaseVerdict::timeout;
-            why = "used more than the CPU time limit of " + seconds_text(judging.cpu_seconds);
+            why =
+                "used more than the CPU time limit of " + seconds_text(judging.limits.cpu_seconds);
         } else if (out_of_memory(run)) {
             result.verdict = CaseVerdict::memory_limit;
-            why = "took more memory than the limit of " + mebibytes_text(judging.memory_bytes);
+            why =
+                "took more memory than the limit of " + mebibytes_text(judging.limits.memory_bytes);
         } else if (run.signal == SIGXFSZ) {
             result.verdict = CaseVerdict::output_limit;
-            why = "wrote a file larger than the limit of " + mebibytes_text(judging.output_bytes);
+            why = "wrote a file larger than the limit of " +
+                  mebibytes_text(judging.limits.output_bytes);
         } else {
             result.verdict = CaseVerdict::crashed;
             why = run.error.empty() ? "crashed: it was ended by " + signal_name(run.signal)
@@ -72,7 +76,7 @@ bool judge_ending(const RunResult& run, const Judging& judging, bool waits_for_i
     }
     if (out_of_memory(run) && run.status != 0) {
         result.verdict = CaseVerdict::memory_limit;
-        why = "took more memory than the limit of " + mebibytes_text(judging.memory_bytes);
+        why = "took more memory than the limit of " + mebibytes_text(judging.limits.memory_bytes);
         return true;
     }
     if (judging.memcheck && run.status == 99) {
@@ -83,29 +87,41 @@ bool judge_ending(const RunResult& run, const Judging& judging, bool waits_for_i
     return false;
 }
 
-std::string both_texts(const std::string& expected, const std::string& actual,
-                       const char* expected_name = "expected output",
-                       const char* actual_name = "actual output")
+constexpr std::size_t text_limit = 4000;  // bytes of an expected or actual output shown
+constexpr std::size_t input_limit = 2000; // of an input, a random output, standard error
+constexpr std::size_t so_far_limit = 600; // of the output of a run that was stopped
+
+// Expected and actual side by side, and where they first differ.
+void compare(CaseResult& result, const std::string& expected, const std::string& actual,
+             const char* expected_title = "expected output",
+             const char* actual_title = "actual output")
 {
-    std::string text;
-    if (const auto difference = first_difference(expected, actual)) {
-        text += describe(*difference) + "\n";
-    }
-    text += std::string(expected_name) + ":\n" + visible(expected) + "<end>\n";
-    text += std::string(actual_name) + ":\n" + visible(actual) + "<end>\n";
-    return text;
+    result.difference = first_difference(expected, actual);
+    result.expected = shown(expected_title, expected, text_limit);
+    result.actual = shown(actual_title, actual, text_limit);
 }
 
-void finish(CaseResult& result, const Case& one, const RunResult& run, const std::string& why,
-            const std::string& details)
+void output_so_far(CaseResult& result, const RunResult& run)
+{
+    result.actual = shown("output so far", run.out, so_far_limit);
+}
+
+void finish(CaseResult& result, const Case& one, const RunResult& run, const std::string& why)
 {
     result.seconds = run.seconds;
     if (result.verdict == CaseVerdict::passed) {
         return;
     }
-    result.message = why + "\n" + show_input(one.input, one.args) + details;
+    result.why = why;
+    result.args = one.args;
+    result.input = shown("input", one.input, input_limit);
     if (!run.err.empty()) {
-        result.message += "standard error:\n" + visible(run.err, 2000) + "<end>\n";
+        result.standard_error = shown("standard error", run.err, input_limit);
+    }
+    if (run.ending == Ending::exited || run.ending == Ending::waiting) {
+        result.exit_status = run.status;
+    } else if (run.ending == Ending::signalled) {
+        result.signal = run.signal;
     }
     if (one.departure) {
         result.remark = one.remark;
@@ -114,54 +130,40 @@ void finish(CaseResult& result, const Case& one, const RunResult& run, const std
 
 } // namespace
 
-std::string show_input(const std::string& input, const std::vector<std::string>& args)
-{
-    std::string text;
-    if (!args.empty()) {
-        text += "arguments:";
-        for (const std::string& arg : args) {
-            text += " " + arg;
-        }
-        text += "\n";
-    }
-    return text + "input:\n" + visible(input, 2000) + "<end>\n";
-}
-
 CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
 {
     CaseResult result;
     result.name = one.name;
     result.departure = one.departure;
     std::string why;
-    std::string details;
     const std::string expected = judging.crlf ? with_crlf(one.expected) : one.expected;
     const bool lost_output =
         one.kind == CaseKind::output_full || one.kind == CaseKind::output_closed;
 
     if (one.kind == CaseKind::waiting) {
         if (run.ending == Ending::waiting) {
-            finish(result, one, run, why, details);
+            finish(result, one, run, why);
             return result;
         }
         if (run.ending == Ending::timed_out) {
             result.verdict = CaseVerdict::prompt_not_shown;
             why = "while it waited for input, the screen did not show what it should";
-            details = both_texts(expected, run.out);
+            compare(result, expected, run.out);
         } else if (!judge_ending(run, judging, true, result, why)) {
             result.verdict = CaseVerdict::wrong_output;
             why = "did not wait for input: it ended (exit status " + std::to_string(run.status) +
                   ") where it should wait for more";
-            details = both_texts(expected, run.out);
+            compare(result, expected, run.out);
         }
-        finish(result, one, run, why, details);
+        finish(result, one, run, why);
         return result;
     }
 
     if (judge_ending(run, judging, one.kind == CaseKind::input_left_open, result, why)) {
         if (!lost_output) {
-            details = "output so far:\n" + visible(run.out, 600) + "<end>\n";
+            output_so_far(result, run);
         }
-        finish(result, one, run, why, details);
+        finish(result, one, run, why);
         return result;
     }
     if (!lost_output && run.out != expected) {
@@ -170,7 +172,7 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
         why = result.verdict == CaseVerdict::wrong_layout
                   ? "the same words and numbers, but other blanks or line ends"
                   : "wrong output";
-        details = both_texts(expected, run.out);
+        compare(result, expected, run.out);
     }
     if (run.status != one.expected_status) {
         const std::string line = "exit status " + std::to_string(run.status) + " (expected " +
@@ -189,7 +191,7 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
         result.verdict = CaseVerdict::stderr_output;
         why = "wrote to standard error, which should stay empty";
     }
-    finish(result, one, run, why, details);
+    finish(result, one, run, why);
     return result;
 }
 
@@ -202,15 +204,14 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
     result.name = one.name;
     result.departure = one.departure;
     std::string why;
-    std::string details;
     if (!judge_ending(run, judging, false, result, why)) {
         const std::string output = judging.crlf ? without_crs(run.out) : run.out;
         if (!matches_shape(one.expected, output) || !line_ends_right(run.out, judging.crlf)) {
             result.verdict = CaseVerdict::wrong_output;
             why = "the output does not have the expected shape (<int> is an integer, <num> a "
                   "number)";
-            details = "expected shape:\n" + visible(one.expected) + "<end>\nactual output:\n" +
-                      visible(run.out, 2000) + "<end>\n";
+            result.expected = shown("expected shape", one.expected, text_limit);
+            result.actual = shown("actual output", run.out, input_limit);
         } else if (run.status != 0) {
             result.verdict = CaseVerdict::wrong_status;
             why = "exit status " + std::to_string(run.status) + " (expected 0)";
@@ -219,9 +220,9 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
             why = "wrote to standard error, which should stay empty";
         }
     } else {
-        details = "output so far:\n" + visible(run.out, 600) + "<end>\n";
+        output_so_far(result, run);
     }
-    finish(result, random, run, why, details);
+    finish(result, random, run, why);
     return result;
 }
 
@@ -232,12 +233,12 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
     const bool both_exited = run.ending == Ending::exited && filled.ending == Ending::exited;
     if (both_exited && (run.out != filled.out || run.status != filled.status)) {
         result.verdict = CaseVerdict::memory_error;
-        result.message =
-            "prints a value that was never set: built with its unset variables filled with a "
-            "pattern, it prints something else\n" +
-            show_input(one.input, one.args) +
-            both_texts(run.out, filled.out, "output as built",
-                       "output with unset variables filled");
+        compare(result, run.out, filled.out, "output as built",
+                "output with unset variables filled");
+        finish(result, one, run,
+               "prints a value that was never set: built with its unset variables filled with "
+               "a pattern, it prints something else");
+        result.standard_error.reset();
         result.remark.clear();
     }
     return result;

@@ -10,15 +10,12 @@
 namespace check {
 
 struct Judging {
-    bool crlf = false;       // the program writes CRLF line ends
-    bool memcheck = false;   // it ran under valgrind memcheck
-    double wall_seconds = 5; // the limits it ran with, for the messages
-    double cpu_seconds = 10;
-    std::uint64_t memory_bytes = 512 * mebibyte;
-    std::uint64_t output_bytes = mebibyte;
+    bool crlf = false;     // the program writes CRLF line ends
+    bool memcheck = false; // it ran under valgrind memcheck
+    Limits limits;         // the limits it ran with, for the reasons
 };
 
-// The verdict and message of one run of a case that is not a stress case.
+// The verdict and findings of one run of a case that is not a stress case.
 CaseResult judge(const Case& one, const RunResult& run, const Judging& judging);
 
 // The verdict of one random input of a stress case; passed when the output has the case's shape.
@@ -32,8 +29,5 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
 
 // Fills in the program's verdict and remarks from its cases and compiler result.
 void decide(ProgramResult& program, bool built, bool strict);
-
-// "input: 17\n<end>", as a failing case shows what it was given.
-std::string show_input(const std::string& input, const std::vector<std::string>& args);
 
 } // namespace check

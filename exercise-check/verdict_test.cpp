@@ -90,10 +90,10 @@ TEST_CASE("a case's verdict comes from how its run ended")
         CAPTURE(example.in_message);
         const CaseResult result = judge(example.one, example.run, Judging{});
         CHECK(result.verdict == example.verdict);
-        CHECK(result.message.find(example.in_message) != std::string::npos);
-        CHECK(result.message.empty() == (example.verdict == CaseVerdict::passed));
+        CHECK(message(result).find(example.in_message) != std::string::npos);
+        CHECK(message(result).empty() == (example.verdict == CaseVerdict::passed));
         if (example.verdict != CaseVerdict::passed) {
-            CHECK(result.message.find("input:\n17\\n\n<end>") != std::string::npos);
+            CHECK(message(result).find("input:\n17\\n\n<end>") != std::string::npos);
         }
     }
 }
@@ -115,7 +115,7 @@ TEST_CASE("a value never set shows as a difference between the plain and the fil
     const CaseResult unset =
         judge_unset_values(one, exited(0, "0\n"), exited(0, "-16843010\n"), Judging{});
     CHECK(unset.verdict == CaseVerdict::memory_error);
-    CHECK(unset.message.find("-16843010") != std::string::npos);
+    CHECK(message(unset).find("-16843010") != std::string::npos);
     // Both print the same wrong value: that is a plain difference, not an unset value.
     CHECK(judge_unset_values(one, exited(0, "5\n"), exited(0, "5\n"), Judging{}).verdict ==
           CaseVerdict::wrong_output);
@@ -128,7 +128,7 @@ TEST_CASE("a random input's output must have the shape")
           CaseVerdict::passed);
     const CaseResult broken = judge_random_input(one, "1e39", exited(0, "Broj: \n"), Judging{});
     CHECK(broken.verdict == CaseVerdict::wrong_output);
-    CHECK(broken.message.find("1e39") != std::string::npos);
+    CHECK(message(broken).find("1e39") != std::string::npos);
     CHECK(judge_random_input(one, "", ended(Ending::signalled, SIGFPE), Judging{}).verdict ==
           CaseVerdict::crashed);
 }
@@ -177,4 +177,74 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
     ProgramResult absent;
     decide(absent, false, false);
     CHECK(absent.verdict == ProgramVerdict::absent);
+}
+
+TEST_CASE("a failed case carries what it was given and wrote as fields")
+{
+    Case one = make(CaseKind::plain, "Broj: 17\n");
+    one.args = {"-x"};
+    const CaseResult wrong = judge(one, exited(2, "Broj: 18\n", "oops\n"), Judging{});
+    CHECK(wrong.why == "wrong output; exit status 2 (expected 0)");
+    REQUIRE(wrong.input);
+    CHECK(wrong.input->bytes == "17\n");
+    CHECK(wrong.args == std::vector<std::string>{"-x"});
+    REQUIRE(wrong.difference);
+    CHECK(where(*wrong.difference) == "line 1, column 8: expected '7', got '8'");
+    REQUIRE(wrong.expected);
+    REQUIRE(wrong.actual);
+    CHECK(wrong.expected->title == "expected output");
+    CHECK(wrong.actual->bytes == "Broj: 18\n");
+    REQUIRE(wrong.standard_error);
+    CHECK(wrong.standard_error->bytes == "oops\n");
+    CHECK(wrong.exit_status == 2);
+    // The message is composed from the fields, as the reports have always shown it.
+    CHECK(message(wrong) == "wrong output; exit status 2 (expected 0)\n"
+                            "arguments: -x\n"
+                            "input:\n17\\n\n<end>\n"
+                            "first difference at line 1, column 8: expected '7', got '8'\n"
+                            "expected output:\nBroj: 17\\n\n<end>\n"
+                            "actual output:\nBroj: 18\\n\n<end>\n"
+                            "standard error:\noops\\n\n<end>\n");
+
+    RunResult crash = ended(Ending::signalled, SIGSEGV);
+    crash.out = std::string(700, 'a');
+    const CaseResult crashed = judge(one, crash, Judging{});
+    CHECK(crashed.signal == SIGSEGV);
+    CHECK_FALSE(crashed.exit_status);
+    CHECK_FALSE(crashed.expected);
+    REQUIRE(crashed.actual);
+    CHECK(crashed.actual->title == "output so far");
+    CHECK(crashed.actual->bytes.size() == 600);
+    CHECK(crashed.actual->left_out == 100);
+    CHECK(message(crashed).find("aaa... and 100 bytes more<end>\n") != std::string::npos);
+
+    const CaseResult unset =
+        judge_unset_values(one, exited(0, "Broj: 17\n"), exited(0, "Broj: 16\n"), Judging{});
+    REQUIRE(unset.expected);
+    REQUIRE(unset.actual);
+    CHECK(unset.expected->title == "output as built");
+    CHECK(unset.actual->title == "output with unset variables filled");
+    CHECK(unset.difference);
+
+    Case stress = make(CaseKind::stress, "Broj: <int>\n");
+    CaseResult broken = judge_random_input(stress, "1e39", exited(0, "Broj: \n"), Judging{});
+    REQUIRE(broken.expected);
+    CHECK(broken.expected->title == "expected shape");
+    CHECK_FALSE(broken.difference);
+    broken.random_input = "random input 3 of 200 (seed 7)";
+    CHECK(message(broken).rfind("random input 3 of 200 (seed 7) broke it: the output does not "
+                                "have the expected shape",
+                                0) == 0);
+}
+
+TEST_CASE("the reasons name the limits the program ran with")
+{
+    Judging judging;
+    judging.limits.wall_seconds = 2;
+    judging.limits.output_bytes = 3 * mebibyte;
+    const Case one = make(CaseKind::plain, "x\n");
+    CHECK(judge(one, ended(Ending::timed_out), judging).why.find("time limit of 2 s") !=
+          std::string::npos);
+    CHECK(judge(one, ended(Ending::output_limit), judging).why.find("limit of 3 MiB") !=
+          std::string::npos);
 }

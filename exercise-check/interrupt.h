@@ -1,0 +1,16 @@
+// Ends an interrupted check cleanly: on SIGINT, SIGTERM or SIGHUP every run is ended, the work
+// folder removed, and the checker exits with 128 and the signal's number (130, 143, 129).
+#pragma once
+
+#include <filesystem>
+
+namespace check {
+
+// From now on the signals are taken by a thread of their own. Call before any other thread is
+// started, so that every thread leaves them to it.
+void handle_interruptions();
+
+// The folder an interruption removes, or none (an empty path).
+void remove_when_interrupted(const std::filesystem::path& folder);
+
+} // namespace check

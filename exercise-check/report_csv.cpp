@@ -1,0 +1,24 @@
+// The gradebook as CSV, for a spreadsheet.
+#include "report.h"
+#include "report_class.h"
+#include "text.h"
+
+namespace check {
+
+void write_csv(std::ostream& out, const Report& report)
+{
+    out << "person";
+    for (const Exercise& exercise : report.exercises) {
+        out << ',' << csv_cell(exercise.name);
+    }
+    out << ",correct\r\n";
+    for (const PersonResult* person : in_name_order(report)) {
+        out << csv_cell(person->name);
+        for (const Exercise& exercise : report.exercises) {
+            out << ',' << program_verdict_name(verdict_of(find_result(*person, exercise)));
+        }
+        out << ',' << correct_count(*person) << "\r\n";
+    }
+}
+
+} // namespace check

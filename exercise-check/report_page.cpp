@@ -1,0 +1,341 @@
+// The gradebook as a web page that needs nothing else: a coloured grid whose every cell opens
+// how that program did. Its style and script are report_page.css and report_page.js.
+#include "html.h"
+#include "report.h"
+#include "report_class.h"
+#include "report_page_assets.h"
+
+#include <algorithm>
+#include <iomanip>
+#include <random>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace check {
+
+namespace {
+
+using html::Attributes;
+using html::element;
+using html::Markup;
+
+const Markup line_end = Markup::trusted("\n");
+
+std::string css_class(ProgramVerdict verdict)
+{
+    return "v-" + std::string(program_verdict_name(verdict));
+}
+
+Markup symbol(ProgramVerdict verdict)
+{
+    switch (verdict) {
+    case ProgramVerdict::correct: return Markup::trusted("&#10003;");
+    case ProgramVerdict::remarks: return Markup::trusted("~");
+    case ProgramVerdict::wrong: return Markup::trusted("&#10007;");
+    case ProgramVerdict::does_not_compile: return Markup::trusted("!");
+    case ProgramVerdict::absent: return Markup::trusted("&#8211;");
+    }
+    return Markup::trusted("?");
+}
+
+std::string nonce()
+{
+    std::random_device random;
+    std::ostringstream text;
+    for (int i = 0; i < 4; ++i) {
+        text << std::hex << std::setw(8) << std::setfill('0') << random();
+    }
+    return text.str();
+}
+
+std::string id(std::size_t row, std::size_t column)
+{
+    return "p" + std::to_string(row) + "-" + std::to_string(column);
+}
+
+// Where the difference lies in text, counted in bytes from its start.
+std::size_t offset_of(const Difference& difference, std::string_view text)
+{
+    std::size_t at = 0;
+    for (std::size_t line = 1; line < difference.line && at < text.size(); ++line) {
+        const std::size_t end = text.find('\n', at);
+        at = end == std::string_view::npos ? text.size() : end + 1;
+    }
+    return at + difference.column - 1;
+}
+
+constexpr std::size_t no_mark = std::string::npos;
+
+// A text a case shows, each byte as the terminal's report shows it and escapes set apart; the
+// byte at mark is marked, or the end when the difference is that the text ended there.
+Markup shown_text(const Shown& shown, std::size_t mark)
+{
+    Markup page;
+    for (std::size_t at = 0; at < shown.bytes.size(); ++at) {
+        const std::string byte = visible_byte(shown.bytes[at]);
+        Markup unit =
+            byte.size() > 1 ? element("span", {{"class", "esc"}}, byte) : html::text(byte);
+        page += at == mark ? element("mark", unit) : unit;
+        if (shown.bytes[at] == '\n') {
+            page += line_end;
+        }
+    }
+    if (shown.left_out > 0) {
+        page += html::text("... and " + std::to_string(shown.left_out) + " bytes more");
+    } else if (mark == shown.bytes.size()) {
+        page += element("mark", {{"class", "end"}}, "(ends here)");
+    }
+    if (shown.bytes.empty() && mark != 0) {
+        page += element("span", {{"class", "esc"}}, "(nothing)");
+    }
+    return page;
+}
+
+Markup block(const Shown& shown, std::size_t mark = no_mark)
+{
+    return element("div", {{"class", "block"}},
+                   element("h4", shown.title) + element("pre", shown_text(shown, mark))) +
+           line_end;
+}
+
+// A failed case: why, what it was given, and its output beside the expected, the first
+// difference marked.
+Markup failed_case(const CaseResult& result)
+{
+    Markup body =
+        element("h3", result.name + ": " + std::string(case_verdict_name(result.verdict)) +
+                          (result.departure ? " (a departure)" : "")) +
+        line_end;
+    const auto paragraph = [&body](const std::string& text, const Attributes& attributes = {}) {
+        body += element("p", attributes, text) + line_end;
+    };
+    if (!result.remark.empty()) {
+        paragraph(result.remark);
+    }
+    paragraph(headline(result));
+    if (!result.args.empty()) {
+        std::string args = "arguments:";
+        for (const std::string& arg : result.args) {
+            args += " " + arg;
+        }
+        paragraph(args);
+    }
+    if (result.input) {
+        body += block(*result.input);
+    }
+    std::size_t mark = no_mark;
+    if (result.difference) {
+        paragraph(describe(*result.difference), {{"class", "diff"}});
+        mark = offset_of(*result.difference, result.expected ? result.expected->bytes : "");
+    }
+    if (result.expected && result.actual) {
+        const auto side = [mark](const Shown& shown) {
+            return element("div",
+                           element("h4", shown.title) + element("pre", shown_text(shown, mark)));
+        };
+        body += element("div", {{"class", "pair"}}, side(*result.expected) + side(*result.actual)) +
+                line_end;
+    } else if (result.expected || result.actual) {
+        body += block(result.expected ? *result.expected : *result.actual);
+    }
+    if (result.standard_error) {
+        body += block(*result.standard_error);
+    }
+    return element("article", {{"class", "case"}}, body) + line_end;
+}
+
+class Page {
+  public:
+    Page(std::ostream& out, const Report& report) : out_(out), report_(report) {}
+
+    void write()
+    {
+        const std::string key = nonce();
+        const std::vector<const PersonResult*> people = in_name_order(report_);
+        const std::size_t count = report_.exercises.size();
+        out_ << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+             << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+             // Nothing is loaded from elsewhere, and no script runs but the page's own.
+             << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
+             << "style-src 'nonce-" << key << "'; script-src 'nonce-" << key << "'\">\n"
+             << "<title>exercise-check gradebook</title>\n<style nonce=\"" << key << "\">"
+             << page_style << "</style>\n</head>\n<body>\n<header>\n<h1>Gradebook</h1>\n<p>"
+             << people.size() << (people.size() == 1 ? " person" : " people") << ", " << count
+             << (count == 1 ? " program" : " programs")
+             << " each. Choose a cell to see how that program did.</p>\n";
+        if (report_.sandbox == "none") {
+            out_ << "<p class=\"warning\">The programs ran without the sandbox.</p>\n";
+        }
+        out_ << "</header>\n<main>\n";
+        grid(people);
+        key_list();
+        same();
+        out_ << "</main>\n";
+        for (std::size_t row = 0; row < people.size(); ++row) {
+            for (std::size_t column = 0; column < count; ++column) {
+                out_ << detail(*people[row], report_.exercises[column], id(row, column)).str();
+            }
+        }
+        out_ << element("footer", element("p", report_.sandbox == "none"
+                                                   ? "The programs ran without a sandbox."
+                                                   : "The programs ran in the sandbox " +
+                                                         report_.sandbox + "."))
+                    .str()
+             << "\n<script nonce=\"" << key << "\">" << page_script
+             << "</script>\n</body>\n</html>\n";
+    }
+
+  private:
+    void grid(const std::vector<const PersonResult*>& people)
+    {
+        Markup head = element("th", {{"scope", "col"}}, "person");
+        for (const Exercise& exercise : report_.exercises) {
+            head += element("th", {{"scope", "col"}, {"title", exercise.name}},
+                            element("span", {{"class", "long"}}, exercise.name) +
+                                element("span", {{"class", "short"}}, short_name(exercise)));
+        }
+        head += element("th", {{"scope", "col"}}, "correct");
+        Markup rows;
+        for (std::size_t row = 0; row < people.size(); ++row) {
+            const PersonResult& person = *people[row];
+            Markup name = html::text(person.name);
+            if (!person.note.empty()) {
+                name += element("span", {{"class", "note"}}, person.note);
+            }
+            Markup cells = element("th", {{"scope", "row"}}, name);
+            for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
+                const Exercise& exercise = report_.exercises[column];
+                const ProgramResult* result = find_result(person, exercise);
+                const ProgramVerdict verdict = verdict_of(result);
+                const bool same = result != nullptr && !result->same_source_as.empty();
+                const std::string title = exercise.name + ": " +
+                                          std::string(program_verdict_name(verdict)) +
+                                          (same ? ", same source as another" : "");
+                cells +=
+                    element("td", {{"class", css_class(verdict)}},
+                            element("a", {{"href", "#" + id(row, column)}, {"title", title}},
+                                    symbol(verdict) + (same ? element("sup", "=") : Markup())));
+            }
+            cells += element("td", {{"class", "count"}}, std::to_string(correct_count(person)));
+            rows += element("tr", cells) + line_end;
+        }
+        out_ << element("div", {{"class", "wrap"}},
+                        element("table", {{"class", "grid"}},
+                                line_end + element("thead", element("tr", head)) + line_end +
+                                    element("tbody", line_end + rows)))
+                    .str()
+             << '\n';
+    }
+
+    void key_list()
+    {
+        Markup items;
+        for (const ProgramVerdict verdict : all_verdicts) {
+            items += element(
+                "li", element("span", {{"class", "sym " + css_class(verdict)}}, symbol(verdict)) +
+                          html::text(look_of(verdict).words));
+        }
+        items += element("li", element("sup", "=") + html::text(" same source as someone else's"));
+        out_ << element("ul", {{"class", "key"}}, items).str() << '\n';
+    }
+
+    void same()
+    {
+        const std::vector<SameSources> groups = same_sources(report_);
+        if (groups.empty()) {
+            return;
+        }
+        Markup items;
+        for (const SameSources& group : groups) {
+            std::string names;
+            for (const std::string& name : group.people) {
+                names += (names.empty() ? "" : " = ") + name;
+            }
+            items +=
+                element("li", names + ": " + programs_named(report_, group.programs)) + line_end;
+        }
+        out_ << element("section", {{"class", "same"}},
+                        element("h2", "Same sources") + element("ul", line_end + items))
+                    .str()
+             << '\n';
+    }
+
+    Markup detail(const PersonResult& person, const Exercise& exercise, const std::string& id)
+    {
+        const ProgramResult* result = find_result(person, exercise);
+        const ProgramVerdict verdict = verdict_of(result);
+        Markup box = element("a", {{"class", "close"}, {"href", "#"}}, "close") +
+                     element("h2", person.name + ": " + exercise.name) + line_end +
+                     element("p", element("span", {{"class", "verdict " + css_class(verdict)}},
+                                          look_of(verdict).words)) +
+                     line_end;
+        if (!person.note.empty()) {
+            box += element("p", person.note) + line_end;
+        }
+        if (result == nullptr || verdict == ProgramVerdict::absent) {
+            box += element("p", "Not handed in.");
+        } else {
+            box += program(*result);
+        }
+        return element("section", {{"class", "detail"}, {"id", id}},
+                       element("div", {{"class", "box"}}, box)) +
+               line_end;
+    }
+
+    static Markup program(const ProgramResult& result)
+    {
+        Markup box =
+            element("p", html::text("Source: ") + element("code", result.source)) + line_end;
+        if (!result.same_source_as.empty()) {
+            std::string names;
+            for (const std::string& name : result.same_source_as) {
+                names += (names.empty() ? "" : ", ") + name;
+            }
+            box += element("p", "The same source as " + names + ".") + line_end;
+        }
+        if (!result.remarks.empty()) {
+            Markup items;
+            for (const std::string& remark : result.remarks) {
+                items += element("li", remark);
+            }
+            box += element("h3", "Remarks") + element("ul", items) + line_end;
+        }
+        const bool compiled = result.verdict != ProgramVerdict::does_not_compile;
+        if (!result.compiler_output.empty()) {
+            box += element("div", {{"class", "block"}},
+                           element("h4", compiled ? "compiler warnings" : "compiler errors") +
+                               element("pre", result.compiler_output)) +
+                   line_end;
+        }
+        if (!compiled) {
+            return box + element("p", "Its " + std::to_string(result.cases.size()) +
+                                          " cases could not run.");
+        }
+        const auto failed =
+            std::count_if(result.cases.begin(), result.cases.end(),
+                          [](const CaseResult& c) { return c.verdict != CaseVerdict::passed; });
+        box += element("p", std::to_string(failed) + " of " + std::to_string(result.cases.size()) +
+                                " cases failed.") +
+               line_end;
+        for (const CaseResult& one : result.cases) {
+            if (one.verdict != CaseVerdict::passed) {
+                box += failed_case(one);
+            }
+        }
+        return box;
+    }
+
+    std::ostream& out_;
+    const Report& report_;
+};
+
+} // namespace
+
+void write_html(std::ostream& out, const Report& report)
+{
+    Page(out, report).write();
+}
+
+} // namespace check
