@@ -505,6 +505,7 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
         person.name = people[index].name;
         person.folder = people[index].folder.string();
         person.note = people[index].note;
+        person.id = people[index].id;
         const std::vector<Source> sources = find_sources(people[index].folder);
         for (const Program& program : programs()) {
             person.programs.push_back(empty_result(program));

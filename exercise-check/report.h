@@ -47,9 +47,4 @@ void write_csv(std::ostream& out, const Report& report);
 // expected and actual outputs side by side, the first difference marked.
 void write_html(std::ostream& out, const Report& report);
 
-// "12 of 30 people checked, 0:41 so far, about 1:02 left", seconds_left when known; at the end
-// "30 of 30 people checked in 1:23".
-std::string progress_line(std::size_t done, std::size_t total, double seconds,
-                          std::optional<double> seconds_left);
-
 } // namespace check

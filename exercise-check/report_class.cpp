@@ -934,19 +934,6 @@ class Page {
     const Report& report_;
 };
 
-std::string clock_text(double seconds)
-{
-    const auto total = static_cast<long long>(seconds + 0.5);
-    std::ostringstream text;
-    if (total >= 3600) {
-        text << total / 3600 << ':' << std::setw(2) << std::setfill('0') << total / 60 % 60;
-    } else {
-        text << total / 60;
-    }
-    text << ':' << std::setw(2) << std::setfill('0') << total % 60;
-    return text.str();
-}
-
 } // namespace
 
 bool name_order(std::string_view left, std::string_view right)
@@ -1017,20 +1004,6 @@ void write_csv(std::ostream& out, const Report& report)
 void write_html(std::ostream& out, const Report& report)
 {
     Page(out, report).write();
-}
-
-std::string progress_line(std::size_t done, std::size_t total, double seconds,
-                          std::optional<double> seconds_left)
-{
-    std::string line = std::to_string(done) + " of " + std::to_string(total) +
-                       (total == 1 ? " person" : " people") +
-                       (done == total ? " checked in " + clock_text(seconds)
-                                      : " checked, " + clock_text(seconds) + " so far");
-    if (done < total) {
-        line += seconds_left ? ", about " + clock_text(*seconds_left) + " left"
-                             : ", time left not known yet";
-    }
-    return line;
 }
 
 } // namespace check

@@ -1,0 +1,216 @@
+// A class's reports: the order of names, the CSV, the web page and the terminal's gradebook.
+#include "programs.h"
+#include "report.h"
+
+#include <doctest/doctest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace check;
+
+namespace {
+
+// A class: each name with the same nine verdicts, twodigits of the first wrong with message.
+Report class_of(const std::vector<std::string>& names, ProgramVerdict verdict,
+                const std::string& message = "")
+{
+    Report report;
+    for (const std::string& name : names) {
+        PersonResult person{name, "class/" + name, "", {}};
+        for (const Program& known : programs()) {
+            ProgramResult program;
+            program.program = std::string(known.name);
+            program.group = std::string(known.group);
+            program.source = "class/" + name + "/" + program.program + ".cpp";
+            program.verdict = verdict;
+            person.programs.push_back(program);
+        }
+        report.people.push_back(person);
+    }
+    if (!message.empty()) {
+        ProgramResult& wrong = report.people[0].programs[0];
+        wrong.verdict = ProgramVerdict::wrong;
+        CaseResult failed;
+        failed.name = "digits.twodigits.plain";
+        failed.verdict = CaseVerdict::wrong_output;
+        failed.message = message;
+        wrong.cases.push_back(failed);
+    }
+    return report;
+}
+
+std::vector<std::string> lines_of(const std::string& text, char end = '\n')
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line, end);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool is_valid_utf8(const std::string& text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const auto first = static_cast<unsigned char>(text[at]);
+        const std::size_t length = first < 0x80   ? 1
+                                   : first < 0xC2 ? 0
+                                   : first < 0xE0 ? 2
+                                   : first < 0xF0 ? 3
+                                   : first < 0xF5 ? 4
+                                                  : 0;
+        if (length == 0 || at + length > text.size()) {
+            return false;
+        }
+        for (std::size_t i = 1; i < length; ++i) {
+            if ((static_cast<unsigned char>(text[at + i]) & 0xC0U) != 0x80U) {
+                return false;
+            }
+        }
+        at += length;
+    }
+    return true;
+}
+
+} // namespace
+
+TEST_CASE("people are listed as a person reads names: case aside, numbers by value")
+{
+    const std::vector<std::pair<std::string, std::string>> before_after{
+        {"alice", "Bob"},          {"Alice", "alice"}, {"Person 2", "Person 10"},
+        {"Person 9", "Person 10"}, {"p007", "p8"},     {"Zoe", "Ćiro"},
+        {"ann", "anna"},           {"x1y2", "x1y10"},  {"Person", "Person 1"},
+    };
+    for (const auto& pair : before_after) {
+        const auto& before = pair.first;
+        const auto& after = pair.second;
+        CAPTURE(before);
+        CAPTURE(after);
+        CHECK(name_order(before, after));
+        CHECK_FALSE(name_order(after, before));
+    }
+    CHECK_FALSE(name_order("same", "same"));
+}
+
+TEST_CASE("CSV: one row per person in name order, names quoted where they must be")
+{
+    const std::vector<std::pair<std::string, std::string>> names{
+        {"plain", "plain"},
+        {"Ana Marić", "Ana Marić"},
+        {"Smith, Jr.", "\"Smith, Jr.\""},
+        {"say \"hi\"", "\"say \"\"hi\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"bad\xff byte", "bad\xEF\xBF\xBD byte"},
+    };
+    std::vector<std::string> people;
+    for (const auto& [name, field] : names) {
+        people.push_back(name);
+    }
+    std::ostringstream out;
+    write_csv(out, class_of(people, ProgramVerdict::does_not_compile));
+    const std::string csv = out.str();
+    CHECK(is_valid_utf8(csv));
+    CHECK(csv.rfind("person,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,"
+                    "helloworld,hellolines,greetings,correct\r\n",
+                    0) == 0);
+    const std::string cells = ",does-not-compile,does-not-compile,does-not-compile,"
+                              "does-not-compile,does-not-compile,does-not-compile,"
+                              "does-not-compile,does-not-compile,does-not-compile,0\r\n";
+    for (const auto& named : names) {
+        const auto& name = named.first;
+        const auto& field = named.second;
+        CAPTURE(name);
+        CHECK(csv.find("\r\n" + field + cells) != std::string::npos);
+    }
+    // In name order, whatever the case of the first letter.
+    CHECK(csv.find("Ana Mari") < csv.find("bad"));
+    CHECK(csv.find("bad") < csv.find("plain"));
+    CHECK(csv.find("plain") < csv.find("\"say"));
+}
+
+TEST_CASE("the web page shows what a hand-in wrote as text, never as the page's own")
+{
+    const std::string attack = "<script>document.title='taken'</script>";
+    const std::string message = "wrong output\ninput:\n" + attack + "\\n\n<end>\n" +
+                                "first difference at line 1, column 7: expected 'o', got 'x'\n" +
+                                "expected output:\nHello World!\\n\n<end>\n" +
+                                "actual output:\nHello xorld<end>\\n\n" + attack + "\xff\xC0\xAF" +
+                                "<end>\n";
+    Report report =
+        class_of({attack, "\"quoted\" & 'apostrophes'"}, ProgramVerdict::correct, message);
+    report.people[0].note = attack;
+    report.people[0].programs[1].verdict = ProgramVerdict::does_not_compile;
+    report.people[0].programs[1].compiler_output = "x.cpp:1: error: " + attack + " \xed\xa0\x80\n";
+    report.people[0].programs[2].remarks = {attack};
+    report.people[0].programs[3].same_source_as = {"\"quoted\" & 'apostrophes'"};
+    report.people[1].programs[3].same_source_as = {attack};
+
+    std::ostringstream out;
+    write_html(out, report);
+    const std::string page = out.str();
+    CHECK(is_valid_utf8(page));
+    // The page's own script is its only one, and only it may run.
+    std::size_t scripts = 0;
+    for (std::size_t at = page.find("<script"); at != std::string::npos;
+         at = page.find("<script", at + 1)) {
+        ++scripts;
+    }
+    CHECK(scripts == 1);
+    CHECK(page.find("script-src 'nonce-") != std::string::npos);
+    CHECK(page.find("&lt;script&gt;document.title=&#39;taken&#39;&lt;/script&gt;") !=
+          std::string::npos);
+    CHECK(page.find("&quot;quoted&quot; &amp; &#39;apostrophes&#39;") != std::string::npos);
+    CHECK(page.find("http://") == std::string::npos);
+    CHECK(page.find("https://") == std::string::npos);
+
+    // Expected and actual side by side, the first difference marked, line ends shown; an
+    // "<end>" the program wrote does not end its output early.
+    CHECK(page.find("<div class=\"pair\">") != std::string::npos);
+    CHECK(page.find("Hello <mark>W</mark>orld!") != std::string::npos);
+    CHECK(page.find("Hello <mark>x</mark>orld&lt;end&gt;") != std::string::npos);
+    CHECK(page.find("<span class=\"esc\">\\n</span>") != std::string::npos);
+    CHECK(page.find("first difference at line 1, column 7") != std::string::npos);
+}
+
+TEST_CASE("the terminal's gradebook fits 80 columns and lets no control byte through")
+{
+    const Report report =
+        class_of({"A person with a name much longer than any column could hold",
+                  "Čedomir Đurđević-Šćepanović Žarković", "esc\033[31mape", "x"},
+                 ProgramVerdict::remarks,
+                 "wrong output\nfirst difference at line 1, column 1: expected 'a', got 'b' and "
+                 "a very long tail that would never fit on a line of the terminal's report\n");
+    for (const bool verbose : {false, true}) {
+        TerminalStyle style;
+        style.verbose = verbose;
+        std::ostringstream out;
+        write_gradebook(out, report, style);
+        const std::string text = out.str();
+        CHECK(text.find('\033') == std::string::npos);
+        const std::vector<std::string> lines = lines_of(text);
+        REQUIRE(lines.size() > 5);
+        CHECK(lines[0].rfind("person ", 0) == 0);
+        CHECK(lines[0].find("2dig 3dig rev2 echo avgh circ hwld hlns grts  correct") !=
+              std::string::npos);
+        // Rows in name order, letters beyond ASCII after; the wrong program is marked.
+        CHECK(lines[1].rfind("A person with", 0) == 0);
+        CHECK(lines[1].find("  x    ~    ~") != std::string::npos);
+        CHECK(lines[2].rfind("esc\xEF\xBF\xBD[31mape", 0) == 0);
+        CHECK(lines[3].rfind("x ", 0) == 0);
+        CHECK(lines[4].rfind("Čedomir", 0) == 0);
+        if (!verbose) {
+            for (const std::string& line : lines) {
+                CAPTURE(line);
+                std::size_t columns = 0;
+                for (const char byte : line) {
+                    columns += (byte & 0xC0) != 0x80 ? 1 : 0;
+                }
+                CHECK(columns <= 80);
+            }
+            CHECK(text.find("\n  twodigits wrong: plain wrong-output: line 1, column 1: expected "
+                            "'a', got 'b...\n") != std::string::npos);
+        }
+    }
+}
