@@ -75,13 +75,14 @@ std::string joined(const std::vector<std::string>& parts, const char* separator 
 }
 
 // "left out 2 links: a, b/c", at most a few named.
-std::string left_out_text(const std::string& what, const std::vector<std::string>& paths)
+std::string left_out_text(const std::string& one, const std::string& many,
+                          const std::vector<std::string>& paths)
 {
     std::vector<std::string> named(
         paths.begin(),
         paths.begin() + static_cast<std::ptrdiff_t>(std::min(paths.size(), most_named)));
-    std::string text =
-        "left out " + std::to_string(paths.size()) + " " + what + ": " + joined(named, ", ");
+    std::string text = "left out " + std::to_string(paths.size()) + " " +
+                       (paths.size() == 1 ? one : many) + ": " + joined(named, ", ");
     if (paths.size() > most_named) {
         text += " and " + std::to_string(paths.size() - most_named) + " more";
     }
@@ -103,8 +104,9 @@ std::string shown(const std::string& shown_as, const fs::path& root, const fs::p
 
 // Every folder of the hand-in that holds some of the programs, links not followed, junk skipped;
 // the sources left out on the way.
-void search(const fs::path& folder, std::size_t depth, std::vector<Candidate>& found,
-            std::size_t& visited, bool& anything, std::vector<std::string>& left_out)
+void search(const fs::path& root, const fs::path& folder, std::size_t depth,
+            std::vector<Candidate>& found, std::size_t& visited, bool& anything,
+            std::vector<std::string>& left_out)
 {
     if (++visited > most_folders) {
         return;
@@ -113,8 +115,12 @@ void search(const fs::path& folder, std::size_t depth, std::vector<Candidate>& f
     if (const std::size_t count = find_sources(folder, &here).size(); count > 0) {
         found.push_back({folder, count, depth});
     }
+    const fs::path relative = folder.lexically_relative(root);
     for (const std::string& line : here) {
-        left_out.push_back(line);
+        const std::string path = relative == "." ? line : (relative / line).generic_string();
+        if (std::find(left_out.begin(), left_out.end(), path) == left_out.end()) {
+            left_out.push_back(path);
+        }
     }
     for (const fs::directory_entry& entry : sorted_entries(folder)) {
         const std::string name = entry.path().filename().string();
@@ -124,7 +130,7 @@ void search(const fs::path& folder, std::size_t depth, std::vector<Candidate>& f
         anything = true;
         std::error_code error;
         if (depth < deepest_wrapper && !entry.is_symlink(error) && entry.is_directory(error)) {
-            search(entry.path(), depth + 1, found, visited, anything, left_out);
+            search(root, entry.path(), depth + 1, found, visited, anything, left_out);
         }
     }
 }
@@ -426,10 +432,11 @@ Person gather(const Found& found, const fs::path& work)
     person.folder = hand_in.folder;
     std::vector<std::string> notes = findings.notes;
     if (!findings.links.empty()) {
-        notes.push_back(left_out_text("links or devices", findings.links));
+        notes.push_back(left_out_text("link or device", "links or devices", findings.links));
     }
     if (!findings.too_large.empty()) {
-        notes.push_back(left_out_text("sources larger than 1 MiB", findings.too_large));
+        notes.push_back(left_out_text("source larger than 1 MiB", "sources larger than 1 MiB",
+                                      findings.too_large));
     }
     // "nothing handed in" says less than why nothing could be read.
     if (!hand_in.note.empty() && !(hand_in.note == "nothing handed in" && !notes.empty())) {
@@ -530,7 +537,7 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as)
     std::size_t visited = 0;
     bool anything = false;
     std::vector<std::string> left_out;
-    search(root, 0, found, visited, anything, left_out);
+    search(root, root, 0, found, visited, anything, left_out);
 
     // digit-exercises/ and its siblings are part of the folder that holds them.
     std::vector<Candidate> candidates;

@@ -1,9 +1,13 @@
 // A class's hand-ins: each person found, named, and the folder that holds the sources.
 #include "handins.h"
+#include "sources.h"
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
 
+#include <fstream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -134,4 +138,238 @@ TEST_CASE("every folder and zip of a class is a person, named as it is")
     const std::string shown = (folder / "Émile Zola.ZIP" / "Émile Zola" / "twodigits.cpp").string();
     CHECK(report.people[0].programs[0].source == shown);
     CHECK(report.people[0].programs[0].compiler_output == shown + ":1:1: warning: something");
+}
+
+TEST_CASE("a link in a hand-in is never read: sources, folders and people that are links")
+{
+    const Scratch scratch;
+    const fs::path folder = scratch.path / "class";
+    const fs::path work = scratch.path / "work";
+    touch(scratch.path / "private" / "twodigits.cpp", "int main() { return 42; } // private\n");
+    write_zip(scratch.path / "elsewhere.zip", {{"twodigits.cpp", AE_IFREG, "int x;\n", ""}});
+    touch(folder / "alice" / "echonumber.cpp");
+    fs::create_symlink(scratch.path / "private" / "twodigits.cpp",
+                       folder / "alice" / "twodigits.cpp");
+    fs::create_symlink("/proc/self/environ", folder / "alice" / "circle.cpp");
+    fs::create_directory_symlink(scratch.path / "private", folder / "bob");
+    fs::create_symlink(scratch.path / "elsewhere.zip", folder / "carol.zip");
+    fs::create_directories(folder / "dora" / "calculators");
+    fs::create_symlink(scratch.path / "private" / "twodigits.cpp",
+                       folder / "dora" / "calculators" / "circle.cpp");
+
+    std::vector<std::string> left_out;
+    const std::vector<Source> sources = find_sources(folder / "alice", &left_out);
+    REQUIRE(sources.size() == 1);
+    CHECK(sources[0].program->name == "echonumber");
+    CHECK(left_out == std::vector<std::string>{"twodigits.cpp is a link: left out",
+                                               "circle.cpp is a link: left out"});
+    CHECK(
+        find_hand_in(folder / "dora", "dora").note ==
+        "none of the nine programs found in dora; dora/calculators/circle.cpp is a link: left out");
+
+    const std::vector<Person> people = find_class(folder, work);
+    REQUIRE(people.size() == 4);
+    CHECK(people[0].name == "alice");
+    CHECK(files_under(work / "alice") == "echonumber.cpp");
+    CHECK(people[0].note == "left out 2 links or devices: circle.cpp, twodigits.cpp");
+    CHECK(people[1].name == "bob");
+    CHECK(people[1].note == "bob is a link: left out");
+    CHECK(people[2].name == "carol");
+    CHECK(people[2].note == "carol.zip is a link: left out");
+    CHECK(people[3].note == "none of the nine programs found in dora; left out 1 link or device: "
+                            "calculators/circle.cpp");
+    for (const Person& person : people) {
+        CAPTURE(person.name);
+        CHECK(find_sources(person.folder).size() == (person.name == "alice" ? 1 : 0));
+    }
+}
+
+TEST_CASE("sizes are bounded before anything is read")
+{
+    const Scratch scratch;
+    const fs::path folder = scratch.path / "class";
+    const fs::path work = scratch.path / "work";
+    // Sparse: huge as they are read, a few KiB on disk.
+    touch(folder / "dan" / "twodigits.cpp", "");
+    fs::resize_file(folder / "dan" / "twodigits.cpp", 128ULL * 1024 * 1024);
+    touch(folder / "dan" / "circle.cpp");
+    touch(folder / "eve" / "twodigits.cpp");
+    touch(folder / "eve" / "lecture.mp4", "");
+    fs::resize_file(folder / "eve" / "lecture.mp4", 100ULL * 1024 * 1024);
+    for (int file = 0; file < 10001; ++file) {
+        touch(folder / "fay" / "many" / std::to_string(file), "");
+    }
+    touch(folder / "fay" / "twodigits.cpp");
+
+    std::vector<std::string> left_out;
+    CHECK(find_sources(folder / "dan", &left_out).size() == 1);
+    CHECK(left_out == std::vector<std::string>{"twodigits.cpp is larger than 1 MiB: left out"});
+
+    const std::vector<Person> people = find_class(folder, work);
+    REQUIRE(people.size() == 3);
+    CHECK(files_under(people[0].folder) == "circle.cpp");
+    CHECK(people[0].note == "left out 1 source larger than 1 MiB: twodigits.cpp");
+    for (const std::size_t refused : {1, 2}) {
+        CAPTURE(people[refused].name);
+        CHECK(people[refused].note == people[refused].name +
+                                          " holds more than 64 MiB or 10000 entries: taken as "
+                                          "nothing handed in");
+        CHECK(fs::is_empty(people[refused].folder));
+    }
+}
+
+TEST_CASE("a course platform's entry names: who, their number, what kind")
+{
+    struct Example {
+        std::string entry;
+        std::optional<PlatformName> name;
+    };
+    const std::vector<Example> examples{
+        {"Ana Marić_1001_assignsubmission_file_", PlatformName{"Ana Marić", "1001", "file", ""}},
+        {"Ana Marić_1001_assignsubmission_onlinetext_",
+         PlatformName{"Ana Marić", "1001", "onlinetext", ""}},
+        {"Luka Horvat_77_assignsubmission_file_two_digits_v2.cpp",
+         PlatformName{"Luka Horvat", "77", "file", "two_digits_v2.cpp"}},
+        {"Participant_5512_assignsubmission_file_",
+         PlatformName{"Participant", "5512", "file", ""}},
+        {"Ana Marić", std::nullopt},
+        {"Ana_x1_assignsubmission_file_", std::nullopt},
+        {"_1001_assignsubmission_file_", std::nullopt},
+        {"Ana__assignsubmission_file_", std::nullopt},
+        {"Ana_1001_assignsubmission_", std::nullopt},
+        {"1001_assignsubmission_file_", std::nullopt},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.entry);
+        const std::optional<PlatformName> name = platform_name(example.entry);
+        REQUIRE(name.has_value() == example.name.has_value());
+        if (name) {
+            CHECK(name->name == example.name->name);
+            CHECK(name->id == example.name->id);
+            CHECK(name->kind == example.name->kind);
+            CHECK(name->file == example.name->file);
+        }
+    }
+}
+
+namespace {
+
+// The folder as one zip archive, as a platform's "download all" gives it.
+void zip_folder(const fs::path& folder, const fs::path& zip)
+{
+    std::vector<Entry> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        if (entry.is_directory()) {
+            entries.push_back({name + "/", AE_IFDIR, "", ""});
+        } else {
+            std::ifstream in(entry.path(), std::ios::binary);
+            entries.push_back(
+                {name, AE_IFREG, std::string(std::istreambuf_iterator<char>(in), {}), ""});
+        }
+    }
+    write_zip(zip, entries);
+}
+
+std::string zip_bytes(const std::vector<Entry>& entries, const fs::path& scratch)
+{
+    const fs::path file = scratch / "bytes.zip";
+    write_zip(file, entries);
+    std::ifstream in(file, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    fs::remove(file);
+    return bytes;
+}
+
+} // namespace
+
+TEST_CASE("a course platform's download, as a folder or as its zip, is one person per number")
+{
+    const Scratch scratch;
+    const fs::path download = scratch.path / "Programming-Exercises-123";
+    const std::string source = "int main() {}\n";
+    const std::string f = "_assignsubmission_file_";
+    touch(download / ("Ana Marić_1001" + f) / "twodigits.cpp");
+    touch(download / ("Ana Marić_1001" + f) / "circle.cpp");
+    touch(download / "Ana Marić_1001_assignsubmission_onlinetext_" / "onlinetext.html", "<p>x</p>");
+    touch(download / ("Luka Horvat_1002" + f + "twodigits.cpp"));
+    touch(download / ("Luka Horvat_1002" + f + "circle.cpp"));
+    touch(download / ("Luka Horvat_1013" + f) / "circle.cpp");
+    touch(download / ("Participant_1003" + f) / "hand-in" / "twodigits.cpp");
+    const std::string whole =
+        zip_bytes({{"twodigits.cpp", AE_IFREG, std::string(9000, 'x'), ""}}, scratch.path);
+    touch(download / ("Participant_1004" + f) / "iva.zip", whole.substr(0, whole.size() / 2));
+    write_archive(download / ("Marko Babić_1005" + f) / "marko.tar.gz",
+                  {{"hand-in/digit-exercises/twodigits.cpp", AE_IFREG, source, ""},
+                   {"hand-in/calculators/circle.cpp", AE_IFREG, source, ""}},
+                  "tar.gz");
+    touch(download / "Petra Jurić_1006_assignsubmission_onlinetext_" / "onlinetext.html");
+    // Čović\twodigits.cpp from Windows' own zip tool, in code page 852.
+    write_zip(download / ("Đuro Šimić_1007" + f) / "djuro.zip", {{"\xAC"
+                                                                  "ovi\x86\\twodigits.cpp",
+                                                                  AE_IFREG, source, ""}});
+    const std::string inner =
+        zip_bytes({{"twodigits.cpp", AE_IFREG, source, ""},
+                   {"deepest.zip", AE_IFREG,
+                    zip_bytes({{"circle.cpp", AE_IFREG, source, ""}}, scratch.path), ""}},
+                  scratch.path);
+    write_zip(download / ("Ivan Perić_1008" + f) / "outer.zip",
+              {{"inner.zip", AE_IFREG, inner, ""}});
+    write_zip(download / ("Nina Kos_1009" + f) / "empty.zip", {});
+    write_zip(
+        download / ("Sara Vuk_1010" + f) / "mac.zip",
+        {{"__MACOSX/._twodigits.cpp", AE_IFREG, "junk", ""}, {".DS_Store", AE_IFREG, "junk", ""}});
+    fs::create_directories(download / ("Tin Lovrić_1011" + f));
+
+    struct Expected {
+        std::string name;
+        std::string id;
+        std::string folder; // under work
+        std::string note;   // a part of it; empty: no note
+    };
+    const std::vector<Expected> expected{
+        {"Ana Marić", "1001", "Ana Marić_1001" + f, ""},
+        {"Ivan Perić", "1008", "Ivan Perić_1008" + f + "/outer.zip/inner.zip",
+         "outer.zip/inner.zip/deepest.zip not unpacked"},
+        {"Luka Horvat 1002", "1002", "Luka Horvat_1002" + f, ""},
+        {"Luka Horvat 1013", "1013", "Luka Horvat_1013" + f, ""},
+        {"Marko Babić", "1005", "Marko Babić_1005" + f + "/marko.tar.gz/hand-in",
+         "sources found in Marko Babić_1005" + f + "/marko.tar.gz/hand-in"},
+        {"Nina Kos", "1009", "Nina Kos_1009" + f, "empty.zip is empty"},
+        {"Participant 1003", "1003", "Participant_1003" + f + "/hand-in", ""},
+        {"Participant 1004", "1004", "Participant_1004" + f, "iva.zip could not be read: "},
+        {"Petra Jurić", "1006", "Petra Jurić_1006_assignsubmission_onlinetext_",
+         "only text typed into the platform's form"},
+        {"Sara Vuk", "1010", "Sara Vuk_1010" + f, "mac.zip holds nothing but"},
+        {"Tin Lovrić", "1011", "Tin Lovrić_1011" + f, "nothing handed in"},
+        {"Đuro Šimić", "1007", "Đuro Šimić_1007" + f + "/djuro.zip/Čović", "djuro.zip/Čović"},
+    };
+
+    const fs::path zip = scratch.path / "Programming-Exercises-123.zip";
+    zip_folder(download, zip);
+    for (const fs::path& given : {download, zip}) {
+        CAPTURE(given);
+        const fs::path work = scratch.path / ("work-" + given.filename().string());
+        const std::vector<Person> people = find_class(given, work);
+        REQUIRE(people.size() == expected.size());
+        for (std::size_t index = 0; index < expected.size(); ++index) {
+            const Expected& one = expected[index];
+            const Person& person = people[index];
+            CAPTURE(one.name);
+            CHECK(person.name == one.name);
+            CHECK(person.id == one.id);
+            CHECK(person.folder.lexically_relative(work).generic_string() == one.folder);
+            if (one.note.empty()) {
+                CHECK(person.note.empty());
+            } else {
+                CHECK(person.note.find(one.note) != std::string::npos);
+            }
+        }
+        CHECK(files_under(people[2].folder) == "circle.cpp twodigits.cpp");
+
+        Report report;
+        report.people.push_back({"Ana Marić", people[0].folder.string(), "", {}});
+        show_as_handed_in(report, given, work);
+        CHECK(report.people[0].folder == (given / ("Ana Marić_1001" + f)).string());
+    }
 }

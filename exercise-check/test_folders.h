@@ -53,6 +53,7 @@ struct Entry {
 inline void write_archive(const fs::path& file, const std::vector<Entry>& entries,
                           const std::string& kind = "zip", const std::string& options = "")
 {
+    fs::create_directories(file.parent_path());
     archive* writer = archive_write_new();
     if (kind == "zip") {
         archive_write_set_format_zip(writer);
