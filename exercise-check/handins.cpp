@@ -600,9 +600,26 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work)
     } else if (!fs::is_directory(path, error)) {
         throw std::runtime_error("no such folder or archive: " + path.string());
     }
+    // A download unpacked into a folder of its own, or packed again with it: one folder that
+    // holds a platform's entries is the class.
+    fs::path wrapper;
+    std::vector<fs::directory_entry> top = sorted_entries(root);
+    top.erase(std::remove_if(top.begin(), top.end(),
+                             [](const fs::directory_entry& entry) {
+                                 return is_junk(entry.path().filename().string());
+                             }),
+              top.end());
+    if (top.size() == 1 && fs::is_directory(top.front().symlink_status(error))) {
+        const std::vector<fs::directory_entry> inside = sorted_entries(top.front().path());
+        if (std::any_of(inside.begin(), inside.end(), [](const fs::directory_entry& entry) {
+                return platform_name(entry.path().filename().string()).has_value();
+            })) {
+            wrapper = top.front().path().filename();
+        }
+    }
     std::vector<Person> people;
-    for (const Found& found : people_in(root)) {
-        people.push_back(gather(found, work));
+    for (const Found& found : people_in(root / wrapper)) {
+        people.push_back(gather(found, work / wrapper));
     }
     fs::remove_all(download, error);
     std::sort(people.begin(), people.end(),

@@ -254,12 +254,13 @@ TEST_CASE("a course platform's entry names: who, their number, what kind")
 
 namespace {
 
-// The folder as one zip archive, as a platform's "download all" gives it.
-void zip_folder(const fs::path& folder, const fs::path& zip)
+// The folder as one zip archive, as a platform's "download all" gives it; each entry's name
+// after prefix.
+void zip_folder(const fs::path& folder, const fs::path& zip, const std::string& prefix = "")
 {
     std::vector<Entry> entries;
     for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().lexically_relative(folder).generic_string();
+        const std::string name = prefix + entry.path().lexically_relative(folder).generic_string();
         if (entry.is_directory()) {
             entries.push_back({name + "/", AE_IFDIR, "", ""});
         } else {
@@ -286,7 +287,8 @@ std::string zip_bytes(const std::vector<Entry>& entries, const fs::path& scratch
 TEST_CASE("a course platform's download, as a folder or as its zip, is one person per number")
 {
     const Scratch scratch;
-    const fs::path download = scratch.path / "Programming-Exercises-123";
+    const std::string title = "Programming-Exercises-123";
+    const fs::path download = scratch.path / "unpacked" / title;
     const std::string source = "int main() {}\n";
     const std::string f = "_assignsubmission_file_";
     touch(download / ("Ana Marić_1001" + f) / "twodigits.cpp");
@@ -345,12 +347,20 @@ TEST_CASE("a course platform's download, as a folder or as its zip, is one perso
         {"Đuro Šimić", "1007", "Đuro Šimić_1007" + f + "/djuro.zip/Čović", "djuro.zip/Čović"},
     };
 
-    const fs::path zip = scratch.path / "Programming-Exercises-123.zip";
-    zip_folder(download, zip);
-    for (const fs::path& given : {download, zip}) {
+    // As the platform gives it, and as a teacher's tools may wrap it in a folder of its name.
+    zip_folder(download, scratch.path / (title + ".zip"));
+    zip_folder(download, scratch.path / "wrapped.zip", title + "/");
+    const std::vector<std::pair<fs::path, std::string>> forms{
+        {download, ""},
+        {scratch.path / (title + ".zip"), ""},
+        {scratch.path / "unpacked", title},
+        {scratch.path / "wrapped.zip", title},
+    };
+    for (const auto& form : forms) {
+        const fs::path& given = form.first;
         CAPTURE(given);
         const fs::path work = scratch.path / ("work-" + given.filename().string());
-        const std::vector<Person> people = find_class(given, work);
+        const std::vector<Person> people = find_class(given, work / "hand-ins");
         REQUIRE(people.size() == expected.size());
         for (std::size_t index = 0; index < expected.size(); ++index) {
             const Expected& one = expected[index];
@@ -358,7 +368,8 @@ TEST_CASE("a course platform's download, as a folder or as its zip, is one perso
             CAPTURE(one.name);
             CHECK(person.name == one.name);
             CHECK(person.id == one.id);
-            CHECK(person.folder.lexically_relative(work).generic_string() == one.folder);
+            CHECK(person.folder.lexically_relative(work / "hand-ins" / form.second)
+                      .generic_string() == one.folder);
             if (one.note.empty()) {
                 CHECK(person.note.empty());
             } else {
@@ -369,7 +380,8 @@ TEST_CASE("a course platform's download, as a folder or as its zip, is one perso
 
         Report report;
         report.people.push_back({"Ana Marić", people[0].folder.string(), "", {}});
-        show_as_handed_in(report, given, work);
-        CHECK(report.people[0].folder == (given / ("Ana Marić_1001" + f)).string());
+        show_as_handed_in(report, given, work / "hand-ins");
+        CHECK(report.people[0].folder ==
+              (given / form.second / ("Ana Marić_1001" + f)).lexically_normal().string());
     }
 }
