@@ -327,6 +327,10 @@ void unpack_archives_in(const fs::path& folder, const fs::path& root, const std:
         }
         fs::path into = file;
         into += ".unpacked";
+        for (int more = 2; fs::exists(fs::symlink_status(into, error)); ++more) {
+            into = file;
+            into += ".unpacked-" + std::to_string(more);
+        }
         const Unpacked unpacked =
             unpack_archive(file, into, ArchiveLimits{budget.bytes, budget.entries});
         if (!unpacked.ok) {

@@ -4,6 +4,7 @@
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -151,6 +152,8 @@ TEST_CASE("a link in a hand-in is never read: sources, folders and people that a
     fs::create_symlink(scratch.path / "private" / "twodigits.cpp",
                        folder / "alice" / "twodigits.cpp");
     fs::create_symlink("/proc/self/environ", folder / "alice" / "circle.cpp");
+    // A pipe that no one writes to: reading it would wait for ever.
+    REQUIRE(mkfifo((folder / "alice" / "notes.txt").c_str(), 0600) == 0);
     fs::create_directory_symlink(scratch.path / "private", folder / "bob");
     fs::create_symlink(scratch.path / "elsewhere.zip", folder / "carol.zip");
     fs::create_directories(folder / "dora" / "calculators");
@@ -171,7 +174,7 @@ TEST_CASE("a link in a hand-in is never read: sources, folders and people that a
     REQUIRE(people.size() == 4);
     CHECK(people[0].name == "alice");
     CHECK(files_under(work / "alice") == "echonumber.cpp");
-    CHECK(people[0].note == "left out 2 links or devices: circle.cpp, twodigits.cpp");
+    CHECK(people[0].note == "left out 3 links or devices: circle.cpp, notes.txt, twodigits.cpp");
     CHECK(people[1].name == "bob");
     CHECK(people[1].note == "bob is a link: left out");
     CHECK(people[2].name == "carol");
