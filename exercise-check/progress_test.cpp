@@ -49,5 +49,7 @@ TEST_CASE("the meter redraws one line in place and ends it once")
     CHECK(text.find("1 of 3 people checked") != std::string::npos);
     // One line: each drawing starts at the line's beginning and clears what is left of it.
     CHECK(text.find('\n') == text.size() - 1);
-    CHECK(text.rfind("\r3 of 3 people checked in 0:00\033[K\n") != std::string::npos);
+    const std::size_t last = text.rfind('\r');
+    CHECK(text.substr(last).rfind("\r3 of 3 people checked in ", 0) == 0);
+    CHECK(text.substr(text.size() - 4) == "\033[K\n");
 }
