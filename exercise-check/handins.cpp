@@ -223,6 +223,31 @@ void copy_file(const fs::path& from, const fs::path& to, const std::string& show
     }
 }
 
+// Takes from the budget what copying the folder would, reading nothing: false when over it.
+bool measure(const fs::path& folder, std::size_t depth, Budget& budget)
+{
+    for (const fs::directory_entry& entry : sorted_entries(folder)) {
+        std::error_code error;
+        const std::string name = entry.path().filename().string();
+        const fs::file_status status = entry.symlink_status(error);
+        if (is_junk(name)) {
+            continue;
+        }
+        if (fs::is_directory(status)) {
+            if (depth < deepest_copy &&
+                (!budget.take(0, 1) || !measure(entry.path(), depth + 1, budget))) {
+                return false;
+            }
+        } else if (fs::is_regular_file(status)) {
+            const std::uintmax_t size = entry.file_size(error);
+            if (!(size > largest_source && ends_with(name, ".cpp")) && !budget.take(size, 1)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // Copies what a folder holds, plain files and folders only, junk left out.
 void copy_tree(const fs::path& from, const fs::path& to, const std::string& shown_as,
                std::size_t depth, Budget& budget, Findings& findings)
@@ -366,11 +391,11 @@ struct Found {
 };
 
 // Copies (or unpacks) a person's items under work and finds the sources in them.
-Person gather(const Found& found, const fs::path& work)
+Person gather(const Found& found, const fs::path& work, const ArchiveLimits& limits)
 {
     Person person{found.name, "", "", found.id};
     Findings findings;
-    Budget budget{ArchiveLimits{}.bytes, ArchiveLimits{}.entries};
+    Budget budget{limits.bytes, limits.entries};
     std::error_code error;
 
     // The folder the hand-in is copied into: the one it was handed in as, under work.
@@ -393,7 +418,18 @@ Person gather(const Found& found, const fs::path& work)
     const fs::path view = work / mirror;
     fs::create_directories(view, error);
 
+    // A folder over the limits is refused before anything in it is read.
+    Budget measured = budget;
     for (const Item& item : found.items) {
+        if (!item.link && !item.online && !item.archive && item.loose.empty()) {
+            measure(item.path, 0, measured);
+        }
+    }
+    budget.exceeded = measured.exceeded;
+    for (const Item& item : found.items) {
+        if (budget.exceeded) {
+            break;
+        }
         if (item.link) {
             findings.notes.push_back(item.name + " is a link: left out");
         } else if (item.online) {
@@ -428,7 +464,7 @@ Person gather(const Found& found, const fs::path& work)
         fs::remove_all(view, error);
         fs::create_directories(view, error);
         findings = Findings{};
-        findings.notes.push_back(mirror + " holds more than " + limits_text(ArchiveLimits{}) +
+        findings.notes.push_back(mirror + " holds more than " + limits_text(limits) +
                                  ": taken as nothing handed in");
     }
 
@@ -590,7 +626,8 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as)
     return hand_in;
 }
 
-std::vector<Person> find_class(const fs::path& path, const fs::path& work)
+std::vector<Person> find_class(const fs::path& path, const fs::path& work,
+                               const ArchiveLimits& limits)
 {
     std::error_code error;
     fs::path root = path;
@@ -623,7 +660,7 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work)
     }
     std::vector<Person> people;
     for (const Found& found : people_in(root / wrapper)) {
-        people.push_back(gather(found, work / wrapper));
+        people.push_back(gather(found, work / wrapper, limits));
     }
     fs::remove_all(download, error);
     std::sort(people.begin(), people.end(),

@@ -1,6 +1,7 @@
 // A class's hand-ins: who handed in what, from a folder or a course platform's download.
 #pragma once
 
+#include "archives.h"
 #include "check.h"
 
 #include <filesystem>
@@ -17,13 +18,13 @@ namespace check {
 // are one person for each number, named by the full name ("Participant 1001" where the platform
 // hides names), the number kept as the person's id.
 //
-// Every hand-in is copied under work before it is read, within the archive limits, links and
+// Every hand-in is copied under work before it is read, within the limits, links and
 // devices left out; archives in it are unpacked where they lie, and those inside them, but no
 // deeper. Each person's folder is the one that holds the sources, however deep the hand-in wraps
 // it; the note says how it was chosen where that is not obvious, and what could not be read. A
 // person who handed in nothing is there all the same, with an empty folder. In name order.
-std::vector<Person> find_class(const std::filesystem::path& path,
-                               const std::filesystem::path& work);
+std::vector<Person> find_class(const std::filesystem::path& path, const std::filesystem::path& work,
+                               const ArchiveLimits& limits = {});
 
 // The paths in the report that lead into the copies under work, as they were handed in:
 // <class>/alice.zip/alice/twodigits.cpp, in sources, folders and compiler messages.

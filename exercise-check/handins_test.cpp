@@ -198,9 +198,10 @@ TEST_CASE("sizes are bounded before anything is read")
     touch(folder / "dan" / "circle.cpp");
     touch(folder / "eve" / "twodigits.cpp");
     touch(folder / "eve" / "lecture.mp4", "");
-    fs::resize_file(folder / "eve" / "lecture.mp4", 100ULL * 1024 * 1024);
-    for (int file = 0; file < 10001; ++file) {
-        touch(folder / "fay" / "many" / std::to_string(file), "");
+    fs::resize_file(folder / "eve" / "lecture.mp4", 3ULL * 1024 * 1024);
+    fs::create_directories(folder / "fay" / "many");
+    for (int file = 0; file < 50; ++file) {
+        const std::ofstream empty(folder / "fay" / "many" / std::to_string(file));
     }
     touch(folder / "fay" / "twodigits.cpp");
 
@@ -208,14 +209,17 @@ TEST_CASE("sizes are bounded before anything is read")
     CHECK(find_sources(folder / "dan", &left_out).size() == 1);
     CHECK(left_out == std::vector<std::string>{"twodigits.cpp is larger than 1 MiB: left out"});
 
-    const std::vector<Person> people = find_class(folder, work);
+    ArchiveLimits limits;
+    limits.bytes = 2 * 1024 * 1024;
+    limits.entries = 50;
+    const std::vector<Person> people = find_class(folder, work, limits);
     REQUIRE(people.size() == 3);
     CHECK(files_under(people[0].folder) == "circle.cpp");
     CHECK(people[0].note == "left out 1 source larger than 1 MiB: twodigits.cpp");
     for (const std::size_t refused : {1, 2}) {
         CAPTURE(people[refused].name);
         CHECK(people[refused].note == people[refused].name +
-                                          " holds more than 64 MiB or 10000 entries: taken as "
+                                          " holds more than 2 MiB or 50 entries: taken as "
                                           "nothing handed in");
         CHECK(fs::is_empty(people[refused].folder));
     }
