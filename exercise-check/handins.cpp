@@ -633,7 +633,9 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work,
     fs::path root = path;
     const fs::path download = work / ".download";
     if (fs::is_regular_file(path, error)) {
-        const Unpacked unpacked = unpack_archive(path, download, download_limits);
+        // The class is the teacher's own: a link to it is followed, unlike those in it.
+        const Unpacked unpacked =
+            unpack_archive(fs::canonical(path, error), download, download_limits);
         if (!unpacked.ok) {
             throw std::runtime_error(path.string() + " " + unpacked.problem);
         }

@@ -362,7 +362,9 @@ TEST_CASE("a course platform's download, as a folder or as its zip, is one perso
         {scratch.path / (title + ".zip"), ""},
         {scratch.path / "unpacked", title},
         {scratch.path / "wrapped.zip", title},
+        {scratch.path / "link.zip", ""},
     };
+    fs::create_symlink(scratch.path / (title + ".zip"), scratch.path / "link.zip");
     for (const auto& form : forms) {
         const fs::path& given = form.first;
         CAPTURE(given);
