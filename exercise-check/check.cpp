@@ -458,6 +458,7 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
         person.name = people[index].name;
         person.folder = people[index].folder.string();
         person.note = people[index].note;
+        person.id = people[index].id;
         const std::vector<Source> sources = find_sources(people[index].folder, exercises);
         for (const Exercise& exercise : exercises) {
             person.programs.push_back(empty_result(exercise));

@@ -34,6 +34,7 @@ struct Person {
     std::string name;
     std::filesystem::path folder; // where its sources are
     std::string note;
+    std::string id{}; // the number a course platform gave the person, empty when none
 };
 
 // Called as each person's check ends: people done, and all of them.

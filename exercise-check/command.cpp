@@ -2,7 +2,8 @@
 
 #include "cases.h"
 #include "check.h"
-#include "class.h"
+#include "handins.h"
+#include "progress.h"
 #include "report.h"
 #include "settings.h"
 #include "sources.h"
@@ -119,7 +120,8 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
         if (!fs::is_directory(folder, error)) {
             throw Refusal("no such folder: " + folder);
         }
-        if (find_sources(folder, exercises).empty()) {
+        std::vector<std::string> left_out;
+        if (find_sources(folder, exercises, &left_out).empty() && left_out.empty()) {
             std::string names;
             for (std::size_t index = 0; index < exercises.size() && index < 3; ++index) {
                 names += exercises[index].name + ".cpp, ";
@@ -132,16 +134,22 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
         if (name.empty()) {
             name = absolute.parent_path().filename().string();
         }
-        people.push_back({name, folder, ""});
+        std::string note;
+        for (const std::string& line : left_out) {
+            note += (note.empty() ? "" : "; ") + line;
+        }
+        people.push_back({name, folder, note});
     }
     return people;
 }
 
 Report check_sources(const Options& options, Settings& settings)
 {
-    if (!options.class_folder.empty() && !fs::is_directory(options.class_folder)) {
-        throw Refusal("no such folder: " + options.class_folder +
-                      ": give --class a folder of one folder or .zip archive per person");
+    std::error_code error;
+    if (!options.class_folder.empty() && !fs::exists(options.class_folder, error)) {
+        throw Refusal("no such folder or archive: " + options.class_folder +
+                      ": give --class a folder of one folder or archive per person, or a "
+                      "course platform's download (.zip)");
     }
     std::vector<Person> people = people_of(options.folders, settings.exercises);
     const WorkFolder work;
@@ -152,7 +160,7 @@ Report check_sources(const Options& options, Settings& settings)
         people = find_class(options.class_folder, hand_ins, settings.exercises);
         if (people.empty()) {
             throw Refusal(options.class_folder +
-                          " holds no folder or .zip archive: --class needs one for each person");
+                          " holds no folder or archive: --class needs one for each person");
         }
     }
     const Sandbox sandbox{settings.sandbox, {}, {}};

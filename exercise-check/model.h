@@ -115,6 +115,7 @@ struct PersonResult {
     std::string folder;                  // the folder as given, or where its sources were found
     std::string note;                    // how the sources were found, where that was not obvious
     std::vector<ProgramResult> programs; // one per exercise, in the order of Report::exercises
+    std::string id{}; // the number a course platform gave the person, empty when none
 };
 
 struct Report {

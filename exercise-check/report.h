@@ -22,7 +22,7 @@ struct TerminalStyle {
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// {"people": [{"name", "folder", "note", "programs": [{"program", "source", "verdict",
+// {"people": [{"name", "id", "folder", "note", "programs": [{"program", "source", "verdict",
 //   "remarks", "compiler_output", "same_source_as", "cases": [{"name", "verdict", "departure",
 //   "message", "why", "random_input", "arguments", "input", "expected", "actual", "stderr",
 //   "difference", "exit_status", "signal", "remark", "seconds"}]}]}],
@@ -44,7 +44,7 @@ bool name_order(std::string_view left, std::string_view right);
 // for each wrong program its first failing case in one line (the whole report when verbose).
 void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// person,twodigits,...,greetings,correct: one row per person in name order, the verdict of each
+// person,id,twodigits,...,greetings,correct: one row per person in name order, the verdict of each
 // program and the number correct. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell a
 // spreadsheet would run as a formula.
 void write_csv(std::ostream& out, const Report& report);
@@ -54,10 +54,5 @@ void write_csv(std::ostream& out, const Report& report);
 // expected and actual outputs side by side, the first difference marked; the footer names the
 // sandbox.
 void write_html(std::ostream& out, const Report& report);
-
-// "12 of 30 people checked, 0:41 so far, about 1:02 left", seconds_left when known; at the end
-// "30 of 30 people checked in 1:23".
-std::string progress_line(std::size_t done, std::size_t total, double seconds,
-                          std::optional<double> seconds_left);
 
 } // namespace check

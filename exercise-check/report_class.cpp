@@ -12,22 +12,6 @@
 
 namespace check {
 
-namespace {
-
-std::string clock_text(double seconds)
-{
-    const auto total = static_cast<long long>(seconds + 0.5);
-    std::ostringstream text;
-    if (total >= 3600) {
-        text << total / 3600 << ':' << std::setw(2) << std::setfill('0') << total / 60 % 60;
-    } else {
-        text << total / 60;
-    }
-    text << ':' << std::setw(2) << std::setfill('0') << total % 60;
-    return text.str();
-}
-
-} // namespace
 
 std::vector<const PersonResult*> in_name_order(const Report& report)
 {
@@ -166,18 +150,5 @@ bool name_order(std::string_view left, std::string_view right)
     return left < right;
 }
 
-std::string progress_line(std::size_t done, std::size_t total, double seconds,
-                          std::optional<double> seconds_left)
-{
-    std::string line = std::to_string(done) + " of " + std::to_string(total) +
-                       (total == 1 ? " person" : " people") +
-                       (done == total ? " checked in " + clock_text(seconds)
-                                      : " checked, " + clock_text(seconds) + " so far");
-    if (done < total) {
-        line += seconds_left ? ", about " + clock_text(*seconds_left) + " left"
-                             : ", time left not known yet";
-    }
-    return line;
-}
 
 } // namespace check

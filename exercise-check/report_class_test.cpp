@@ -120,10 +120,10 @@ TEST_CASE("CSV: one row per person in name order, names quoted where they must b
     write_csv(out, class_of(people, ProgramVerdict::does_not_compile));
     const std::string csv = out.str();
     CHECK(is_valid_utf8(csv));
-    CHECK(csv.rfind("person,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,"
+    CHECK(csv.rfind("person,id,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,"
                     "helloworld,hellolines,greetings,correct\r\n",
                     0) == 0);
-    const std::string cells = ",does-not-compile,does-not-compile,does-not-compile,"
+    const std::string cells = ",,does-not-compile,does-not-compile,does-not-compile,"
                               "does-not-compile,does-not-compile,does-not-compile,"
                               "does-not-compile,does-not-compile,does-not-compile,0\r\n";
     for (const auto& named : names) {

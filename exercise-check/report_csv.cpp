@@ -7,13 +7,13 @@ namespace check {
 
 void write_csv(std::ostream& out, const Report& report)
 {
-    out << "person";
+    out << "person,id";
     for (const Exercise& exercise : report.exercises) {
         out << ',' << csv_cell(exercise.name);
     }
     out << ",correct\r\n";
     for (const PersonResult* person : in_name_order(report)) {
-        out << csv_cell(person->name);
+        out << csv_cell(person->name) << ',' << csv_cell(person->id);
         for (const Exercise& exercise : report.exercises) {
             out << ',' << program_verdict_name(verdict_of(find_result(*person, exercise)));
         }

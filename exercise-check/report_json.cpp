@@ -82,6 +82,7 @@ void write_json(std::ostream& out, const Report& report)
         }
         people.push_back(Json{
             {"name", person.name},
+            {"id", person.id},
             {"folder", person.folder},
             {"note", person.note},
             {"programs", std::move(programs)},

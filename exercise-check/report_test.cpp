@@ -150,7 +150,7 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     using Keys = std::set<std::string>;
     CHECK(keys(document) == Keys{"people", "sandbox", "sandboxed", "strict"});
     const nlohmann::json& alice = document["people"].at(0);
-    CHECK(keys(alice) == Keys{"name", "folder", "note", "programs"});
+    CHECK(keys(alice) == Keys{"name", "id", "folder", "note", "programs"});
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
