@@ -129,6 +129,7 @@ class Checker {
         judging_.memory_bytes = settings.run_limits.memory_bytes;
         judging_.output_bytes = settings.run_limits.output_bytes;
         sandbox_.enabled = settings.sandbox;
+        sandbox_.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
         compiler_ = settings.compiler;
     }
 
