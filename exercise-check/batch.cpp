@@ -276,6 +276,7 @@ int serve_runs()
     Confinement confinement;
     confinement.dies_with_parent = true;
     confinement.untraceable_others = true;
+    confinement.ended_first = true; // the helper is not, when the program's memory runs out
     const bool grouped = access(memory_events_inside, R_OK) == 0;
     for (std::uint64_t index = 0; in.more(); ++index) {
         const std::optional<RunRequest> request = get_request(in);

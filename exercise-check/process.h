@@ -16,6 +16,7 @@ struct Confinement {
     bool dies_with_parent = false;   // ended when the thread that started it ends
     bool untraceable_others = false; // a filter refuses ptrace and process_vm_readv/writev
     bool empty_environment = false;  // starts with no environment at all
+    bool ended_first = false;        // the first its cgroup ends when memory runs out
 };
 
 // Runs args (the program first, as a path) with the request's input, output and limits.

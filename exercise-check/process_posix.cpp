@@ -164,6 +164,19 @@ void set_limit(int resource, rlim_t value)
         (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent)) {
         _exit(127);
     }
+    if (confinement.ended_first) {
+        // A process that is not dumpable (as one that shares its memory, until exec) cannot
+        // write its own /proc files. Nothing else runs meanwhile: its parent waits for the exec.
+        const int dumpable = prctl(PR_GET_DUMPABLE);
+        prctl(PR_SET_DUMPABLE, 1);
+        const int score = open("/proc/self/oom_score_adj", O_WRONLY | O_CLOEXEC);
+        const bool raised = score >= 0 && write(score, "1000", 4) == 4;
+        prctl(PR_SET_DUMPABLE, dumpable);
+        if (!raised) {
+            _exit(127);
+        }
+        close(score);
+    }
     if (confinement.untraceable_others) {
         sock_fprog program{static_cast<unsigned short>(std::size(tracing_filter)),
                            const_cast<sock_filter*>(tracing_filter)};

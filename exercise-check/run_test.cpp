@@ -189,6 +189,21 @@ TEST_CASE("a sandbox shows none of the checker's environment, no case data, and 
     std::filesystem::remove_all(data);
 }
 
+TEST_CASE("a program in a sandbox holds no descriptor but its three")
+{
+    if (sandbox_problem()) {
+        return;
+    }
+    RunRequest lists = sandboxed("ls /proc/$$/fd");
+    const RunResult alone = run(lists);
+    lists.sandbox = {};
+    Sandbox sandbox;
+    sandbox.enabled = true;
+    for (const RunResult& result : {alone, run_all({lists, lists}, sandbox).at(1)}) {
+        CHECK(result.out == "0\n1\n2\n");
+    }
+}
+
 TEST_CASE("a sandbox's /dev/shm is small and empty for each run, and the rest of /dev read-only")
 {
     if (sandbox_problem()) {
