@@ -81,7 +81,7 @@ expect includes-a-file-from-outside ' does-not-compile'
 expect kills-its-parent ' (correct|wrong)'
 expect kills-every-process-it-can ' (correct|wrong)'
 expect forges-its-result '^[^ ]+ wrong wrong-output'
-expect holds-memory-in-many-processes '^[^ ]+ (correct( passed)+|wrong( (crashed|memory-limit))+)$'
+expect holds-memory-in-many-processes '^[^ ]+ (correct|wrong)( (passed|crashed|memory-limit))+$'
 
 sleep 0.5
 left=$(pgrep -f "sleep $mark_seconds")
