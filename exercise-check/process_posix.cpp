@@ -76,7 +76,7 @@ constexpr std::uint32_t native_arch = AUDIT_ARCH_I386;
 const sock_filter tracing_filter[] = {
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, arch)),
 #if defined(__x86_64__)
-    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_I386, 0, 7),
+    BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, AUDIT_ARCH_I386, 0, 8), // past the 8 that follow
     BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
     CHECK_REFUSE(26),  // ptrace
     CHECK_REFUSE(347), // process_vm_readv
