@@ -276,7 +276,7 @@ int serve_runs()
     Confinement confinement;
     confinement.dies_with_parent = true;
     confinement.untraceable_others = true;
-    confinement.ended_first = true; // the helper is not, when the program's memory runs out
+    confinement.ended_first = true; // its server is not, when the program's memory runs out
     const bool grouped = access(memory_events_inside, R_OK) == 0;
     for (std::uint64_t index = 0; in.more(); ++index) {
         const std::optional<RunRequest> request = get_request(in);
@@ -348,7 +348,7 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
             batch.limits.wall_seconds += limits.wall_seconds + 1;
             batch.limits.cpu_seconds += limits.cpu_seconds + 1;
             batch.limits.output_bytes += 2 * returned_bytes + 4096 + result_frame_bytes;
-            // The helper and the sandbox's first process are counted beside the program's.
+            // The batch server (the sandbox's first process) is counted beside the program's.
             batch.limits.processes = std::max(batch.limits.processes, limits.processes + 1);
             batch.limits.file_bytes = std::max(batch.limits.file_bytes, limits.file_bytes);
         }

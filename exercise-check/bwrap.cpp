@@ -34,13 +34,13 @@ void add_system(std::vector<std::string>& args)
 
 std::vector<std::string> bwrap_arguments(const Sandbox& sandbox, const Limits& limits,
                                          Stdout stdout_to, const std::vector<std::string>& command,
-                                         bool helper, const fs::path& memory_events)
+                                         bool batch_server, const fs::path& memory_events)
 {
     // A user namespace of its own, in which no program may make another.
     std::vector<std::string> args{
         find_on_path("bwrap"), "--die-with-parent", "--new-session", "--unshare-all",
         "--unshare-user",      "--disable-userns",  "--cap-drop",    "ALL"};
-    if (helper) {
+    if (batch_server) {
         args.emplace_back("--as-pid-1");
     }
     add_system(args);
@@ -89,7 +89,7 @@ std::unique_ptr<MemoryGroup> group_for(std::uint64_t memory_bytes, int processes
     if (memory_bytes == 0) {
         return nullptr;
     }
-    // bubblewrap's two processes and a batch's helper are counted beside the program's.
+    // bubblewrap's two processes and a batch's server are counted beside the program's.
     return MemoryGroup::make(memory_bytes + sandbox_own_memory,
                              static_cast<std::uint64_t>(std::max(processes, 0)) + 3);
 }
@@ -117,7 +117,7 @@ void mark_out_of_memory(RunResult& result)
     }
 }
 
-RunResult run_in_sandbox(const RunRequest& request, const MemoryGroup* group, bool helper)
+RunResult run_in_sandbox(const RunRequest& request, const MemoryGroup* group, bool batch_server)
 {
     RunRequest sandboxed = request;
     sandboxed.command.front() = find_on_path(sandboxed.command.front());
@@ -129,14 +129,15 @@ RunResult run_in_sandbox(const RunRequest& request, const MemoryGroup* group, bo
     fs::path events;
     if (group != nullptr) {
         confinement.cgroups = group->joins();
-        if (helper) {
+        if (batch_server) {
             events = group->events();
         }
     }
-    const std::vector<std::string> args = bwrap_arguments(
-        request.sandbox, request.limits, request.stdout_to, sandboxed.command, helper, events);
+    const std::vector<std::string> args =
+        bwrap_arguments(request.sandbox, request.limits, request.stdout_to, sandboxed.command,
+                        batch_server, events);
     RunResult result = run_process(request, args, confinement);
-    if (group != nullptr && !helper && oom_kills(group->events()) > 0) {
+    if (group != nullptr && !batch_server && oom_kills(group->events()) > 0) {
         mark_out_of_memory(result);
     }
     return result;

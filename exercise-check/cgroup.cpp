@@ -113,9 +113,10 @@ std::optional<Places> find_places()
         // a cgroup with processes of its own (as this one) cannot start handing them down.
         const std::string handed = read_text(*own / "cgroup.subtree_control");
         if (!has_word(handed.substr(0, handed.find('\n')), "memory", ' ') &&
-            !write_text(*own / "cgroup.subtree_control", "+memory +pids")) {
+            !write_text(*own / "cgroup.subtree_control", "+memory")) {
             return std::nullopt;
         }
+        write_text(*own / "cgroup.subtree_control", "+pids"); // RLIMIT_NPROC holds without it
         Places places;
         places.unified = true;
         places.memory = *own;

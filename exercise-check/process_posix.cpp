@@ -130,7 +130,7 @@ void set_limit(int resource, rlim_t value)
     set_limit(RLIMIT_CORE, 0);
 
     // Its standard output is never left as this process's own: that may be a stream someone
-    // trusts (a helper's results).
+    // trusts (a batch server's results).
     dup2(in, STDIN_FILENO);
     if (request.stdout_to == Stdout::full) {
         const int full = open("/dev/full", O_WRONLY);

@@ -1,4 +1,4 @@
-// The unit tests' entry point; started as a sandbox's helper (run_all's other end), it is that.
+// The unit tests' entry point; started as a batch server (run_all's other end), it is that.
 #define DOCTEST_CONFIG_IMPLEMENT
 #include <doctest/doctest.h>
 
