@@ -2,6 +2,8 @@
 
 #include <doctest/doctest.h>
 
+#include <string>
+
 using namespace check;
 
 TEST_CASE("without a cgroup, a program's processes and files together stay within its memory")
@@ -34,4 +36,23 @@ TEST_CASE("without a cgroup, a program's processes and files together stay withi
     Limits unlimited;
     unlimited.memory_bytes = 0;
     CHECK(without_group(unlimited, Sandbox{}).processes == unlimited.processes);
+}
+
+TEST_CASE("without a cgroup, a sandboxed program's processes cannot hold more than its memory")
+{
+    if (sandbox_problem()) {
+        return;
+    }
+    // Three processes of 100 MiB at once, each within a limit of 128 MiB.
+    RunRequest many;
+    many.command = {"/bin/sh", "-c",
+                    "for i in 1 2 3; do (dd if=/dev/zero of=/dev/null bs=100M count=10 "
+                    "2>/dev/null && echo held) & done; wait"};
+    many.sandbox.enabled = true;
+    many.limits.memory_bytes = 128 * mebibyte;
+    many.limits.wall_seconds = 10;
+    many.limits = without_group(many.limits, many.sandbox);
+    const RunResult result = run_in_sandbox(many, nullptr, false);
+    CHECK(result.ending == Ending::exited);
+    CHECK(result.out.find("held") == std::string::npos);
 }
