@@ -9,7 +9,7 @@ namespace check {
 
 // Memory in a sandbox's group that goes to what runs the program (bubblewrap, a batch's server)
 // rather than to the program.
-constexpr std::uint64_t sandbox_own_memory = 32 * mebibyte;
+constexpr std::uint64_t sandbox_own_memory = 16 * mebibyte;
 // The size of the sandbox's /dev/shm, which counts with its /tmp among a program's files.
 constexpr std::uint64_t shm_bytes = 16 * mebibyte;
 // Where a batch's server finds its group's events file, inside the sandbox.
