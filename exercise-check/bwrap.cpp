@@ -57,9 +57,13 @@ std::vector<std::string> bwrap_arguments(const Sandbox& sandbox, const Limits& l
         args.insert(args.end(), {"--bind", sandbox.writable.string(), sandbox.writable.string()});
         directory = sandbox.writable.string();
     }
-    // Last, so that no folder shown above shows them again.
-    for (const fs::path& path : sandbox.hidden) {
+    // Last, so that no folder shown above shows them again; where they are, through any links.
+    for (const fs::path& given : sandbox.hidden) {
         std::error_code error;
+        const fs::path path = fs::weakly_canonical(fs::absolute(given, error), error);
+        if (error) {
+            continue;
+        }
         if (fs::is_directory(path, error)) {
             args.insert(args.end(), {"--tmpfs", path.string(), "--remount-ro", path.string()});
         } else if (fs::exists(path, error)) {

@@ -165,6 +165,7 @@ TEST_CASE("a sandbox shows none of the checker's environment, no case data, and 
     }
     setenv("RUN_TEST_SECRET", "do-not-show", 1);
     const std::filesystem::path data = std::filesystem::temp_directory_path() / "run-test-data";
+    std::filesystem::remove_all(data);
     std::filesystem::create_directories(data / "cases");
     std::ofstream(data / "cases" / "one.out") << "expected\n";
     std::ofstream(data / "alone.out") << "expected\n";
@@ -178,7 +179,9 @@ TEST_CASE("a sandbox shows none of the checker's environment, no case data, and 
         (data / "shown").string() + "; ls -A " + (data / "cases").string() + "; cat " +
         (data / "alone.out").string() + "; unshare -U true 2>/dev/null && echo unshared; exit 0");
     looks.sandbox.read_only = {data};
-    looks.sandbox.hidden = {data / "cases", data / "alone.out"};
+    // The case data by a relative path and a link to it, as a --cases option may name it.
+    std::filesystem::create_directory_symlink("cases", data / "link");
+    looks.sandbox.hidden = {std::filesystem::relative(data / "link"), data / "alone.out"};
     RunRequest batched = looks;
     batched.sandbox = {};
     for (const RunResult& result : {run(looks), run_all({batched, batched}, looks.sandbox).at(1)}) {
