@@ -61,6 +61,7 @@ class Checker {
         judging_.memcheck = !settings.memcheck.empty();
         judging_.limits = settings.run_limits;
         sandbox_.enabled = settings.sandbox;
+        sandbox_.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
     }
 
     // Sets the program up to be checked; its cases run once it is built.

@@ -15,9 +15,11 @@ constexpr std::uint64_t mebibyte = 1024ULL * 1024ULL;
 struct Limits {
     double wall_seconds = 5;
     double cpu_seconds = 10;
-    std::uint64_t memory_bytes = 512 * mebibyte; // address space; 0 for no limit
-    std::uint64_t output_bytes = 1 * mebibyte;   // each of standard output and error
-    std::uint64_t file_bytes = 1 * mebibyte;     // the largest file it may write
+    // Each process's address space, and all of a sandboxed program's processes and files
+    // together (see memory_limit_held_by); 0 for no limit.
+    std::uint64_t memory_bytes = 512 * mebibyte;
+    std::uint64_t output_bytes = 1 * mebibyte; // each of standard output and error
+    std::uint64_t file_bytes = 1 * mebibyte;   // the largest file it may write
     int processes = 64;
 };
 
@@ -27,6 +29,7 @@ struct Sandbox {
     std::vector<std::filesystem::path> read_only; // visible at the same path, read-only
     std::filesystem::path writable;               // visible at the same path, writable (or none)
     std::uint64_t tmp_bytes = 64 * mebibyte;      // the size of its own, empty /tmp
+    std::vector<std::filesystem::path> hidden{};  // shown empty wherever they are: case data
 };
 
 enum class Stdout {
@@ -65,6 +68,7 @@ struct RunResult {
     std::string err;
     double seconds = 0;
     std::uint64_t peak_memory_bytes = 0;
+    bool out_of_memory = false; // a process of its was ended for the memory of all together
     std::string error;
 };
 
@@ -83,6 +87,11 @@ int serve_runs();
 // Makes a folder of the checker's own ready to be a sandbox's writable folder: readable by the
 // sandbox's user, and writable by it.
 void share_with_sandbox(const std::filesystem::path& folder, bool writable);
+
+// What holds a sandboxed program's processes and files together within its memory limit here:
+// "cgroup" where the checker can make one, else "per-process limits" (each process a share of
+// the limit, and fewer processes at once).
+std::string memory_limit_held_by();
 
 // Why sandboxed runs cannot start here, in one line, or nothing when they can.
 std::optional<std::string> sandbox_problem();

@@ -5,7 +5,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace check;
 
@@ -86,10 +88,19 @@ TEST_CASE("nothing a run started is left running, and a child holding the pipes 
 
 TEST_CASE("limits on memory and file size hold")
 {
-    RunRequest hungry;
-    hungry.command = {"/bin/sh", "-c", "x=$(head -c 100000000 /dev/zero | tr '\\0' a); echo ${#x}"};
-    hungry.limits.memory_bytes = 32 * mebibyte;
-    CHECK(run(hungry).out != "100000000\n");
+    // dd takes its buffer in one piece and says when it cannot: the limit, and only the limit,
+    // stops it.
+    RunRequest buffer;
+    buffer.command = {"dd", "if=/dev/zero", "of=/dev/null", "bs=100M", "count=1"};
+    buffer.limits.memory_bytes = 0;
+    const RunResult unlimited = run(buffer);
+    CHECK(unlimited.ending == Ending::exited);
+    CHECK(unlimited.status == 0);
+    buffer.limits.memory_bytes = 32 * mebibyte;
+    const RunResult limited = run(buffer);
+    CHECK(limited.ending == Ending::exited);
+    CHECK(limited.status != 0);
+    CHECK(limited.err.find("memory exhausted") != std::string::npos);
 
     const std::filesystem::path big = std::filesystem::temp_directory_path() / "run-test-big";
     const RunResult writes = shell("exec head -c 3000000 /dev/zero > " + big.string());
@@ -97,4 +108,142 @@ TEST_CASE("limits on memory and file size hold")
     CHECK(writes.signal == SIGXFSZ);
     CHECK(std::filesystem::file_size(big) <= Limits{}.file_bytes);
     std::filesystem::remove(big);
+}
+
+TEST_CASE("a program run without the sandbox ends with the process that started it")
+{
+    const std::string mark = "31.41" + std::to_string(getpid());
+    const pid_t starter = fork();
+    if (starter == 0) {
+        RunRequest sleeps;
+        sleeps.command = {"/bin/sleep", mark};
+        sleeps.limits.wall_seconds = 30;
+        run(sleeps);
+        _exit(0);
+    }
+    const auto sleeping = [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            std::ifstream file(entry.path() / "cmdline");
+            std::string words;
+            std::getline(file, words);
+            if (words.find(mark) != std::string::npos && words.find("sleep") != std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (int wait = 0; wait < 100 && !sleeping(); ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    REQUIRE(sleeping());
+    kill(starter, SIGKILL);
+    waitpid(starter, nullptr, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    CHECK_FALSE(sleeping());
+}
+
+namespace {
+
+RunRequest sandboxed(const std::string& script)
+{
+    RunRequest request;
+    request.command = {"/bin/sh", "-c", script};
+    request.sandbox.enabled = true;
+    request.limits.wall_seconds = 10;
+    return request;
+}
+
+} // namespace
+
+TEST_CASE("a sandbox shows none of the checker's environment, no case data, and no namespace "
+          "of a program's own")
+{
+    if (const auto problem = sandbox_problem()) {
+        MESSAGE("no sandbox here: " << *problem);
+        return;
+    }
+    setenv("RUN_TEST_SECRET", "do-not-show", 1);
+    const std::filesystem::path data = std::filesystem::temp_directory_path() / "run-test-data";
+    std::filesystem::remove_all(data);
+    std::filesystem::create_directories(data / "cases");
+    std::ofstream(data / "cases" / "one.out") << "expected\n";
+    std::ofstream(data / "alone.out") << "expected\n";
+    std::ofstream(data / "shown") << "shown\n";
+    share_with_sandbox(data, false);
+    share_with_sandbox(data / "cases", false);
+
+    RunRequest looks = sandboxed(
+        "cat /proc/[0-9]*/environ | tr '\\0' '\\n' | grep -c SECRET;"
+        "cat " +
+        (data / "shown").string() + "; ls -A " + (data / "cases").string() + "; cat " +
+        (data / "alone.out").string() + "; unshare -U true 2>/dev/null && echo unshared; exit 0");
+    looks.sandbox.read_only = {data};
+    // The case data by a relative path and a link to it, as a --cases option may name it.
+    std::filesystem::create_directory_symlink("cases", data / "link");
+    looks.sandbox.hidden = {std::filesystem::relative(data / "link"), data / "alone.out"};
+    RunRequest batched = looks;
+    batched.sandbox = {};
+    for (const RunResult& result : {run(looks), run_all({batched, batched}, looks.sandbox).at(1)}) {
+        CHECK(result.ending == Ending::exited);
+        CHECK(result.out == "0\nshown\n");
+    }
+    unsetenv("RUN_TEST_SECRET");
+    std::filesystem::remove_all(data);
+}
+
+TEST_CASE("a program in a sandbox holds no descriptor but its three")
+{
+    if (sandbox_problem()) {
+        return;
+    }
+    RunRequest lists = sandboxed("ls /proc/$$/fd");
+    const RunResult alone = run(lists);
+    lists.sandbox = {};
+    Sandbox sandbox;
+    sandbox.enabled = true;
+    for (const RunResult& result : {alone, run_all({lists, lists}, sandbox).at(1)}) {
+        CHECK(result.out == "0\n1\n2\n");
+    }
+}
+
+TEST_CASE("a sandbox's /dev/shm is small and empty for each run, and the rest of /dev read-only")
+{
+    if (sandbox_problem()) {
+        return;
+    }
+    RunRequest leaves = sandboxed("echo mark > /dev/shm/mark; head -c 20000000 /dev/zero > "
+                                  "/dev/shm/big 2>/dev/null || echo full; touch /dev/mark "
+                                  "2>/dev/null || echo read-only");
+    leaves.limits.file_bytes = 64 * mebibyte;
+    RunRequest finds = sandboxed("ls -A /dev/shm");
+    leaves.sandbox = finds.sandbox = {};
+    Sandbox sandbox;
+    sandbox.enabled = true;
+    const std::vector<RunResult> results = run_all({leaves, finds}, sandbox);
+    REQUIRE(results.size() == 2);
+    CHECK(results[0].out == "full\nread-only\n");
+    CHECK(results[1].out.empty());
+}
+
+TEST_CASE("the memory limit holds for all of a sandboxed program's processes together")
+{
+    if (sandbox_problem()) {
+        return;
+    }
+    // Three processes of 100 MiB at once, each within a limit of 128 MiB.
+    RunRequest many = sandboxed("for i in 1 2 3; do (dd if=/dev/zero of=/dev/null bs=100M "
+                                "count=10 2>/dev/null && echo held) & done; wait");
+    many.limits.memory_bytes = 128 * mebibyte;
+    Sandbox sandbox;
+    sandbox.enabled = true;
+    RunRequest batched = many;
+    batched.sandbox = {};
+    for (const RunResult& result : {run(many), run_all({batched}, sandbox).at(0)}) {
+        CHECK(result.out != "held\nheld\nheld\n");
+        if (memory_limit_held_by() == "cgroup") {
+            CHECK(result.out_of_memory);
+        }
+    }
+    MESSAGE("the memory limit is held by " << memory_limit_held_by());
 }

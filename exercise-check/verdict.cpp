@@ -25,7 +25,7 @@ std::string mebibytes_text(std::uint64_t bytes)
 
 bool out_of_memory(const RunResult& run)
 {
-    return run.err.find("std::bad_alloc") != std::string::npos ||
+    return run.out_of_memory || run.err.find("std::bad_alloc") != std::string::npos ||
            run.err.find("out of memory") != std::string::npos;
 }
 

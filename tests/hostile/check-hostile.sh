@@ -20,7 +20,8 @@ mark_name="hostile-was-here-$RANDOM"
 
 "$listener" "$work/port" "$work/connections" &
 listening=$!
-trap 'kill $listening 2>/dev/null; rm -f "/tmp/$mark_name" "$real_home/$mark_name"' EXIT
+trap 'kill $listening 2>/dev/null
+      rm -f "/tmp/$mark_name" "$real_home/$mark_name" "/dev/shm/$mark_name"* "/dev/$mark_name"' EXIT
 for _ in $(seq 50); do [[ -s $work/port ]] && break; sleep 0.1; done
 port=$(cat "$work/port") || exit 1
 
@@ -69,7 +70,8 @@ expect() { # <person> <pattern its line must match>
     [[ $line =~ $2 ]] || problems+=("$1: expected /$2/, got: ${line:-nothing}")
 }
 for person in leaves-a-child forks-without-end writes-outside-its-tmp reads-a-secret-at-home \
-              reads-a-secret-from-the-environment; do
+              reads-a-secret-from-the-environment reads-the-checkers-environment \
+              reaches-the-process-that-runs-it fills-dev-shm makes-a-user-namespace; do
     expect $person '^[^ ]+ correct( passed)+$'
 done
 expect connects-to-a-local-port ' (correct|wrong)'
@@ -78,6 +80,8 @@ expect writes-without-end ' wrong .*output-limit'
 expect includes-a-file-from-outside ' does-not-compile'
 expect kills-its-parent ' (correct|wrong)'
 expect kills-every-process-it-can ' (correct|wrong)'
+expect forges-its-result '^[^ ]+ wrong wrong-output'
+expect holds-memory-in-many-processes '^[^ ]+ (correct|wrong)( (passed|crashed|memory-limit))+$'
 
 sleep 0.5
 left=$(pgrep -f "sleep $mark_seconds")
@@ -87,7 +91,7 @@ if [[ -n $left ]]; then
     kill -9 $left 2>/dev/null
 fi
 for file in "$work/outside/$mark_name" "$work/home/$mark_name" "/tmp/$mark_name" \
-            "$real_home/$mark_name"; do
+            "$real_home/$mark_name" "/dev/$mark_name" "/dev/shm/$mark_name-0"; do
     [[ -e $file ]] && problems+=("a file appeared outside the sandbox: $file")
 done
 [[ -n $(ls -A "$work/tmp") ]] && problems+=("the checker left files behind: $(ls "$work/tmp")")

@@ -1,0 +1,29 @@
+// Starts one process and watches it: its pipes, its limits, the wall clock, and how it ended.
+#pragma once
+
+#include "run.h"
+
+#include <sys/types.h>
+
+namespace check {
+
+constexpr uid_t unprivileged_id = 65534; // nobody: a root checker runs the sandbox as this user
+
+// What confines a process beyond its limits; set up after it starts and before it executes.
+struct Confinement {
+    std::vector<int> cgroups;        // open cgroup.procs files the process joins
+    bool drop_root = false;          // a root checker's process becomes unprivileged_id
+    bool dies_with_parent = false;   // ended when the thread that started it ends
+    bool untraceable_others = false; // a filter refuses ptrace and process_vm_readv/writev
+    bool empty_environment = false;  // starts with no environment at all
+    bool ended_first = false;        // the first its cgroup ends when memory runs out
+};
+
+// Runs args (the program first, as a path) with the request's input, output and limits.
+RunResult run_process(const RunRequest& request, const std::vector<std::string>& args,
+                      const Confinement& confinement);
+
+// Where a command is found on PATH, or the name itself when it holds a slash or is not there.
+std::string find_on_path(const std::string& name);
+
+} // namespace check
