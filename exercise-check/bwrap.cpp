@@ -164,7 +164,7 @@ RunResult run_in_sandbox(const RunRequest& request)
     return run_in_sandbox(limited, nullptr, false);
 }
 
-std::optional<std::string> sandbox_problem()
+std::optional<std::string> bubblewrap_problem()
 {
     if (find_on_path("bwrap").find('/') == std::string::npos) {
         return "bubblewrap is not installed: install it (Debian and Ubuntu: apt-get install "

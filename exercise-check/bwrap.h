@@ -5,6 +5,9 @@
 #include "cgroup.h"
 #include "run.h"
 
+#include <optional>
+#include <string>
+
 namespace check {
 
 // Memory in a sandbox's group that goes to what runs the program (bubblewrap, a batch's server)
@@ -37,6 +40,9 @@ Limits without_group(const Limits& limits, const Sandbox& sandbox);
 RunResult run_in_sandbox(const RunRequest& request);
 // Runs the request in a sandbox in the group (if any); a batch server marks its own runs.
 RunResult run_in_sandbox(const RunRequest& request, const MemoryGroup* group, bool batch_server);
+
+// Why bubblewrap cannot start a sandbox here, in one line, or nothing when it can.
+std::optional<std::string> bubblewrap_problem();
 
 // What says that the memory limit of the group ended one of the run's processes.
 void mark_out_of_memory(RunResult& result);

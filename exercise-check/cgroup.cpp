@@ -191,6 +191,25 @@ std::unique_ptr<MemoryGroup> MemoryGroup::make(std::uint64_t memory_bytes, std::
     return group;
 }
 
+void MemoryGroup::end_all() const
+{
+    for (const fs::path& folder : folders_) {
+        for (int round = 0; round < 3; ++round) {
+            std::istringstream left(read_text(folder / "cgroup.procs"));
+            bool any = false;
+            for (long pid = 0; left >> pid;) {
+                if (pid > 0) {
+                    kill(static_cast<pid_t>(pid), SIGKILL);
+                    any = true;
+                }
+            }
+            if (!any) {
+                break;
+            }
+        }
+    }
+}
+
 MemoryGroup::~MemoryGroup()
 {
     for (const int fd : joins_) {

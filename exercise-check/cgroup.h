@@ -18,6 +18,8 @@ class MemoryGroup {
     MemoryGroup& operator=(const MemoryGroup&) = delete;
     ~MemoryGroup(); // ends whatever is still in it, and removes it
 
+    // Ends every process in it, and leaves it to be used again.
+    void end_all() const;
     // cgroup.procs of each of its folders, open for writing "0" into by a process that joins.
     const std::vector<int>& joins() const { return joins_; }
     // The file whose line "oom_kill <count>" counts the processes ended for the memory limit.

@@ -60,8 +60,7 @@ class Checker {
         judging_.crlf = settings.crlf;
         judging_.memcheck = !settings.memcheck.empty();
         judging_.limits = settings.run_limits;
-        sandbox_.enabled = settings.sandbox;
-        sandbox_.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
+        sandbox_ = base_sandbox(settings);
     }
 
     // Sets the program up to be checked; its cases run once it is built.
@@ -440,12 +439,22 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
 {
     Report report;
     report.exercises = exercises;
-    report.sandbox = settings.sandbox ? "bubblewrap" : "none";
+    report.sandbox = std::string(sandbox_name(settings.sandbox, settings.sandbox_kind));
+    report.memory_limit = settings.sandbox ? settings.memory_limit : "";
     report.strict = settings.strict;
     return report;
 }
 
 } // namespace
+
+Sandbox base_sandbox(const Settings& settings)
+{
+    Sandbox sandbox;
+    sandbox.enabled = settings.sandbox;
+    sandbox.kind = settings.sandbox_kind;
+    sandbox.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
+    return sandbox;
+}
 
 Report check_people(const std::vector<Person>& people, const Settings& settings, Runner& runner,
                     const Progress& progress)

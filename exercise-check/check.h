@@ -20,6 +20,8 @@ struct Settings {
     unsigned jobs = 2;
     Limits run_limits;
     bool sandbox = true;
+    SandboxKind sandbox_kind = SandboxKind::bubblewrap;
+    std::string memory_limit; // what holds a sandboxed program's memory: see memory_limit_held_by
     bool strict = false;
     int stress_runs = 200;
     std::uint32_t seed = 20261208;
@@ -43,6 +45,9 @@ using Progress = std::function<void(std::size_t done, std::size_t total)>;
 // Precompiled headers are made for a set of leading headers that at least this many compiles
 // share: each takes about as long as three compiles to make.
 constexpr std::size_t compiles_worth_precompiling = 6;
+
+// The sandbox every compile and run starts from: the settings' kind, with the case data hidden.
+Sandbox base_sandbox(const Settings& settings);
 
 // Checks every person's sources, several builds and runs at a time. With only_case, only the
 // exercise of that case is checked and listed; throws std::runtime_error when no case has that

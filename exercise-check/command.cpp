@@ -3,8 +3,11 @@
 #include "cases.h"
 #include "check.h"
 #include "handins.h"
+#include "interrupt.h"
+#include "process.h"
 #include "progress.h"
 #include "report.h"
+#include "sandbox_landlock.h"
 #include "settings.h"
 #include "sources.h"
 
@@ -13,6 +16,7 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace check {
@@ -26,17 +30,43 @@ struct Refusal : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A folder of the checker's own for the builds, removed at the end.
+// No sandbox of either kind can start here.
+struct NoSandbox : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A folder of the checker's own for the builds, removed at the end and when the check is
+// interrupted. It holds copies of every hand-in: only the checker's user, and the sandbox's user
+// that must reach them, may enter it.
 class WorkFolder {
   public:
-    WorkFolder()
+    explicit WorkFolder(bool sandboxed)
     {
         std::string pattern = (fs::temp_directory_path() / "exercise-check-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
+        if (mkdtemp(pattern.data()) == nullptr) { // made with mode 0700
             throw Refusal("cannot make a folder for the builds in " +
                           fs::temp_directory_path().string() + ": set TMPDIR to a writable folder");
         }
         path_ = pattern;
+        remove_when_interrupted(path_);
+        if (sandboxed && geteuid() == 0) {
+            // The sandbox runs as unprivileged_id: the folder is its, and still no one else's.
+            if (chown(path_.c_str(), unprivileged_id, unprivileged_id) != 0) {
+                throw Refusal("cannot give " + path_.string() + " to the sandbox's user");
+            }
+            for (fs::path folder = path_.parent_path(); !folder.empty();
+                 folder = folder.parent_path()) {
+                struct stat status {};
+                if (stat(folder.c_str(), &status) == 0 && (status.st_mode & S_IXOTH) == 0) {
+                    throw Refusal("the sandbox's user (nobody) cannot enter " + folder.string() +
+                                  ", where the builds go: set TMPDIR to a folder anyone may "
+                                  "enter, such as /tmp");
+                }
+                if (folder == folder.root_path()) {
+                    break;
+                }
+            }
+        }
     }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
@@ -44,6 +74,8 @@ class WorkFolder {
     WorkFolder& operator=(WorkFolder&&) = delete;
     ~WorkFolder()
     {
+        remove_when_interrupted({});
+        make_run_folders_in({});
         std::error_code error;
         fs::remove_all(path_, error);
     }
@@ -152,9 +184,9 @@ Report check_sources(const Options& options, Settings& settings)
                       "course platform's download (.zip)");
     }
     std::vector<Person> people = people_of(options.folders, settings.exercises);
-    const WorkFolder work;
-    share_with_sandbox(work.path(), true);
+    const WorkFolder work(settings.sandbox);
     settings.work = work.path();
+    make_run_folders_in(work.path());
     const fs::path hand_ins = work.path() / "hand-ins";
     if (!options.class_folder.empty()) {
         people = find_class(options.class_folder, hand_ins, settings.exercises);
@@ -163,7 +195,7 @@ Report check_sources(const Options& options, Settings& settings)
                           " holds no folder or archive: --class needs one for each person");
         }
     }
-    const Sandbox sandbox{settings.sandbox, {}, {}};
+    const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
     settings.stdlib = compiler.stdlib;
     SystemRunner runner(compiler, sandbox, compile_limits());
@@ -183,6 +215,29 @@ Report check_sources(const Options& options, Settings& settings)
         show_as_handed_in(report, options.class_folder, hand_ins);
     }
     return report;
+}
+
+// The sandbox the options ask for, where it can start: with auto, bubblewrap where it can and
+// Landlock where it cannot (in containers and jails that refuse user namespaces).
+void choose_sandbox(const Options& options, Settings& settings)
+{
+    if (!settings.sandbox) {
+        return;
+    }
+    if (options.sandbox == "auto") {
+        const auto bubblewrap = sandbox_problem(SandboxKind::bubblewrap);
+        if (!bubblewrap) {
+            settings.sandbox_kind = SandboxKind::bubblewrap;
+        } else if (const auto landlock = sandbox_problem(SandboxKind::landlock)) {
+            throw NoSandbox("neither sandbox can start here: " + *bubblewrap + "; and " +
+                            *landlock);
+        } else {
+            settings.sandbox_kind = SandboxKind::landlock;
+        }
+    } else if (const auto problem = sandbox_problem(settings.sandbox_kind)) {
+        throw NoSandbox(*problem + " (--sandbox auto takes the other where it can)");
+    }
+    settings.memory_limit = memory_limit_held_by();
 }
 
 int carry_out(const Options& options)
@@ -205,15 +260,11 @@ int carry_out(const Options& options)
     if (!options.built.empty() && !fs::is_directory(options.built)) {
         throw Refusal("no such folder: " + options.built);
     }
-    if (settings.sandbox) {
-        if (const auto problem = sandbox_problem()) {
-            throw Refusal(*problem);
-        }
-    }
+    choose_sandbox(options, settings);
 
     Report report;
     if (!options.built.empty()) {
-        SystemRunner runner(Compiler{}, Sandbox{settings.sandbox, {}, {}}, compile_limits());
+        SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
         report = check_built(options.built, settings, runner);
     } else {
         report = check_sources(options, settings);
@@ -254,8 +305,12 @@ int exit_status(const Report& report)
 
 int run_command(const Options& options)
 {
+    handle_interruptions(); // before any thread starts
     try {
         return carry_out(options);
+    } catch (const NoSandbox& error) {
+        std::cerr << "exercise-check: " << error.what() << '\n';
+        return exit_no_sandbox;
     } catch (const std::exception& error) {
         std::cerr << "exercise-check: " << error.what() << '\n';
         return exit_usage;

@@ -122,6 +122,9 @@ struct Report {
     std::vector<Exercise> exercises; // the catalogue's, in its order: the columns of a gradebook
     std::vector<PersonResult> people;
     std::string sandbox = "bubblewrap"; // what the programs ran in: bubblewrap, landlock or none
+    // What held a sandboxed program's processes and files within its memory limit: "cgroup" or
+    // "per-process limits"; empty without a sandbox.
+    std::string memory_limit;
     bool strict = false;
 };
 

@@ -58,8 +58,12 @@ ParsedOptions parse_options(int argc, char** argv)
     app.add_option("--junit", options.junit, "also write the results as JUnit XML to this file");
     app.add_option("--csv", options.csv, "also write the gradebook as CSV to this file");
     app.add_option("--html", options.html, "also write the results as a web page to this file");
-    app.add_flag("--no-sandbox", options.no_sandbox,
-                 "run the programs without the sandbox, with your own rights");
+    app.add_option("--sandbox", options.sandbox,
+                   "what keeps the programs away from the machine: auto (the default: bubblewrap "
+                   "where it can start, else landlock), bubblewrap, landlock, or none (your own "
+                   "rights)")
+        ->check(CLI::IsMember({"auto", "bubblewrap", "landlock", "none"}));
+    app.add_flag("--no-sandbox", options.no_sandbox, "the same as --sandbox none");
     app.add_option("--timeout", options.timeout_seconds,
                    "seconds a program may run in one case (default 5)")
         ->check(finite_range(0.1, 3600.0));

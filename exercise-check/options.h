@@ -24,6 +24,7 @@ struct Options {
     bool strict = false;
     bool verbose = false;
     bool no_sandbox = false;
+    std::string sandbox = "auto"; // auto, bubblewrap, landlock or none
     bool crlf = false;
     bool memcheck = false;
     unsigned jobs = 0; // 0: one per core

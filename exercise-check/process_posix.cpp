@@ -13,11 +13,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <iterator>
 #include <linux/audit.h>
 #include <linux/filter.h>
 #include <linux/seccomp.h>
+#include <map>
+#include <mutex>
 #include <poll.h>
+#include <set>
+#include <sstream>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -141,13 +146,28 @@ void set_limit(int resource, rlim_t value)
         dup2(out, STDOUT_FILENO);
     }
     dup2(err, STDERR_FILENO);
-    if (request.stdout_to == Stdout::closed && !request.sandbox.enabled) {
+    // bubblewrap closes it inside, so that no descriptor of its own takes its place.
+    if (request.stdout_to == Stdout::closed &&
+        (!request.sandbox.enabled || request.sandbox.kind != SandboxKind::bubblewrap)) {
         close(STDOUT_FILENO);
     }
-    // Every descriptor but the three: one call where the system has it, else one by one.
-    if (syscall(SYS_close_range, STDERR_FILENO + 1, ~0U, 0) != 0) {
-        for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) {
-            close(fd);
+    if (confinement.user_processes > 0) {
+        set_limit(RLIMIT_NPROC, confinement.user_processes);
+    }
+    // Every descriptor but the three (and a Landlock ruleset, applied below): one call where
+    // the system has it, else one by one.
+    const int kept = confinement.landlock_ruleset;
+    for (const auto& [first, last] :
+         {std::pair<int, int>{STDERR_FILENO + 1, kept > STDERR_FILENO ? kept - 1 : -1},
+          std::pair<int, int>{kept > STDERR_FILENO ? kept + 1 : -1, -1}}) {
+        if (first < 0 || (last >= 0 && last < first)) {
+            continue;
+        }
+        const unsigned end = last < 0 ? ~0U : static_cast<unsigned>(last);
+        if (syscall(SYS_close_range, first, end, 0) != 0) {
+            for (int fd = first; fd < 1024 && (last < 0 || fd <= last); ++fd) {
+                close(fd);
+            }
         }
     }
     if (!request.directory.empty() && chdir(request.directory.c_str()) != 0) {
@@ -185,8 +205,26 @@ void set_limit(int resource, rlim_t value)
             _exit(127);
         }
     }
+    // The Landlock rules last but for the filter: what comes before writes the process's own
+    // /proc files, which the rules keep out of reach. They stay whatever user it has become.
+    if (kept >= 0) {
+        if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+            syscall(SYS_landlock_restrict_self, kept, 0) != 0) {
+            _exit(127);
+        }
+        close(kept);
+    }
+    if (confinement.syscall_filter != nullptr &&
+        (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+         syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, confinement.syscall_filter) != 0)) {
+        _exit(127);
+    }
     static char* const no_environment[] = {nullptr};
-    execve(argv[0], argv.data(), confinement.empty_environment ? no_environment : environ);
+    char* const* environment = confinement.empty_environment ? no_environment : environ;
+    if (confinement.environment != nullptr) {
+        environment = confinement.environment;
+    }
+    execve(argv[0], argv.data(), environment);
     const char* const message = "cannot start the program\n";
     (void)!write(STDERR_FILENO, message, std::strlen(message));
     _exit(127);
@@ -202,6 +240,72 @@ void set_limit(int resource, rlim_t value)
         start_child(request, argv, in, out, err, confinement, parent);
     }
     return pid;
+}
+
+// The processes of the runs under way, each its group's first: what an interruption ends, and
+// what end_orphans leaves alone. A run is entered as it starts, under the same lock, so that no
+// process of the checker's is ever taken for an orphan.
+struct Runs {
+    std::mutex mutex;
+    std::set<pid_t> live;
+    bool ended = false;
+};
+
+Runs& runs()
+{
+    static Runs all;
+    return all;
+}
+
+pid_t spawn_and_enter(const RunRequest& request, const std::vector<char*>& argv, int in, int out,
+                      int err, const Confinement& confinement)
+{
+    Runs& all = runs();
+    const std::lock_guard<std::mutex> lock(all.mutex);
+    if (all.ended) {
+        errno = ECANCELED;
+        return -1;
+    }
+    const pid_t pid = spawn(request, argv, in, out, err, confinement);
+    if (pid > 0) {
+        all.live.insert(pid);
+    }
+    return pid;
+}
+
+void leave_runs(pid_t pid)
+{
+    Runs& all = runs();
+    const std::lock_guard<std::mutex> lock(all.mutex);
+    all.live.erase(pid);
+}
+
+// Each process's parent, from /proc.
+std::map<pid_t, pid_t> parents()
+{
+    std::map<pid_t, pid_t> found;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream in(entry.path() / "stat");
+        std::string line;
+        std::getline(in, line);
+        // pid (name) state ppid ...: the name may hold blanks and parentheses of its own.
+        const std::size_t close = line.rfind(')');
+        if (close == std::string::npos) {
+            continue;
+        }
+        std::istringstream rest(line.substr(close + 1));
+        std::string state;
+        long parent = 0;
+        if (rest >> state >> parent) {
+            found[static_cast<pid_t>(std::stol(name))] = static_cast<pid_t>(parent);
+        }
+    }
+    return found;
 }
 
 struct Pipe {
@@ -273,7 +377,7 @@ RunResult run_process(const RunRequest& request, const std::vector<std::string>&
         return result;
     }
     const auto start = Clock::now();
-    const pid_t pid = spawn(request, argv, in.read, out.write, err.write, confinement);
+    const pid_t pid = spawn_and_enter(request, argv, in.read, out.write, err.write, confinement);
     close_fd(in.read);
     close_fd(out.write);
     close_fd(err.write);
@@ -393,6 +497,7 @@ RunResult run_process(const RunRequest& request, const std::vector<std::string>&
     while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
     }
     kill(-pid, SIGKILL);
+    leave_runs(pid);
     result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (out_open) {
         read_some(out.read, result.out, request.limits.output_bytes);
@@ -428,18 +533,54 @@ RunResult run_process(const RunRequest& request, const std::vector<std::string>&
     return result;
 }
 
-RunResult run(const RunRequest& request)
+void end_every_run()
 {
-    if (request.sandbox.enabled) {
-        return run_in_sandbox(request);
+    Runs& all = runs();
+    const std::lock_guard<std::mutex> lock(all.mutex);
+    all.ended = true;
+    for (const pid_t pid : all.live) {
+        kill(-pid, SIGKILL);
+        kill(pid, SIGKILL);
     }
-    std::vector<std::string> args = request.command;
-    if (!args.empty()) {
-        args.front() = find_on_path(args.front());
+}
+
+void take_in_orphans()
+{
+    static const bool taken = prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0) == 0;
+    (void)taken;
+}
+
+void end_orphans()
+{
+    Runs& all = runs();
+    const std::lock_guard<std::mutex> lock(all.mutex);
+    const pid_t self = getpid();
+    const std::map<pid_t, pid_t> parent_of = parents();
+    std::vector<pid_t> orphans;
+    for (const auto& [pid, parent] : parent_of) {
+        if (parent == self && all.live.count(pid) == 0) {
+            orphans.push_back(pid);
+        }
     }
-    Confinement confinement;
-    confinement.dies_with_parent = true;
-    return run_process(request, args, confinement);
+    // Each orphan with everything below it, stopped first so that none starts more meanwhile.
+    std::vector<pid_t> doomed = orphans;
+    for (std::size_t index = 0; index < doomed.size(); ++index) {
+        for (const auto& [pid, parent] : parent_of) {
+            if (parent == doomed[index]) {
+                doomed.push_back(pid);
+            }
+        }
+    }
+    for (const pid_t pid : doomed) {
+        kill(pid, SIGSTOP);
+    }
+    for (const pid_t pid : doomed) {
+        kill(pid, SIGKILL);
+    }
+    for (const pid_t pid : orphans) {
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 void share_with_sandbox(const fs::path& folder, bool writable)

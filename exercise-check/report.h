@@ -26,7 +26,7 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 //   "remarks", "compiler_output", "same_source_as", "cases": [{"name", "verdict", "departure",
 //   "message", "why", "random_input", "arguments", "input", "expected", "actual", "stderr",
 //   "difference", "exit_status", "signal", "remark", "seconds"}]}]}],
-//  "sandbox", "sandboxed", "strict"}
+//  "sandbox", "memory_limit", "sandboxed", "strict"}
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // signal is null or its name. Bytes that are not UTF-8 become U+FFFD.

@@ -28,6 +28,20 @@ inline std::string painted(const TerminalStyle& style, std::string_view colour,
     return result;
 }
 
+// The closing line that names the sandbox the programs ran in and what held their memory.
+inline std::string sandbox_note(const TerminalStyle& style, const Report& report)
+{
+    if (report.sandbox == "none") {
+        return {};
+    }
+    std::string text = "ran in the " + report.sandbox + " sandbox";
+    if (!report.memory_limit.empty()) {
+        text += ", memory held by " +
+                std::string(report.memory_limit == "cgroup" ? "a cgroup" : report.memory_limit);
+    }
+    return painted(style, dim, text) + "\n";
+}
+
 inline std::string sandbox_warning(const TerminalStyle& style)
 {
     return painted(style, bold, "warning:") +

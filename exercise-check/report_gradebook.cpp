@@ -94,6 +94,7 @@ class Gradebook {
         for (const PersonResult* person : in_name_order(report_)) {
             problems(*person);
         }
+        out_ << colour::sandbox_note(style_, report_);
     }
 
   private:

@@ -91,6 +91,7 @@ void write_json(std::ostream& out, const Report& report)
     const Json document = {
         {"people", std::move(people)},
         {"sandbox", report.sandbox},
+        {"memory_limit", report.memory_limit},
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
     };

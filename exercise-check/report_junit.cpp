@@ -79,6 +79,7 @@ class SuiteWriter {
             property(out, "source", program_.source);
         }
         property(out, "sandbox", report_.sandbox);
+        property(out, "memory_limit", report_.memory_limit);
         property(out, "sandboxed", report_.sandbox != "none" ? "true" : "false");
         property(out, "strict", report_.strict ? "true" : "false");
         out += "    </properties>\n";

@@ -178,10 +178,14 @@ class Page {
                 out_ << detail(*people[row], report_.exercises[column], id(row, column)).str();
             }
         }
-        out_ << element("footer", element("p", report_.sandbox == "none"
-                                                   ? "The programs ran without a sandbox."
-                                                   : "The programs ran in the sandbox " +
-                                                         report_.sandbox + "."))
+        out_ << element("footer",
+                        element("p", report_.sandbox == "none"
+                                         ? "The programs ran without a sandbox."
+                                         : "The programs ran in the sandbox " + report_.sandbox +
+                                               (report_.memory_limit.empty()
+                                                    ? std::string(".")
+                                                    : "; their memory was held by " +
+                                                          report_.memory_limit + ".")))
                     .str()
              << "\n<script nonce=\"" << key << "\">" << page_script
              << "</script>\n</body>\n</html>\n";

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace check {
@@ -23,9 +24,22 @@ struct Limits {
     int processes = 64;
 };
 
+// What keeps a checked program away from the rest of the machine: bubblewrap (namespaces: its
+// own view of the files, no network, its own processes), Landlock and seccomp (rules of the
+// kernel's on files, the network, signals and system calls, where namespaces are refused), or
+// nothing (the checker's own rights).
+enum class SandboxKind {
+    bubblewrap,
+    landlock,
+};
+
+// "bubblewrap", "landlock"; "none" for no sandbox.
+std::string_view sandbox_name(bool enabled, SandboxKind kind);
+
 // What a sandboxed run sees and may do. Without enabled, the run has the checker's rights.
 struct Sandbox {
     bool enabled = false;
+    SandboxKind kind = SandboxKind::bubblewrap;
     std::vector<std::filesystem::path> read_only; // visible at the same path, read-only
     std::filesystem::path writable;               // visible at the same path, writable (or none)
     std::uint64_t tmp_bytes = 64 * mebibyte;      // the size of its own, empty /tmp
@@ -93,8 +107,11 @@ void share_with_sandbox(const std::filesystem::path& folder, bool writable);
 // the limit, and fewer processes at once).
 std::string memory_limit_held_by();
 
-// Why sandboxed runs cannot start here, in one line, or nothing when they can.
-std::optional<std::string> sandbox_problem();
+// Why sandboxed runs of that kind cannot start here, in one line, or nothing when they can.
+std::optional<std::string> sandbox_problem(SandboxKind kind = SandboxKind::bubblewrap);
+
+// Ends every run under way at once, and refuses new ones: for a checker that is interrupted.
+void end_every_run();
 
 // The signal's name and what it means: "SIGSEGV (segmentation fault)".
 std::string signal_name(int signal);

@@ -46,7 +46,9 @@ Settings make_settings(const Options& options)
     settings.jobs =
         options.jobs > 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
     settings.strict = options.strict;
-    settings.sandbox = !options.no_sandbox;
+    settings.sandbox = !options.no_sandbox && options.sandbox != "none";
+    settings.sandbox_kind =
+        options.sandbox == "landlock" ? SandboxKind::landlock : SandboxKind::bubblewrap;
     settings.crlf = options.crlf;
     settings.emulator = command_words(options.emulator);
     settings.only_case = options.only_case;

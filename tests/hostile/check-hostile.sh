@@ -6,6 +6,9 @@
 # arrived, no secret reached a report, and the checker itself ended normally.
 #
 #   check-hostile.sh <exercise-check> <listener> <work folder> [options for exercise-check]
+#
+# <exercise-check> may be a command that runs it, its path then the first option. With
+# EXPECT_SANDBOX set, the report must name that sandbox.
 set -uo pipefail
 check=$1 listener=$2 work=$3
 shift 3
@@ -81,7 +84,14 @@ expect includes-a-file-from-outside ' does-not-compile'
 expect kills-its-parent ' (correct|wrong)'
 expect kills-every-process-it-can ' (correct|wrong)'
 expect forges-its-result '^[^ ]+ wrong wrong-output'
-expect holds-memory-in-many-processes '^[^ ]+ (correct|wrong)( (passed|crashed|memory-limit))+$'
+expect holds-memory-in-many-processes '^[^ ]+ (correct|wrong)( (passed|crashed|memory-limit|stderr))+$'
+if [[ -n ${EXPECT_SANDBOX:-} ]]; then
+    printf '%s\n' 'file(READ "${REPORT}" r)' 'string(JSON s GET "${r}" sandbox)' \
+        'message("${s}")' >"$work/sandbox.cmake"
+    used=$(cmake -DREPORT="$work/report.json" -P "$work/sandbox.cmake" 2>&1)
+    [[ $used == "$EXPECT_SANDBOX" ]] ||
+        problems+=("the check ran in the sandbox '$used', not in $EXPECT_SANDBOX")
+fi
 
 sleep 0.5
 left=$(pgrep -f "sleep $mark_seconds")
