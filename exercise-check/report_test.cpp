@@ -148,7 +148,7 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
         return names;
     };
     using Keys = std::set<std::string>;
-    CHECK(keys(document) == Keys{"people", "sandbox", "sandboxed", "strict"});
+    CHECK(keys(document) == Keys{"people", "sandbox", "memory_limit", "sandboxed", "strict"});
     const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) == Keys{"name", "id", "folder", "note", "programs"});
     CHECK(alice["name"] == "alice");
