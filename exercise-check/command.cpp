@@ -74,7 +74,7 @@ class WorkFolder {
     WorkFolder& operator=(WorkFolder&&) = delete;
     ~WorkFolder()
     {
-        remove_when_interrupted({});
+        keep_when_interrupted(path_);
         make_run_folders_in({});
         std::error_code error;
         fs::remove_all(path_, error);
@@ -187,6 +187,13 @@ Report check_sources(const Options& options, Settings& settings)
     const WorkFolder work(settings.sandbox);
     settings.work = work.path();
     make_run_folders_in(work.path());
+    if (!settings.sandbox) {
+        // The compilers' own temporary files then go with the work folder, even when they are
+        // stopped halfway. No other thread reads the environment yet.
+        const fs::path temporary = work.path() / "tmp";
+        fs::create_directories(temporary);
+        setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
+    }
     const fs::path hand_ins = work.path() / "hand-ins";
     if (!options.class_folder.empty()) {
         people = find_class(options.class_folder, hand_ins, settings.exercises);

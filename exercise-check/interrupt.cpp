@@ -5,6 +5,7 @@
 #include <csignal>
 #include <mutex>
 #include <pthread.h>
+#include <set>
 #include <thread>
 #include <unistd.h>
 
@@ -20,10 +21,10 @@ std::mutex& folder_mutex()
     return mutex;
 }
 
-fs::path& folder_to_remove()
+std::set<fs::path>& folders_to_remove()
 {
-    static fs::path folder;
-    return folder;
+    static std::set<fs::path> folders;
+    return folders;
 }
 
 sigset_t interruptions()
@@ -51,8 +52,8 @@ void handle_interruptions()
             folder_mutex().lock();
             end_every_run();
             std::error_code error;
-            if (!folder_to_remove().empty()) {
-                fs::remove_all(folder_to_remove(), error);
+            for (const fs::path& folder : folders_to_remove()) {
+                fs::remove_all(folder, error);
             }
             _exit(128 + signal);
         }).detach();
@@ -64,7 +65,13 @@ void handle_interruptions()
 void remove_when_interrupted(const fs::path& folder)
 {
     const std::lock_guard<std::mutex> lock(folder_mutex());
-    folder_to_remove() = folder;
+    folders_to_remove().insert(folder);
+}
+
+void keep_when_interrupted(const fs::path& folder)
+{
+    const std::lock_guard<std::mutex> lock(folder_mutex());
+    folders_to_remove().erase(folder);
 }
 
 } // namespace check

@@ -10,7 +10,8 @@ namespace check {
 // started, so that every thread leaves them to it.
 void handle_interruptions();
 
-// The folder an interruption removes, or none (an empty path).
+// The folders an interruption removes: one is added, and taken off again when it is gone.
 void remove_when_interrupted(const std::filesystem::path& folder);
+void keep_when_interrupted(const std::filesystem::path& folder);
 
 } // namespace check

@@ -2,6 +2,7 @@
 
 #include "bwrap.h"
 #include "cgroup.h"
+#include "interrupt.h"
 #include "landlock.h"
 #include "process.h"
 #include "syscall_filter.h"
@@ -54,6 +55,7 @@ class RunFolder {
             throw std::runtime_error("cannot make a folder for the run in " + parent.string());
         }
         path_ = pattern;
+        remove_when_interrupted(path_);
         if (geteuid() == 0 && chown(path_.c_str(), unprivileged_id, unprivileged_id) != 0) {
             throw std::runtime_error("cannot give the run's folder to its user");
         }
@@ -64,6 +66,7 @@ class RunFolder {
     RunFolder& operator=(RunFolder&&) = delete;
     ~RunFolder()
     {
+        keep_when_interrupted(path_);
         std::error_code error;
         fs::remove_all(path_, error);
     }

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Checks that an interrupted check cleans up: a program that would run until its time limit is
+# being checked when the checker gets SIGTERM (then SIGINT); the checker must exit with 143 (130),
+# leave no process of the program running and no folder behind.
+#
+#   check-interrupt.sh <exercise-check> <work folder> [options for exercise-check]
+set -uo pipefail
+check=$1 work=$2
+shift 2
+rm -rf "$work" && mkdir -p "$work/tmp" "$work/person" || exit 1
+mark="interrupted-$RANDOM$RANDOM"
+cat >"$work/person/helloworld.cpp" <<CPP
+#include <iostream>
+#include <unistd.h>
+int main()
+{
+    std::cout << "Hello World!" << std::endl;
+    char mark[] = "$mark";
+    (void)mark;
+    for (;;) {
+        pause();
+    }
+}
+CPP
+problems=()
+for signal in TERM INT; do
+    rm -rf "$work/tmp" && mkdir -p "$work/tmp"
+    for _ in $(seq 50); do pgrep -x helloworld >/dev/null || break; sleep 0.1; done
+    TMPDIR=$work/tmp "$check" "$@" --timeout 30 "$work/person" >"$work/report.txt" 2>&1 &
+    checker=$!
+    # Until the program runs (or, for a moment, its compile).
+    for _ in $(seq 300); do
+        pgrep -x helloworld >/dev/null && break
+        sleep 0.1
+    done
+    kill -s "$signal" "$checker"
+    wait "$checker"
+    status=$?
+    expected=$((128 + $(kill -l "$signal")))
+    [[ $status == "$expected" ]] ||
+        problems+=("SIG$signal: exit status $status, not $expected: $(tail -3 "$work/report.txt")")
+    sleep 0.3
+    left=$(pgrep -f "$work/tmp/")
+    [[ -z $left ]] || { problems+=("SIG$signal: processes left: $left"); kill -9 $left; }
+    [[ -z $(ls -A "$work/tmp") ]] || problems+=("SIG$signal: left behind: $(ls -A "$work/tmp")")
+done
+if ((${#problems[@]} > 0)); then
+    printf 'NOT CLEANED UP: %s\n' "${problems[@]}"
+    exit 1
+fi
+echo "an interrupted check ended its runs and left nothing behind"
