@@ -1,0 +1,34 @@
+// Points: one per program that passes, what every platform's grade is made of.
+#pragma once
+
+#include "model.h"
+
+#include <string>
+
+namespace check {
+
+// correct 1, remarks 1 (0 when strict), anything else 0.
+int program_points(const ProgramResult& program, bool strict);
+
+struct Points {
+    int points = 0;
+    int max_points = 0; // one per program listed for the person
+};
+
+// The person's points over the programs listed for them, absent ones included.
+Points person_points(const PersonResult& person, bool strict);
+
+// points / max_points scaled to [low, high], low when there is nothing to earn.
+double scaled_grade(const Points& points, double low, double high);
+
+// The first case that counts against the program, or nullptr when none does.
+const CaseResult* first_failure(const ProgramResult& program, bool strict);
+
+// One line about the program for a learner: "circle wrong: calculators.circle.plain wrong-output",
+// "twodigits remarks: exits with 0 when ...", "echonumber does-not-compile", "helloworld correct".
+std::string program_summary(const ProgramResult& program, bool strict);
+
+// What the program's verdict says: "remarks" counts as "wrong" when strict.
+std::string verdict_shown(const ProgramResult& program, bool strict);
+
+} // namespace check
