@@ -1,5 +1,9 @@
-// Points: one per program that passes, what every platform's grade is made of.
+// Points: one per program that passes, what every platform's grade is made of; and what a
+// learner is told about each program.
 #include "points.h"
+
+#include <algorithm>
+#include <cstdio>
 
 namespace check {
 
@@ -57,6 +61,68 @@ std::string program_summary(const ProgramResult& program, bool strict)
         line += ": " + failed->name + " " + std::string(case_verdict_name(failed->verdict));
     }
     return line;
+}
+
+std::string plain_text(std::string_view bytes, std::size_t limit)
+{
+    std::string text;
+    const std::size_t count = std::min(bytes.size(), limit);
+    for (std::size_t at = 0; at < count; ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte != 0x7F)) {
+            text += static_cast<char>(byte);
+        } else {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            text += escaped;
+        }
+    }
+    if (bytes.size() > limit) {
+        text += "\n... and " + std::to_string(bytes.size() - limit) + " bytes more";
+    }
+    return text;
+}
+
+std::vector<std::string> lines_of_text(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> program_details(const ProgramResult& program, bool strict,
+                                         std::size_t limit)
+{
+    std::vector<std::string> lines;
+    if (program.verdict == ProgramVerdict::does_not_compile) {
+        lines.emplace_back("compiler messages:");
+        for (std::string& line : lines_of_text(plain_text(program.compiler_output, limit))) {
+            lines.push_back(std::move(line));
+        }
+        return lines;
+    }
+    if (!strict && program.verdict == ProgramVerdict::remarks) {
+        for (const std::string& remark : program.remarks) {
+            lines.push_back("- " + plain_text(remark, limit));
+        }
+        return lines;
+    }
+    if (const CaseResult* failed = first_failure(program, strict)) {
+        lines.push_back(failed->name + ": " + std::string(case_verdict_name(failed->verdict)));
+        for (std::string& line : lines_of_text(plain_text(failed->message, limit))) {
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
 }
 
 } // namespace check

@@ -1,9 +1,13 @@
-// Points: one per program that passes, what every platform's grade is made of.
+// Points: one per program that passes, what every platform's grade is made of; and what a
+// learner is told about each program.
 #pragma once
 
 #include "model.h"
 
+#include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace check {
 
@@ -30,5 +34,18 @@ std::string program_summary(const ProgramResult& program, bool strict);
 
 // What the program's verdict says: "remarks" counts as "wrong" when strict.
 std::string verdict_shown(const ProgramResult& program, bool strict);
+
+// What a learner is told under the summary, line by line: the remarks; the first case that counts
+// against the program, its verdict and message (input, first difference, both outputs); or the
+// compiler's messages, cut after limit bytes.
+std::vector<std::string> program_details(const ProgramResult& program, bool strict,
+                                         std::size_t limit = 4000);
+
+// Text a hand-in controls made safe to show as lines: line ends and tabs kept, a CR and every
+// other control byte as \xHH, cut after limit bytes, saying how many more there were.
+std::string plain_text(std::string_view bytes, std::size_t limit);
+
+// The text's lines, without their line ends.
+std::vector<std::string> lines_of_text(std::string_view text);
 
 } // namespace check
