@@ -19,9 +19,11 @@ if [ -f vpl_environment.sh ]; then
 fi
 
 # Only the names of programs count: a submitted file name is never taken as anything else.
-if [ -z "$PROGRAMS" ]; then
-    known=" $("$EXERCISE_CHECK" --list-cases 2>/dev/null | cut -f1 | cut -d. -f2 | sort -u |
-              tr '\n' ' ') "
+problem=""
+if ! cases=$("$EXERCISE_CHECK" --list-cases 2>&1); then
+    problem="cannot run $EXERCISE_CHECK: ${cases:0:500}"
+elif [ -z "$PROGRAMS" ]; then
+    known=" $(printf '%s\n' "$cases" | cut -f1 | cut -d. -f2 | sort -u | tr '\n' ' ') "
     set -f
     for file in $VPL_SUBFILES; do
         case $file in
@@ -42,7 +44,14 @@ fi
     printf 'programs=%q\n' "$PROGRAMS"
     printf 'low=%q\n' "${VPL_GRADEMIN:-0}"
     printf 'high=%q\n' "${VPL_GRADEMAX:-10}"
+    printf 'problem=%q\n' "$problem"
     cat <<'SCRIPT'
+if [ -n "$problem" ]; then
+    printf '<|--\n-The submission could not be graded\n'
+    printf '%s\n' "$problem" | sed 's/^/> /'
+    printf -- '--|>\n'
+    exit 0
+fi
 if [ -z "$programs" ]; then
     echo "Comment :=>> No program of the exercises was submitted: name each file as its program, such as twodigits.cpp."
     echo "Grade :=>> $low"
@@ -50,18 +59,21 @@ if [ -z "$programs" ]; then
 fi
 # A VPL jail gives no user namespaces, so bubblewrap cannot start there; --sandbox auto takes the
 # Landlock sandbox instead.
+evaluation=$(mktemp)
 errors=$(mktemp)
-"$check" --sandbox auto --programs "$programs" --vpl "$low:$high" . 2> "$errors"
+"$check" --sandbox auto --programs "$programs" --vpl "$low:$high" . > "$evaluation" 2> "$errors"
 status=$?
-if [ "$status" -ge 2 ]; then
+if grep -q '^Grade :=>>' "$evaluation"; then
+    cat "$evaluation"
+else
     # Could not grade: no grade is proposed, and the reason is shown as preformatted text, so that
     # no line of it passes for a comment or a grade.
     echo "<|--"
-    echo "-The submission could not be graded"
+    echo "-The submission could not be graded (exercise-check exited with $status)"
     sed 's/^/> /' "$errors"
     echo "--|>"
 fi
-rm -f "$errors"
+rm -f "$evaluation" "$errors"
 exit 0
 SCRIPT
 } > vpl_execution

@@ -3,6 +3,8 @@
 # --vpl, --programs, --shard, --worksheet/--worksheet-out, --sandbox auto, source_sha256 in the
 # JSON, and the merge command): runs the checker as built with --json, then platform-step on the
 # report. The platforms' scripts run through it, exactly as they will run the checker itself.
+# source_sha256 is taken from the source files named in the report, so a source inside a .zip
+# hand-in has none here.
 #
 #   REAL_CHECK=<exercise-check> PLATFORM_STEP=<platform-step> [SHIM_OPTIONS=--no-sandbox] \
 #       exercise-check-shim.sh ARGS...
@@ -11,6 +13,9 @@ set -euo pipefail
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+if [ "${1:-}" = --list-cases ]; then
+    exec "$REAL_CHECK" "$@"
+fi
 if [ "${1:-}" = merge ]; then
     shift
     reports=() json="" csv=""

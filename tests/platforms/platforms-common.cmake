@@ -47,6 +47,7 @@ function(run_step output_variable)
                             "${output}${errors}")
     endif()
     set(${output_variable} "${output}" PARENT_SCOPE)
+    set(${output_variable}_errors "${errors}" PARENT_SCOPE)
 endfunction()
 
 # points and max_points of each person of a JSON report: the programs correct or with remarks,
