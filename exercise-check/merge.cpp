@@ -97,13 +97,64 @@ std::vector<std::string> program_names(const Report& report)
     return names;
 }
 
+// People in name order, as one run lists them, their digests alongside.
+void in_name_order(Report& merged, std::vector<std::vector<std::string>>& digests)
+{
+    std::vector<std::size_t> order(merged.people.size());
+    for (std::size_t index = 0; index < order.size(); ++index) {
+        order[index] = index;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
+        return name_order(merged.people[left].name, merged.people[right].name);
+    });
+    std::vector<PersonResult> people;
+    std::vector<std::vector<std::string>> sorted_digests;
+    for (const std::size_t index : order) {
+        people.push_back(std::move(merged.people[index]));
+        sorted_digests.push_back(std::move(digests[index]));
+    }
+    merged.people = std::move(people);
+    digests = std::move(sorted_digests);
+}
+
+// Who handed in the same bytes, across every part: each program's same_source_as made anew.
+void find_same_sources(Report& merged, const std::vector<std::vector<std::string>>& digests)
+{
+    for (std::size_t slot = 0; slot < merged.exercises.size(); ++slot) {
+        std::map<std::string, std::vector<std::size_t>> by_digest;
+        for (std::size_t index = 0; index < merged.people.size(); ++index) {
+            ProgramResult& program = merged.people[index].programs[slot];
+            program.same_source_as.clear();
+            if (program.source.empty()) {
+                continue;
+            }
+            const std::string& digest = digests[index][slot];
+            if (digest.empty()) {
+                throw std::runtime_error(merged.people[index].name + "'s " + program.program +
+                                         " has no source_sha256: the reports are too old to merge");
+            }
+            by_digest[digest].push_back(index);
+        }
+        for (const auto& [digest, group] : by_digest) {
+            for (const std::size_t index : group) {
+                for (const std::size_t other : group) {
+                    if (other != index) {
+                        merged.people[index].programs[slot].same_source_as.push_back(
+                            merged.people[other].name);
+                    }
+                }
+            }
+        }
+    }
+}
+
 } // namespace
 
-ReadReport read_json_report(std::istream& in, const std::vector<Exercise>& catalogue)
+ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& catalogue)
 {
     Json document;
     try {
-        document = Json::parse(in);
+        document = Json::parse(input);
     } catch (const Json::exception& problem) {
         throw std::runtime_error(std::string("not JSON: ") + problem.what());
     }
@@ -183,49 +234,8 @@ Report merge_reports(const std::vector<ReadReport>& parts)
         }
     }
 
-    // In name order, as one run lists them, digests alongside.
-    std::vector<std::size_t> order(merged.people.size());
-    for (std::size_t index = 0; index < order.size(); ++index) {
-        order[index] = index;
-    }
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t left, std::size_t right) {
-        return name_order(merged.people[left].name, merged.people[right].name);
-    });
-    std::vector<PersonResult> people;
-    std::vector<std::vector<std::string>> sorted_digests;
-    for (const std::size_t index : order) {
-        people.push_back(std::move(merged.people[index]));
-        sorted_digests.push_back(std::move(digests[index]));
-    }
-    merged.people = std::move(people);
-
-    // Who handed in the same bytes, across every shard.
-    for (std::size_t slot = 0; slot < merged.exercises.size(); ++slot) {
-        std::map<std::string, std::vector<std::size_t>> by_digest;
-        for (std::size_t index = 0; index < merged.people.size(); ++index) {
-            ProgramResult& program = merged.people[index].programs[slot];
-            program.same_source_as.clear();
-            if (program.source.empty()) {
-                continue;
-            }
-            const std::string& digest = sorted_digests[index][slot];
-            if (digest.empty()) {
-                throw std::runtime_error(merged.people[index].name + "'s " + program.program +
-                                         " has no source_sha256: the reports are too old to merge");
-            }
-            by_digest[digest].push_back(index);
-        }
-        for (const auto& [digest, group] : by_digest) {
-            for (const std::size_t index : group) {
-                for (const std::size_t other : group) {
-                    if (other != index) {
-                        merged.people[index].programs[slot].same_source_as.push_back(
-                            merged.people[other].name);
-                    }
-                }
-            }
-        }
-    }
+    in_name_order(merged, digests);
+    find_same_sources(merged, digests);
     return merged;
 }
 
@@ -234,12 +244,12 @@ Report merge_report_files(const std::vector<std::string>& paths,
 {
     std::vector<ReadReport> parts;
     for (const std::string& path : paths) {
-        std::ifstream in(path, std::ios::binary);
-        if (!in) {
+        std::ifstream input(path, std::ios::binary);
+        if (!input) {
             throw std::runtime_error("cannot read " + path);
         }
         try {
-            parts.push_back(read_json_report(in, catalogue));
+            parts.push_back(read_json_report(input, catalogue));
         } catch (const std::runtime_error& problem) {
             throw std::runtime_error(path + ": " + problem.what());
         }

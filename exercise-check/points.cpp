@@ -3,7 +3,6 @@
 #include "points.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace check {
 
@@ -72,9 +71,10 @@ std::string plain_text(std::string_view bytes, std::size_t limit)
         if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte != 0x7F)) {
             text += static_cast<char>(byte);
         } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-            text += escaped;
+            static constexpr std::string_view hex = "0123456789ABCDEF";
+            text += "\\x";
+            text += hex[byte >> 4U];
+            text += hex[byte & 0xFU];
         }
     }
     if (bytes.size() > limit) {

@@ -33,7 +33,7 @@ Json program_test(const std::string& name, const ProgramResult& program, bool st
         {"name", name},
         {"status", status},
         {"message", message},
-        {"test_code", failed ? failed->name : std::string()}, // the case that failed
+        {"test_code", failed != nullptr ? failed->name : std::string()}, // the case that failed
         {"filename", program.source},
         {"line_no", 0},
         {"duration", std::lround(seconds * 1000)}, // milliseconds
