@@ -162,12 +162,16 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
         throw std::runtime_error("not a report of exercise-check: no \"people\"");
     }
     ReadReport read;
-    read.report.strict = document.value("strict", false);
-    read.report.sandbox = document.contains("sandbox") && document["sandbox"].is_string()
-                              ? document["sandbox"].get<std::string>()
-                              : (document.value("sandboxed", true) ? "bubblewrap" : "none");
     try {
+        read.report.strict = document.value("strict", false);
+        read.report.sandbox = document.contains("sandbox")
+                                  ? document["sandbox"].get<std::string>()
+                                  : (document.value("sandboxed", true) ? "bubblewrap" : "none");
         for (const Json& person_json : document["people"]) {
+            if (!person_json.is_object()) {
+                throw std::runtime_error("not a report of exercise-check: a person is not an "
+                                         "object");
+            }
             PersonResult person;
             person.name = text(person_json, "name");
             person.folder = text(person_json, "folder");

@@ -141,6 +141,12 @@ TEST_CASE("what is not a report is refused, saying what is wrong")
     const std::pair<const char*, const char*> wrong[] = {
         {"{\"people\": [", "not JSON"},
         {"[]", "no \"people\""},
+        {R"({"people": [], "strict": "yes"})", "not a report"},
+        {R"({"people": [], "sandboxed": 1})", "not a report"},
+        {R"({"people": [7]})", "not a report"},
+        {R"({"people": [{"name": "a", "programs": [{"program": "circle", "verdict": "wrong",
+             "cases": [{"name": "x", "verdict": "passed", "departure": "no"}]}]}]})",
+         "not a report"},
         {R"({"people": [{"name": "a", "programs": [{"program": "nosuch"}]}]})", "nosuch"},
         {R"({"people": [{"name": "a", "programs": [{"program": "circle", "verdict": "great"}]}]})",
          "great"},

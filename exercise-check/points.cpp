@@ -62,13 +62,13 @@ std::string program_summary(const ProgramResult& program, bool strict)
     return line;
 }
 
-std::string plain_text(std::string_view bytes, std::size_t limit)
+std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line)
 {
     std::string text;
     const std::size_t count = std::min(bytes.size(), limit);
     for (std::size_t at = 0; at < count; ++at) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
-        if (byte == '\n' || byte == '\t' || (byte >= 0x20 && byte != 0x7F)) {
+        if ((!one_line && (byte == '\n' || byte == '\t')) || (byte >= 0x20 && byte != 0x7F)) {
             text += static_cast<char>(byte);
         } else {
             static constexpr std::string_view hex = "0123456789ABCDEF";
@@ -78,7 +78,8 @@ std::string plain_text(std::string_view bytes, std::size_t limit)
         }
     }
     if (bytes.size() > limit) {
-        text += "\n... and " + std::to_string(bytes.size() - limit) + " bytes more";
+        text += (one_line ? " ... and " : "\n... and ") + std::to_string(bytes.size() - limit) +
+                " bytes more";
     }
     return text;
 }

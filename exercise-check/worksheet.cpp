@@ -297,8 +297,10 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
         if (!row && (person.id.empty() || by_id.count(person.id) == 0)) {
             row = only_row(by_name, trimmed(person.name));
         }
-        const std::string who =
-            person.id.empty() ? person.name : person.name + " (participant " + person.id + ")";
+        // A name as it may be shown on a terminal: no control byte is sent as it is.
+        const std::string who = plain_text(
+            person.id.empty() ? person.name : person.name + " (participant " + person.id + ")", 200,
+            true);
         if (!row) {
             outcome.unmatched.push_back(who);
             continue;

@@ -105,6 +105,14 @@ TEST_CASE("a course download gets grades as points scaled to each row's maximum,
     }
 }
 
+TEST_CASE("a name with no row is listed with its control bytes shown, not sent")
+{
+    const WorksheetOutcome outcome =
+        fill_worksheet(download("\n"), {graded("Eve\x1b]0;owned\x07\r\nforged", "", 1, 1)});
+    REQUIRE(outcome.unmatched.size() == 1);
+    CHECK(outcome.unmatched[0] == "Eve\\x1B]0;owned\\x07\\x0D\\x0Aforged");
+}
+
 TEST_CASE("a text that is not a worksheet is refused, saying why")
 {
     const std::string broken[] = {
