@@ -1,12 +1,15 @@
 #include "check.h"
 
 #include "cases.h"
+#include "catalogue.h"
 #include "compare.h"
 #include "pool.h"
+#include "shard.h"
 #include "sources.h"
 #include "stress.h"
 #include "verdict.h"
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <map>
@@ -415,13 +418,39 @@ ProgramResult empty_result(const Exercise& exercise)
     return result;
 }
 
-// The exercises a check covers: every one, or with only_case, the one whose case it is.
+// The exercises of an assignment, in the catalogue's order.
+std::vector<Exercise> assigned(const Settings& settings)
+{
+    if (settings.programs.empty()) {
+        return settings.exercises;
+    }
+    std::vector<Exercise> chosen;
+    for (const std::string& name : settings.programs) {
+        if (find_exercise(settings.exercises, name) == nullptr) {
+            std::string known;
+            for (const Exercise& exercise : settings.exercises) {
+                known += (known.empty() ? "" : ", ") + exercise.name;
+            }
+            throw std::runtime_error("no exercise is named " + name + ": the exercises are " +
+                                     known);
+        }
+    }
+    for (const Exercise& exercise : settings.exercises) {
+        if (std::find(settings.programs.begin(), settings.programs.end(), exercise.name) !=
+            settings.programs.end()) {
+            chosen.push_back(exercise);
+        }
+    }
+    return chosen;
+}
+
+// The exercises a check covers: the assignment's, or with only_case, the one whose case it is.
 std::vector<Exercise> exercises_checked(const Settings& settings)
 {
     if (settings.only_case.empty()) {
-        return settings.exercises;
+        return assigned(settings);
     }
-    for (const Exercise& exercise : settings.exercises) {
+    for (const Exercise& exercise : assigned(settings)) {
         const std::string prefix = exercise.group + "." + exercise.name + ".";
         if (settings.only_case.rfind(prefix, 0) == 0) {
             for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
@@ -492,7 +521,9 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
         for (std::size_t index = 0; index < report.people.size(); ++index) {
             const ProgramResult& result = report.people[index].programs[slot];
             if (!result.source.empty()) {
-                by_bytes[read_bytes(result.source)].push_back(index);
+                const std::string bytes = read_bytes(result.source);
+                report.people[index].programs[slot].source_sha256 = sha256_hex(bytes);
+                by_bytes[bytes].push_back(index);
             }
         }
         for (const auto& [bytes, group] : by_bytes) {

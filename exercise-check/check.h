@@ -29,6 +29,7 @@ struct Settings {
     bool crlf = false;                 // they write CRLF line ends
     std::vector<std::string> memcheck; // runs them under this (valgrind), when not empty
     std::string only_case;             // only the case of this name, when not empty
+    std::vector<std::string> programs; // only these exercises (an assignment's), when not empty
     std::filesystem::path work;        // where the builds go: a folder of the checker's own
 };
 

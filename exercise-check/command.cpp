@@ -4,16 +4,26 @@
 #include "check.h"
 #include "handins.h"
 #include "interrupt.h"
+#include "merge.h"
 #include "process.h"
 #include "progress.h"
 #include "report.h"
+#include "report_classroom.h"
+#include "report_gradescope.h"
+#include "report_vpl.h"
 #include "sandbox_landlock.h"
 #include "settings.h"
+#include "shard.h"
 #include "sources.h"
+#include "text.h"
+#include "worksheet.h"
 
 #include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <sys/stat.h>
@@ -85,7 +95,7 @@ class WorkFolder {
     fs::path path_;
 };
 
-using ReportWriter = void (*)(std::ostream&, const Report&);
+using ReportWriter = std::function<void(std::ostream&, const Report&)>;
 
 struct ReportFile {
     std::string path;
@@ -183,7 +193,18 @@ Report check_sources(const Options& options, Settings& settings)
                       ": give --class a folder of one folder or archive per person, or a "
                       "course platform's download (.zip)");
     }
-    std::vector<Person> people = people_of(options.folders, settings.exercises);
+    std::vector<Person> people;
+    if (options.gradescope) {
+        // A submission with none of the programs is not graded, rather than given 0: the
+        // autograder's run then fails where the teacher sees it.
+        const fs::path submission = fs::path(options.gradescope_root) / "submission";
+        if (!fs::is_directory(submission, error)) {
+            throw Refusal("no submission to grade: " + submission.string() + " is not a folder");
+        }
+        people = people_of({submission.string()}, settings.exercises);
+    } else {
+        people = people_of(options.folders, settings.exercises);
+    }
     const WorkFolder work(settings.sandbox);
     settings.work = work.path();
     make_run_folders_in(work.path());
@@ -201,6 +222,12 @@ Report check_sources(const Options& options, Settings& settings)
             throw Refusal(options.class_folder +
                           " holds no folder or archive: --class needs one for each person");
         }
+    }
+    if (const auto shard = parse_shard(options.shard); shard && !options.shard.empty()) {
+        people.erase(
+            std::remove_if(people.begin(), people.end(),
+                           [&](const Person& person) { return !in_shard(person.name, *shard); }),
+            people.end());
     }
     const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
@@ -247,52 +274,154 @@ void choose_sandbox(const Options& options, Settings& settings)
     settings.memory_limit = memory_limit_held_by();
 }
 
-int carry_out(const Options& options)
+// VPL's grade range, MIN:MAX, two finite numbers with MIN at most MAX.
+std::pair<double, double> vpl_range(const std::string& text)
 {
-    Settings settings = make_settings(options);
-    if (options.list_cases) {
-        list_cases(settings);
-        std::cout.flush();
-        return std::cout ? exit_right : exit_usage;
-    }
-    const std::vector<ReportFile> files{{options.json, write_json},
-                                        {options.junit, write_junit},
-                                        {options.csv, write_csv},
-                                        {options.html, write_html}};
-    for (const ReportFile& file : files) {
-        if (!file.path.empty()) {
-            check_writable(file.path);
+    const std::size_t colon = text.find(':');
+    try {
+        std::size_t used_low = 0;
+        std::size_t used_high = 0;
+        const double low = std::stod(text.substr(0, colon), &used_low);
+        const double high = std::stod(text.substr(colon + 1), &used_high);
+        if (colon != std::string::npos && used_low == colon &&
+            used_high == text.size() - colon - 1 && std::isfinite(low) && std::isfinite(high) &&
+            low <= high) {
+            return {low, high};
         }
+    } catch (const std::exception&) {
     }
-    if (!options.built.empty() && !fs::is_directory(options.built)) {
-        throw Refusal("no such folder: " + options.built);
-    }
-    choose_sandbox(options, settings);
+    throw Refusal("--vpl " + text + ": give the grade's range as MIN:MAX, such as 0:10");
+}
 
-    Report report;
-    if (!options.built.empty()) {
-        SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
-        report = check_built(options.built, settings, runner);
-    } else {
-        report = check_sources(options, settings);
+// The worksheet can be read, and its filled-in copy written elsewhere.
+void check_worksheet(const Options& options)
+{
+    if (options.worksheet.empty()) {
+        return;
     }
+    std::error_code error;
+    if (!fs::is_regular_file(options.worksheet, error)) {
+        throw Refusal("no such worksheet: " + options.worksheet);
+    }
+    const fs::path in = fs::weakly_canonical(fs::absolute(options.worksheet), error);
+    const fs::path out = fs::weakly_canonical(fs::absolute(options.worksheet_out), error);
+    if (in == out || fs::equivalent(options.worksheet, options.worksheet_out, error)) {
+        throw Refusal("--worksheet-out " + options.worksheet_out +
+                      " is the worksheet read: give another file, so that the one downloaded "
+                      "stays as it was");
+    }
+    check_writable(options.worksheet_out);
+}
 
-    TerminalStyle style;
-    style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
-    style.verbose = options.verbose;
-    if (options.class_folder.empty()) {
-        write_terminal(std::cout, report, style);
-    } else {
-        write_gradebook(std::cout, report, style);
+// Fills the worksheet in with the report's grades; the hand-ins that have no row are listed on
+// standard error and in the report.
+void fill_in_worksheet(const Options& options, Report& report)
+{
+    if (options.worksheet.empty()) {
+        return;
     }
+    const WorksheetOutcome outcome =
+        write_worksheet_file(options.worksheet, options.worksheet_out, graded_people(report));
+    report.unmatched_hand_ins = outcome.unmatched;
+    for (const std::string& name : outcome.unmatched) {
+        std::cerr << "exercise-check: no row of the worksheet for " << terminal_line(name) << '\n';
+    }
+    for (const std::string& problem : outcome.problems) {
+        std::cerr << "exercise-check: " << terminal_line(problem) << '\n';
+    }
+}
+
+// Writes every report asked for; false when one could not be written.
+bool write_reports(const std::vector<ReportFile>& files, const Report& report)
+{
     bool written = true;
     for (const ReportFile& file : files) {
         if (!file.path.empty()) {
             written = write_report(file, report) && written;
         }
     }
+    return written;
+}
+
+int carry_out(const Options& options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    Settings settings = make_settings(options);
+    if (options.list_cases) {
+        list_cases(settings);
+        std::cout.flush();
+        return std::cout ? exit_right : exit_usage;
+    }
+    std::vector<ReportFile> files{{options.json, write_json},
+                                  {options.junit, write_junit},
+                                  {options.csv, write_csv},
+                                  {options.html, write_html},
+                                  {options.classroom, write_classroom}};
+    if (options.gradescope) {
+        const fs::path results = fs::path(options.gradescope_root) / "results";
+        std::error_code error;
+        fs::create_directories(results, error);
+        files.push_back({(results / "results.json").string(),
+                         [started](std::ostream& out, const Report& report) {
+                             write_gradescope(out, report,
+                                              std::chrono::duration<double>(
+                                                  std::chrono::steady_clock::now() - started)
+                                                  .count());
+                         }});
+    }
+    for (const ReportFile& file : files) {
+        if (!file.path.empty()) {
+            check_writable(file.path);
+        }
+    }
+    check_worksheet(options);
+    std::optional<std::pair<double, double>> vpl;
+    if (!options.vpl.empty()) {
+        vpl = vpl_range(options.vpl);
+    }
+    if (!options.shard.empty() && !parse_shard(options.shard)) {
+        throw Refusal("--shard " + options.shard + ": give it as K/N, K from 1 to N, such as 2/3");
+    }
+
+    TerminalStyle style;
+    style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
+    style.verbose = options.verbose;
+    Report report;
+    if (options.merge) {
+        report = merge_report_files(options.merge_files, settings.exercises);
+        fill_in_worksheet(options, report);
+        write_gradebook(std::cout, report, style);
+        const bool written = write_reports(files, report);
+        std::cout.flush();
+        return written ? exit_status(report) : exit_usage;
+    }
+
+    if (!options.built.empty() && !fs::is_directory(options.built)) {
+        throw Refusal("no such folder: " + options.built);
+    }
+    choose_sandbox(options, settings);
+    if (!options.built.empty()) {
+        SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
+        report = check_built(options.built, settings, runner);
+    } else {
+        report = check_sources(options, settings);
+    }
+    fill_in_worksheet(options, report);
+
+    if (vpl) {
+        write_vpl(std::cout, report, vpl->first, vpl->second);
+    } else if (options.class_folder.empty()) {
+        write_terminal(std::cout, report, style);
+    } else {
+        write_gradebook(std::cout, report, style);
+    }
+    const bool written = write_reports(files, report);
     std::cout.flush();
-    return written ? exit_status(report) : exit_usage;
+    if (!written) {
+        return exit_usage;
+    }
+    // The autograder's own status says whether grading worked, not what the programs earned.
+    return options.gradescope ? exit_right : exit_status(report);
 }
 
 } // namespace

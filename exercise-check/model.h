@@ -104,6 +104,7 @@ struct ProgramResult {
     std::string compiler_output;      // warnings or errors, as the compiler wrote them
     std::vector<CaseResult> cases;
     std::vector<std::string> same_source_as; // other people who handed in the same bytes
+    std::string source_sha256; // what tells shards of a class that two sources are the same
 };
 
 // The failed case that stands for a wrong program: its first that counts against it, or nullptr
@@ -125,6 +126,8 @@ struct Report {
     // What held a sandboxed program's processes and files within its memory limit: "cgroup" or
     // "per-process limits"; empty without a sandbox.
     std::string memory_limit;
+    // Hand-ins with no row in the grading worksheet the reports' grades went into.
+    std::vector<std::string> unmatched_hand_ins;
     bool strict = false;
 };
 

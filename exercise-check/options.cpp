@@ -82,6 +82,27 @@ ParsedOptions parse_options(int argc, char** argv)
     app.add_option("--cases", options.cases,
                    "the folder of case data, with exercises.json at its root (default: the one "
                    "installed)");
+    app.add_option("--programs", options.programs,
+                   "check only these programs, as an assignment lists them: twodigits,circle,...");
+    app.add_option("--gradescope", options.gradescope_root,
+                   "grade ROOT/submission as Gradescope's autograder, writing "
+                   "ROOT/results/results.json (ROOT: /autograder)")
+        ->expected(0, 1)
+        ->default_str("/autograder");
+    app.add_option("--classroom", options.classroom,
+                   "also write GitHub Classroom's autograding result to this file");
+    app.add_option("--vpl", options.vpl,
+                   "write Moodle VPL's comments and the grade from MIN to MAX (MIN:MAX) instead "
+                   "of the report");
+    auto* worksheet = app.add_option("--worksheet", options.worksheet,
+                                     "Moodle's grading worksheet (CSV) to fill in with the grades");
+    auto* worksheet_out = app.add_option("--worksheet-out", options.worksheet_out,
+                                         "where the filled-in worksheet goes (never the one read)");
+    worksheet->needs(worksheet_out);
+    worksheet_out->needs(worksheet);
+    app.add_option("--shard", options.shard,
+                   "check only the people of shard K of N (K/N), for a class split across "
+                   "machines; exercise-check merge joins the shards' JSON reports");
     app.add_flag("--list-cases", options.list_cases,
                  "list every case, one a line: its name, kind and labels");
     auto* built_option = app.add_option(
@@ -98,6 +119,21 @@ ParsedOptions parse_options(int argc, char** argv)
     app.add_flag("--memcheck", options.memcheck, "run the built programs under valgrind memcheck")
         ->needs(built_option);
 
+    // exercise-check merge A.json B.json ...: the shards' reports as one.
+    auto* merge = app.add_subcommand("merge", "join the JSON reports of a class checked in shards "
+                                              "into the reports one check would have given");
+    merge->add_option("REPORT", options.merge_files, "a shard's JSON report")->required();
+    merge->add_option("--json", options.json, "write the joined results as JSON to this file");
+    merge->add_option("--junit", options.junit, "write them as JUnit XML to this file");
+    merge->add_option("--csv", options.csv, "write the gradebook as CSV to this file");
+    merge->add_option("--html", options.html, "write them as a web page to this file");
+    merge->add_option("--cases", options.cases, "the folder of case data");
+    auto* merge_worksheet = merge->add_option("--worksheet", options.worksheet,
+                                              "Moodle's grading worksheet to fill in");
+    merge_worksheet->needs(merge->add_option("--worksheet-out", options.worksheet_out,
+                                             "where the filled-in worksheet goes"));
+    merge->add_flag("--verbose,-v", options.verbose, "show every failing case");
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -113,7 +149,18 @@ ParsedOptions parse_options(int argc, char** argv)
         parsed.exit_now = usage_error;
         return parsed;
     };
-    if (options.list_cases) {
+    options.merge = merge->parsed();
+    options.gradescope = app.count("--gradescope") > 0;
+    if (options.gradescope && options.gradescope_root.empty()) {
+        options.gradescope_root = "/autograder";
+    }
+    if (options.list_cases || options.merge) {
+        return parsed;
+    }
+    if (options.gradescope) {
+        if (!options.folders.empty() || !options.class_folder.empty() || !options.built.empty()) {
+            return refuse("--gradescope checks ROOT/submission: give no folder beside it");
+        }
         return parsed;
     }
     if (options.folders.empty() && options.built.empty() && options.class_folder.empty()) {

@@ -20,6 +20,16 @@ struct Options {
     std::string only_case;
     std::string emulator;
     std::string stdlib;
+    std::string programs;        // an assignment's programs: twodigits,circle,...
+    std::string gradescope_root; // with gradescope: the autograder's folder
+    bool gradescope = false;
+    std::string classroom; // GitHub Classroom's result file
+    std::string vpl;       // MIN:MAX: VPL's comments and grade on standard output
+    std::string worksheet; // Moodle's grading worksheet, and where it goes filled in
+    std::string worksheet_out;
+    std::string shard;  // K/N: the people of shard K of N
+    bool merge = false; // exercise-check merge A.json B.json ...
+    std::vector<std::string> merge_files;
     bool list_cases = false;
     bool strict = false;
     bool verbose = false;

@@ -22,11 +22,12 @@ struct TerminalStyle {
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// {"people": [{"name", "id", "folder", "note", "programs": [{"program", "source", "verdict",
-//   "remarks", "compiler_output", "same_source_as", "cases": [{"name", "verdict", "departure",
-//   "message", "why", "random_input", "arguments", "input", "expected", "actual", "stderr",
-//   "difference", "exit_status", "signal", "remark", "seconds"}]}]}],
-//  "sandbox", "memory_limit", "sandboxed", "strict"}
+// {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
+//   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
+//   "same_source_as", "cases": [{"name", "verdict", "departure", "message", "why", "random_input",
+//   "arguments", "input", "expected", "actual", "stderr", "difference", "exit_status", "signal",
+//   "remark", "seconds"}]}]}],
+//  "sandbox", "memory_limit", "sandboxed", "strict", "unmatched_hand_ins"}
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // signal is null or its name. Bytes that are not UTF-8 become U+FFFD.
@@ -44,9 +45,9 @@ bool name_order(std::string_view left, std::string_view right);
 // for each wrong program its first failing case in one line (the whole report when verbose).
 void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// person,id,twodigits,...,greetings,correct: one row per person in name order, the verdict of each
-// program and the number correct. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell a
-// spreadsheet would run as a formula.
+// person,id,twodigits,...,greetings,points,max_points: one row per person in name order, the
+// verdict of each program and the points. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell
+// a spreadsheet would run as a formula.
 void write_csv(std::ostream& out, const Report& report);
 
 // One page that needs nothing else: the gradebook as a coloured grid; each cell opens the

@@ -1,6 +1,8 @@
 // A class's reports share these: people in name order, the look of a verdict, who handed in
 // the same sources, and the line that tells how far the check is.
 #include "report_class.h"
+
+#include "points.h"
 #include "report.h"
 #include "report_colour.h"
 
@@ -11,7 +13,6 @@
 #include <sstream>
 
 namespace check {
-
 
 std::vector<const PersonResult*> in_name_order(const Report& report)
 {
@@ -45,11 +46,10 @@ std::string short_name(const Exercise& exercise)
     return exercise.short_name.empty() ? exercise.name.substr(0, 4) : exercise.short_name;
 }
 
-std::size_t correct_count(const PersonResult& person)
+std::string points_shown(const PersonResult& person, bool strict)
 {
-    return static_cast<std::size_t>(
-        std::count_if(person.programs.begin(), person.programs.end(),
-                      [](const ProgramResult& p) { return p.verdict == ProgramVerdict::correct; }));
+    const Points points = person_points(person, strict);
+    return std::to_string(points.points) + "/" + std::to_string(points.max_points);
 }
 
 Look look_of(ProgramVerdict verdict)
@@ -149,6 +149,5 @@ bool name_order(std::string_view left, std::string_view right)
     }
     return left < right;
 }
-
 
 } // namespace check

@@ -22,7 +22,8 @@ ProgramVerdict verdict_of(const ProgramResult* result);
 // where the catalogue gives none.
 std::string short_name(const Exercise& exercise);
 
-std::size_t correct_count(const PersonResult& person);
+// The person's points out of the most they could have: "7/9".
+std::string points_shown(const PersonResult& person, bool strict);
 
 // A verdict's symbol in a table, its colour on a terminal and its words in a key.
 struct Look {

@@ -121,11 +121,11 @@ TEST_CASE("CSV: one row per person in name order, names quoted where they must b
     const std::string csv = out.str();
     CHECK(is_valid_utf8(csv));
     CHECK(csv.rfind("person,id,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,"
-                    "helloworld,hellolines,greetings,correct\r\n",
+                    "helloworld,hellolines,greetings,points,max_points\r\n",
                     0) == 0);
     const std::string cells = ",,does-not-compile,does-not-compile,does-not-compile,"
                               "does-not-compile,does-not-compile,does-not-compile,"
-                              "does-not-compile,does-not-compile,does-not-compile,0\r\n";
+                              "does-not-compile,does-not-compile,does-not-compile,0,9\r\n";
     for (const auto& named : names) {
         const auto& name = named.first;
         const auto& field = named.second;
@@ -198,7 +198,7 @@ TEST_CASE("the terminal's gradebook fits 80 columns and lets no control byte thr
         const std::vector<std::string> lines = lines_of(text);
         REQUIRE(lines.size() > 5);
         CHECK(lines[0].rfind("person ", 0) == 0);
-        CHECK(lines[0].find("2dig 3dig rev2 echo avgh circ hwld hlns grts  correct") !=
+        CHECK(lines[0].find("2dig 3dig rev2 echo avgh circ hwld hlns grts   points") !=
               std::string::npos);
         // Rows in name order, letters beyond ASCII after; the wrong program is marked.
         CHECK(lines[1].rfind("A person with", 0) == 0);

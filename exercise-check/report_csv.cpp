@@ -1,4 +1,5 @@
 // The gradebook as CSV, for a spreadsheet.
+#include "points.h"
 #include "report.h"
 #include "report_class.h"
 #include "text.h"
@@ -11,13 +12,14 @@ void write_csv(std::ostream& out, const Report& report)
     for (const Exercise& exercise : report.exercises) {
         out << ',' << csv_cell(exercise.name);
     }
-    out << ",correct\r\n";
+    out << ",points,max_points\r\n";
     for (const PersonResult* person : in_name_order(report)) {
         out << csv_cell(person->name) << ',' << csv_cell(person->id);
         for (const Exercise& exercise : report.exercises) {
             out << ',' << program_verdict_name(verdict_of(find_result(*person, exercise)));
         }
-        out << ',' << correct_count(*person) << "\r\n";
+        const Points points = person_points(*person, report.strict);
+        out << ',' << points.points << ',' << points.max_points << "\r\n";
     }
 }
 

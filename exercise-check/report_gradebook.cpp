@@ -113,7 +113,7 @@ class Gradebook {
         for (const Exercise& exercise : report_.exercises) {
             out_ << ' ' << padded(terminal_line(short_name(exercise)), 4);
         }
-        out_ << "  correct\n";
+        out_ << "   points\n";
         for (const PersonResult* person : in_name_order(report_)) {
             out_ << padded(cut(terminal_line(person->name), width), width);
             for (const Exercise& exercise : report_.exercises) {
@@ -122,7 +122,7 @@ class Gradebook {
                 const bool same = result != nullptr && !result->same_source_as.empty();
                 out_ << "  " << painted(look.colour, look.symbol) << (same ? "* " : "  ");
             }
-            const std::string count = std::to_string(correct_count(*person));
+            const std::string count = points_shown(*person, report_.strict);
             out_ << std::string(9 - count.size(), ' ') << count << '\n';
         }
     }

@@ -1,4 +1,5 @@
 // The JSON report: every finding, for other programs to read.
+#include "points.h"
 #include "report.h"
 #include "run.h"
 
@@ -53,7 +54,7 @@ Json case_json(const CaseResult& result)
     };
 }
 
-Json program_json(const ProgramResult& program)
+Json program_json(const ProgramResult& program, bool strict)
 {
     Json cases = Json::array();
     for (const CaseResult& result : program.cases) {
@@ -63,6 +64,9 @@ Json program_json(const ProgramResult& program)
         {"program", program.program},
         {"source", program.source},
         {"verdict", std::string(program_verdict_name(program.verdict))},
+        {"points", program_points(program, strict)},
+        {"max_points", 1},
+        {"source_sha256", program.source_sha256},
         {"remarks", program.remarks},
         {"compiler_output", program.compiler_output},
         {"same_source_as", program.same_source_as},
@@ -78,13 +82,16 @@ void write_json(std::ostream& out, const Report& report)
     for (const PersonResult& person : report.people) {
         Json programs = Json::array();
         for (const ProgramResult& program : person.programs) {
-            programs.push_back(program_json(program));
+            programs.push_back(program_json(program, report.strict));
         }
+        const Points points = person_points(person, report.strict);
         people.push_back(Json{
             {"name", person.name},
             {"id", person.id},
             {"folder", person.folder},
             {"note", person.note},
+            {"points", points.points},
+            {"max_points", points.max_points},
             {"programs", std::move(programs)},
         });
     }
@@ -94,6 +101,7 @@ void write_json(std::ostream& out, const Report& report)
         {"memory_limit", report.memory_limit},
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
+        {"unmatched_hand_ins", report.unmatched_hand_ins},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';

@@ -222,7 +222,7 @@ class Page {
                             element("a", {{"href", "#" + id(row, column)}, {"title", title}},
                                     symbol(verdict) + (same ? element("sup", "=") : Markup())));
             }
-            cells += element("td", {{"class", "count"}}, std::to_string(correct_count(person)));
+            cells += element("td", {{"class", "count"}}, points_shown(person, report_.strict));
             rows += element("tr", cells) + line_end;
         }
         out_ << element("div", {{"class", "wrap"}},

@@ -52,6 +52,15 @@ Settings make_settings(const Options& options)
     settings.crlf = options.crlf;
     settings.emulator = command_words(options.emulator);
     settings.only_case = options.only_case;
+    for (const std::string& name : command_words(options.programs)) {
+        for (std::size_t start = 0; start <= name.size();) {
+            const std::size_t comma = std::min(name.find(',', start), name.size());
+            if (comma > start) {
+                settings.programs.push_back(name.substr(start, comma - start));
+            }
+            start = comma + 1;
+        }
+    }
     settings.stdlib = options.stdlib;
     settings.stress_runs = options.stress_runs;
     settings.seed = options.seed;

@@ -1,0 +1,119 @@
+// Points: one per program that passes, what every platform's grade is made of; and what a
+// learner is told about each program.
+#include "points.h"
+
+#include <algorithm>
+
+namespace check {
+
+int program_points(const ProgramResult& program, bool strict)
+{
+    switch (program.verdict) {
+    case ProgramVerdict::correct: return 1;
+    case ProgramVerdict::remarks: return strict ? 0 : 1;
+    default: return 0;
+    }
+}
+
+Points person_points(const PersonResult& person, bool strict)
+{
+    Points points;
+    for (const ProgramResult& program : person.programs) {
+        points.points += program_points(program, strict);
+        ++points.max_points;
+    }
+    return points;
+}
+
+double scaled_grade(const Points& points, double low, double high)
+{
+    if (points.max_points <= 0) {
+        return low;
+    }
+    return low + (high - low) * points.points / points.max_points;
+}
+
+std::string verdict_shown(const ProgramResult& program, bool strict)
+{
+    if (strict && program.verdict == ProgramVerdict::remarks) {
+        return "wrong";
+    }
+    return std::string(program_verdict_name(program.verdict));
+}
+
+std::string program_summary(const ProgramResult& program, bool strict)
+{
+    std::string line = program.program + " " + verdict_shown(program, strict);
+    if (!strict && program.verdict == ProgramVerdict::remarks && !program.remarks.empty()) {
+        line += ": " + program.remarks.front();
+    } else if (const CaseResult* failed = deciding_failure(program, strict)) {
+        line += ": " + failed->name + " " + std::string(case_verdict_name(failed->verdict));
+    }
+    return line;
+}
+
+std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line)
+{
+    std::string text;
+    const std::size_t count = std::min(bytes.size(), limit);
+    for (std::size_t at = 0; at < count; ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if ((!one_line && (byte == '\n' || byte == '\t')) || (byte >= 0x20 && byte != 0x7F)) {
+            text += static_cast<char>(byte);
+        } else {
+            static constexpr std::string_view hex = "0123456789ABCDEF";
+            text += "\\x";
+            text += hex[byte >> 4U];
+            text += hex[byte & 0xFU];
+        }
+    }
+    if (bytes.size() > limit) {
+        text += (one_line ? " ... and " : "\n... and ") + std::to_string(bytes.size() - limit) +
+                " bytes more";
+    }
+    return text;
+}
+
+std::vector<std::string> lines_of_text(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::vector<std::string> program_details(const ProgramResult& program, bool strict,
+                                         std::size_t limit)
+{
+    std::vector<std::string> lines;
+    if (program.verdict == ProgramVerdict::does_not_compile) {
+        lines.emplace_back("compiler messages:");
+        for (std::string& line : lines_of_text(plain_text(program.compiler_output, limit))) {
+            lines.push_back(std::move(line));
+        }
+        return lines;
+    }
+    if (!strict && program.verdict == ProgramVerdict::remarks) {
+        for (const std::string& remark : program.remarks) {
+            lines.push_back("- " + plain_text(remark, limit));
+        }
+        return lines;
+    }
+    if (const CaseResult* failed = deciding_failure(program, strict)) {
+        lines.push_back(failed->name + ": " + std::string(case_verdict_name(failed->verdict)));
+        for (std::string& line : lines_of_text(plain_text(message(*failed), limit))) {
+            lines.push_back(std::move(line));
+        }
+    }
+    return lines;
+}
+
+} // namespace check

@@ -1,0 +1,49 @@
+// Points: one per program that passes, what every platform's grade is made of; and what a
+// learner is told about each program.
+#pragma once
+
+#include "model.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace check {
+
+// correct 1, remarks 1 (0 when strict), anything else 0.
+int program_points(const ProgramResult& program, bool strict);
+
+struct Points {
+    int points = 0;
+    int max_points = 0; // one per program listed for the person
+};
+
+// The person's points over the programs listed for them, absent ones included.
+Points person_points(const PersonResult& person, bool strict);
+
+// points / max_points scaled to [low, high], low when there is nothing to earn.
+double scaled_grade(const Points& points, double low, double high);
+
+// One line about the program for a learner: "circle wrong: calculators.circle.plain wrong-output",
+// "twodigits remarks: exits with 0 when ...", "echonumber does-not-compile", "helloworld correct".
+std::string program_summary(const ProgramResult& program, bool strict);
+
+// What the program's verdict says: "remarks" counts as "wrong" when strict.
+std::string verdict_shown(const ProgramResult& program, bool strict);
+
+// What a learner is told under the summary, line by line: the remarks; the first case that counts
+// against the program, its verdict and message (input, first difference, both outputs); or the
+// compiler's messages, cut after limit bytes.
+std::vector<std::string> program_details(const ProgramResult& program, bool strict,
+                                         std::size_t limit = 4000);
+
+// Text a hand-in controls made safe to show as lines: line ends and tabs kept (unless one_line),
+// a CR and every other control byte as \xHH, cut after limit bytes, saying how many more there
+// were.
+std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line = false);
+
+// The text's lines, without their line ends.
+std::vector<std::string> lines_of_text(std::string_view text);
+
+} // namespace check

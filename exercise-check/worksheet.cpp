@@ -1,0 +1,382 @@
+// Moodle's grading worksheet: the CSV an assignment downloads for offline grading, filled in with
+// each person's grade and a short summary, every other byte left as it was.
+#include "worksheet.h"
+
+#include "points.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <locale>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <stdexcept>
+
+namespace check {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view byte_order_mark = "\xEF\xBB\xBF";
+
+// A field as it stands in the text: where its bytes are, and what it says.
+struct Field {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    bool quoted = false;
+    std::string value;
+};
+using Record = std::vector<Field>;
+
+bool is_line_end(std::string_view text, std::size_t at)
+{
+    return text[at] == '\n' || (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n');
+}
+
+std::vector<Record> parse(std::string_view text, std::size_t start)
+{
+    std::vector<Record> records;
+    Record record;
+    std::size_t at = start;
+    std::size_t line = 1;
+    while (at < text.size()) {
+        Field field;
+        field.begin = at;
+        if (text[at] == '"') {
+            field.quoted = true;
+            ++at;
+            for (;;) {
+                if (at >= text.size()) {
+                    throw std::runtime_error("line " + std::to_string(line) +
+                                             ": a quote is never closed");
+                }
+                if (text[at] == '"') {
+                    if (at + 1 < text.size() && text[at + 1] == '"') {
+                        field.value += '"';
+                        at += 2;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                line += text[at] == '\n' ? 1 : 0;
+                field.value += text[at++];
+            }
+            if (at < text.size() && text[at] != ',' && !is_line_end(text, at)) {
+                throw std::runtime_error("line " + std::to_string(line) +
+                                         ": text after a closing quote");
+            }
+        } else {
+            while (at < text.size() && text[at] != ',' && !is_line_end(text, at)) {
+                field.value += text[at++];
+            }
+        }
+        field.end = at;
+        record.push_back(std::move(field));
+        if (at < text.size() && text[at] == ',') {
+            ++at;
+            if (at == text.size()) { // a last, empty field
+                record.push_back(Field{at, at, false, {}});
+            }
+            continue;
+        }
+        at += at < text.size() && text[at] == '\r' ? 2 : 1;
+        ++line;
+        records.push_back(std::move(record));
+        record.clear();
+    }
+    if (!record.empty()) {
+        records.push_back(std::move(record));
+    }
+    return records;
+}
+
+std::string trimmed(std::string_view text)
+{
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
+}
+
+bool all_digits(std::string_view text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char byte) {
+        return std::isdigit(static_cast<unsigned char>(byte)) != 0;
+    });
+}
+
+// "Participant 1001" gives 1001; a cell that does not end in a number after a blank gives "".
+std::string participant_number(std::string_view cell)
+{
+    const std::string text = trimmed(cell);
+    const auto blank = text.find_last_of(' ');
+    if (blank == std::string::npos || !all_digits(std::string_view(text).substr(blank + 1))) {
+        return {};
+    }
+    return text.substr(blank + 1);
+}
+
+// A grade as Moodle writes it: 100.00, or 100,00 where the decimal mark is a comma.
+std::optional<double> read_number(std::string_view cell, bool& comma)
+{
+    std::string text = trimmed(cell);
+    comma = text.find(',') != std::string::npos && text.find('.') == std::string::npos;
+    if (comma) {
+        std::replace(text.begin(), text.end(), ',', '.');
+    }
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string::npos) {
+        return std::nullopt;
+    }
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    double value = 0;
+    if (!(in >> value) || in.peek() != std::char_traits<char>::eof() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string two_decimals(double value, bool comma)
+{
+    std::ostringstream out;
+    out.imbue(std::locale::classic());
+    out << std::fixed << std::setprecision(2) << value;
+    std::string text = out.str();
+    if (comma) {
+        std::replace(text.begin(), text.end(), '.', ',');
+    }
+    return text;
+}
+
+// The field as the worksheet writes it: quoted when the field it replaces was, or when it must be.
+std::string csv_text(const std::string& value, bool quoted)
+{
+    quoted = quoted || value.find_first_of(",\"\r\n") != std::string::npos ||
+             (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+    if (!quoted) {
+        return value;
+    }
+    std::string text = "\"";
+    for (const char byte : value) {
+        text += byte;
+        if (byte == '"') {
+            text += '"';
+        }
+    }
+    return text + "\"";
+}
+
+std::optional<std::size_t> column(const Record& header, std::string_view name)
+{
+    for (std::size_t index = 0; index < header.size(); ++index) {
+        if (trimmed(header[index].value) == name) {
+            return index;
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<Participant> moodle_participant(std::string_view folder_name)
+{
+    const auto marker = folder_name.find("_assignsubmission_");
+    if (marker == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::string_view before = folder_name.substr(0, marker);
+    const auto underscore = before.rfind('_');
+    if (underscore == std::string_view::npos || underscore == 0 ||
+        !all_digits(before.substr(underscore + 1))) {
+        return std::nullopt;
+    }
+    return Participant{std::string(before.substr(0, underscore)),
+                       std::string(before.substr(underscore + 1))};
+}
+
+std::vector<Graded> graded_people(const Report& report)
+{
+    std::vector<Graded> graded;
+    for (const PersonResult& person : report.people) {
+        const bool handed_in = std::any_of(
+            person.programs.begin(), person.programs.end(),
+            [](const ProgramResult& one) { return one.verdict != ProgramVerdict::absent; });
+        if (!handed_in) {
+            continue; // their row keeps what it had
+        }
+        Graded one;
+        one.name = person.name;
+        if (const auto participant = moodle_participant(person.name)) {
+            one.name = participant->name;
+            one.id = participant->id;
+        }
+        if (!person.id.empty()) {
+            one.id = person.id;
+        }
+        const Points points = person_points(person, report.strict);
+        one.points = points.points;
+        one.max_points = points.max_points;
+        one.feedback =
+            std::to_string(points.points) + "/" + std::to_string(points.max_points) + " points.";
+        const char* separator = " ";
+        for (const ProgramResult& program : person.programs) {
+            one.feedback += separator + program_summary(program, report.strict);
+            separator = "; ";
+        }
+        graded.push_back(std::move(one));
+    }
+    return graded;
+}
+
+std::vector<std::vector<std::string>> read_csv(std::string_view text)
+{
+    std::vector<std::vector<std::string>> rows;
+    for (const Record& record : parse(text, 0)) {
+        std::vector<std::string> row;
+        for (const Field& field : record) {
+            row.push_back(field.value);
+        }
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded)
+{
+    const std::size_t start =
+        worksheet.substr(0, byte_order_mark.size()) == byte_order_mark ? byte_order_mark.size() : 0;
+    const std::vector<Record> records = parse(worksheet, start);
+    if (records.empty()) {
+        throw std::runtime_error("the worksheet is empty");
+    }
+    const Record& header = records.front();
+    const auto grade_column = column(header, "Grade");
+    const auto maximum_column = column(header, "Maximum Grade");
+    const auto identifier_column = column(header, "Identifier");
+    const auto name_column = column(header, "Full name");
+    const auto feedback_column = column(header, "Feedback comments");
+    if (!grade_column || !maximum_column || (!identifier_column && !name_column)) {
+        throw std::runtime_error("not a grading worksheet: it needs the columns Identifier or "
+                                 "Full name, Grade and Maximum Grade");
+    }
+
+    const auto cell = [](const Record& record, std::optional<std::size_t> index) {
+        return index && *index < record.size() ? trimmed(record[*index].value) : std::string();
+    };
+    std::multimap<std::string, std::size_t> by_id;
+    std::multimap<std::string, std::size_t> by_name;
+    for (std::size_t row = 1; row < records.size(); ++row) {
+        const std::string id = participant_number(cell(records[row], identifier_column));
+        if (!id.empty()) {
+            by_id.emplace(id, row);
+        }
+        const std::string name = cell(records[row], name_column);
+        if (!name.empty()) {
+            by_name.emplace(name, row);
+        }
+    }
+    const auto only_row = [](const std::multimap<std::string, std::size_t>& rows,
+                             const std::string& key) -> std::optional<std::size_t> {
+        if (key.empty() || rows.count(key) != 1) {
+            return std::nullopt;
+        }
+        return rows.find(key)->second;
+    };
+
+    WorksheetOutcome outcome;
+    std::map<std::size_t, std::string> replaced; // the begin of a field's bytes: its new text
+    std::map<std::size_t, std::size_t> replaced_end;
+    std::map<std::size_t, std::string> graded_row; // row: whose grade it holds
+    for (const Graded& person : graded) {
+        std::optional<std::size_t> row = only_row(by_id, person.id);
+        if (!row && (person.id.empty() || by_id.count(person.id) == 0)) {
+            row = only_row(by_name, trimmed(person.name));
+        }
+        // A name as it may be shown on a terminal: no control byte is sent as it is.
+        const std::string who = plain_text(
+            person.id.empty() ? person.name : person.name + " (participant " + person.id + ")", 200,
+            true);
+        if (!row) {
+            outcome.unmatched.push_back(who);
+            continue;
+        }
+        if (graded_row.count(*row) != 0) {
+            outcome.unmatched.push_back(who + ": the row is " + graded_row[*row] + "'s");
+            continue;
+        }
+        const Record& record = records[*row];
+        bool comma = false;
+        const auto maximum = *maximum_column < record.size()
+                                 ? read_number(record[*maximum_column].value, comma)
+                                 : std::nullopt;
+        if (!maximum || *grade_column >= record.size()) {
+            outcome.problems.push_back("row " + std::to_string(*row + 1) + " (" + who +
+                                       "): Maximum Grade is not a number, so no grade is given");
+            continue;
+        }
+        graded_row[*row] = who;
+        const double grade =
+            person.max_points > 0 ? *maximum * person.points / person.max_points : 0;
+        const Field& grade_field = record[*grade_column];
+        replaced[grade_field.begin] = csv_text(two_decimals(grade, comma), grade_field.quoted);
+        replaced_end[grade_field.begin] = grade_field.end;
+        if (feedback_column && *feedback_column < record.size()) {
+            const Field& feedback_field = record[*feedback_column];
+            replaced[feedback_field.begin] = csv_text(person.feedback, feedback_field.quoted);
+            replaced_end[feedback_field.begin] = feedback_field.end;
+        }
+        ++outcome.graded;
+    }
+
+    std::size_t copied = 0;
+    for (const auto& [begin, text] : replaced) {
+        outcome.text.append(worksheet.substr(copied, begin - copied));
+        outcome.text += text;
+        copied = replaced_end[begin];
+    }
+    outcome.text.append(worksheet.substr(copied));
+    return outcome;
+}
+
+WorksheetOutcome write_worksheet_file(const std::string& in_path, const std::string& out_path,
+                                      const std::vector<Graded>& graded)
+{
+    std::error_code error;
+    if (fs::absolute(in_path).lexically_normal() == fs::absolute(out_path).lexically_normal() ||
+        fs::equivalent(in_path, out_path, error)) {
+        throw std::runtime_error("the filled worksheet " + out_path +
+                                 " would overwrite the downloaded one: name another file");
+    }
+    std::ifstream in(in_path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read the worksheet " + in_path);
+    }
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    WorksheetOutcome outcome;
+    try {
+        outcome = fill_worksheet(text, graded);
+    } catch (const std::runtime_error& problem) {
+        throw std::runtime_error(in_path + ": " + problem.what());
+    }
+    const std::string partial = out_path + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        out << outcome.text;
+        out.close();
+        if (out && std::rename(partial.c_str(), out_path.c_str()) == 0) {
+            return outcome;
+        }
+    }
+    fs::remove(partial, error);
+    throw std::runtime_error("cannot write " + out_path);
+}
+
+} // namespace check
