@@ -1,5 +1,8 @@
 #include "archives.h"
 
+#include "descriptor.h"
+#include "text.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
@@ -35,28 +38,6 @@ constexpr std::array<char16_t, 128> code_page_852{
     0x00B0, 0x00A8, 0x02D9, 0x0171, 0x0158, 0x0159, 0x25A0, 0x00A0,
 };
 
-bool is_utf8(std::string_view text)
-{
-    for (std::size_t at = 0; at < text.size();) {
-        const auto first = static_cast<unsigned char>(text[at]);
-        const std::size_t length = first < 0x80   ? 1
-                                   : first < 0xC2 ? 0
-                                   : first < 0xE0 ? 2
-                                   : first < 0xF0 ? 3
-                                   : first < 0xF5 ? 4
-                                                  : 0;
-        if (length == 0 || at + length > text.size()) {
-            return false;
-        }
-        for (std::size_t i = 1; i < length; ++i) {
-            if ((static_cast<unsigned char>(text[at + i]) & 0xC0U) != 0x80U) {
-                return false;
-            }
-        }
-        at += length;
-    }
-    return true;
-}
 
 std::string lower(std::string_view text)
 {
@@ -85,21 +66,6 @@ std::string error_text(archive* reader)
     return text == nullptr ? "unknown error" : entry_name_text(text);
 }
 
-// A file descriptor closed at the end of its scope.
-struct Descriptor {
-    int fd = -1;
-    explicit Descriptor(int opened) : fd(opened) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 } // namespace
 

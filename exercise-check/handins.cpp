@@ -1,5 +1,7 @@
 #include "handins.h"
 
+#include "descriptor.h"
+
 #include "archives.h"
 #include "report.h"
 #include "sources.h"
@@ -175,21 +177,6 @@ struct Findings {
     std::vector<std::string> notes;     // whole lines: archives that could not be read
 };
 
-// A file descriptor closed at the end of its scope.
-struct Descriptor {
-    int fd = -1;
-    explicit Descriptor(int opened) : fd(opened) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    Descriptor(Descriptor&&) = delete;
-    Descriptor& operator=(Descriptor&&) = delete;
-    ~Descriptor()
-    {
-        if (fd >= 0) {
-            ::close(fd);
-        }
-    }
-};
 
 // Copies one plain file, never through a link, reading no more than it held when opened.
 void copy_file(const fs::path& from, const fs::path& to, const std::string& shown_path,

@@ -1,6 +1,7 @@
 // The class's reports: the gradebook on the terminal, CSV and the web page; what each must
 // hold, and how each copes with what a hand-in controls.
 #include "report.h"
+#include "text.h"
 #include "report_test.h"
 
 #include <doctest/doctest.h>
@@ -57,28 +58,6 @@ std::vector<std::string> lines_of(const std::string& text, char end = '\n')
     return lines;
 }
 
-bool is_valid_utf8(const std::string& text)
-{
-    for (std::size_t at = 0; at < text.size();) {
-        const auto first = static_cast<unsigned char>(text[at]);
-        const std::size_t length = first < 0x80   ? 1
-                                   : first < 0xC2 ? 0
-                                   : first < 0xE0 ? 2
-                                   : first < 0xF0 ? 3
-                                   : first < 0xF5 ? 4
-                                                  : 0;
-        if (length == 0 || at + length > text.size()) {
-            return false;
-        }
-        for (std::size_t i = 1; i < length; ++i) {
-            if ((static_cast<unsigned char>(text[at + i]) & 0xC0U) != 0x80U) {
-                return false;
-            }
-        }
-        at += length;
-    }
-    return true;
-}
 
 } // namespace
 
@@ -119,7 +98,7 @@ TEST_CASE("CSV: one row per person in name order, names quoted where they must b
     std::ostringstream out;
     write_csv(out, class_of(people, ProgramVerdict::does_not_compile));
     const std::string csv = out.str();
-    CHECK(is_valid_utf8(csv));
+    CHECK(is_utf8(csv));
     CHECK(csv.rfind("person,id,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,"
                     "helloworld,hellolines,greetings,points,max_points\r\n",
                     0) == 0);
@@ -154,7 +133,7 @@ TEST_CASE("the web page shows what a hand-in wrote as text, never as the page's 
     std::ostringstream out;
     write_html(out, report);
     const std::string page = out.str();
-    CHECK(is_valid_utf8(page));
+    CHECK(is_utf8(page));
     // The page's own script is its only one, and only it may run.
     std::size_t scripts = 0;
     for (std::size_t at = page.find("<script"); at != std::string::npos;

@@ -32,6 +32,18 @@ template <typename Each> void for_each_character(std::string_view text, Each eac
 
 } // namespace
 
+bool is_utf8(std::string_view text)
+{
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = utf8_length(text, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
 std::size_t utf8_length(std::string_view text, std::size_t at)
 {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };

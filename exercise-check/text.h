@@ -12,6 +12,9 @@ namespace check {
 // continuation byte, an overlong form, a surrogate, beyond U+10FFFF, cut short).
 std::size_t utf8_length(std::string_view text, std::size_t at);
 
+// Whether the whole text is valid UTF-8.
+bool is_utf8(std::string_view text);
+
 // The text as valid UTF-8: each byte that does not start a valid sequence becomes U+FFFD; without
 // controls, so does each control character but tab and line end (C0, DEL and C1, ESC among them).
 std::string valid_utf8(std::string_view text, bool controls = true);
