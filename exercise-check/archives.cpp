@@ -38,7 +38,6 @@ constexpr std::array<char16_t, 128> code_page_852{
     0x00B0, 0x00A8, 0x02D9, 0x0171, 0x0158, 0x0159, 0x25A0, 0x00A0,
 };
 
-
 std::string lower(std::string_view text)
 {
     std::string result(text);
@@ -65,7 +64,6 @@ std::string error_text(archive* reader)
     const char* text = archive_error_string(reader);
     return text == nullptr ? "unknown error" : entry_name_text(text);
 }
-
 
 } // namespace
 

@@ -177,7 +177,6 @@ struct Findings {
     std::vector<std::string> notes;     // whole lines: archives that could not be read
 };
 
-
 // Copies one plain file, never through a link, reading no more than it held when opened.
 void copy_file(const fs::path& from, const fs::path& to, const std::string& shown_path,
                Budget& budget, Findings& findings)

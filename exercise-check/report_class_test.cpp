@@ -1,8 +1,8 @@
 // The class's reports: the gradebook on the terminal, CSV and the web page; what each must
 // hold, and how each copes with what a hand-in controls.
 #include "report.h"
-#include "text.h"
 #include "report_test.h"
+#include "text.h"
 
 #include <doctest/doctest.h>
 
@@ -57,7 +57,6 @@ std::vector<std::string> lines_of(const std::string& text, char end = '\n')
     }
     return lines;
 }
-
 
 } // namespace
 

@@ -40,7 +40,7 @@ class Runner {
 // rights where sandbox is not enabled).
 class SystemRunner : public Runner {
   public:
-    SystemRunner(Compiler compiler, Sandbox sandbox, Limits compile_limits)
+    SystemRunner(Compiler compiler, Sandbox sandbox, const Limits& compile_limits)
         : compiler_(std::move(compiler)), sandbox_(std::move(sandbox)),
           compile_limits_(compile_limits)
     {
