@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "compare.h"
+#include "matching.h"
 #include "pool.h"
 #include "sources.h"
 #include "stress.h"
@@ -12,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -129,18 +131,22 @@ class Checker {
             }
             const std::vector<std::string> headers = leading_includes(bytes);
             const BuildKind plain{false, runs(group.front()->cases, false)};
-            jobs.push_back({headers, [this, source, folder, program, members, built,
-                                      plain](const fs::path& precompiled) {
-                                const Build build =
-                                    runner_.compile(source, folder / program, plain, precompiled);
-                                for (Checked* checked : *members) {
-                                    checked->built = build.built;
-                                    // The messages name the person's own source, not the copy.
-                                    checked->result->compiler_output = replace_all(
-                                        build.output, source.string(), checked->result->source);
-                                }
-                                built();
-                            }});
+            jobs.push_back(
+                {headers, [this, source, folder, program, members, built,
+                           plain](const fs::path& precompiled) {
+                     std::optional<Build> before =
+                         built_before(*members->front(), folder / program, source);
+                     const Build build =
+                         before ? *before
+                                : runner_.compile(source, folder / program, plain, precompiled);
+                     for (Checked* checked : *members) {
+                         checked->built = build.built;
+                         // The messages name the person's own source, not the copy.
+                         checked->result->compiler_output =
+                             replace_all(build.output, source.string(), checked->result->source);
+                     }
+                     built();
+                 }});
             if (fill) {
                 const BuildKind filled{true, runs(group.front()->cases, true)};
                 jobs.push_back({headers, [this, source, folder, program, members, built,
@@ -207,7 +213,27 @@ class Checker {
         waiting.join();
     }
 
+    // Builds made while finding the sources, by the source's path.
+    std::map<std::string, Prebuilt> built_before_;
+
   private:
+    // The build made of this source while finding it, as the check would have made it.
+    std::optional<Build> built_before(const Checked& checked, const fs::path& executable,
+                                      const fs::path& source) const
+    {
+        const auto found = built_before_.find(checked.result->source);
+        std::error_code error;
+        if (found == built_before_.end() ||
+            (found->second.build.built &&
+             !fs::copy_file(found->second.executable, executable,
+                            fs::copy_options::overwrite_existing, error))) {
+            return std::nullopt;
+        }
+        Build build = found->second.build;
+        build.output = replace_all(build.output, found->second.copy.string(), source.string());
+        return build;
+    }
+
     // How many times the cases start the program's build, or its filled build.
     std::size_t runs(const std::vector<Case>& cases, bool filled) const
     {
@@ -454,13 +480,18 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
     Report report = empty_report(settings, exercises);
     report.people.resize(people.size());
     Checker checker(settings, runner, people.size(), progress);
+    std::vector<Located> located = locate_sources(people, settings, exercises, runner);
     for (std::size_t index = 0; index < people.size(); ++index) {
+        const std::vector<Source>& sources = located[index].sources;
+        checker.built_before_.merge(located[index].builds);
         PersonResult& person = report.people[index];
         person.name = people[index].name;
         person.folder = people[index].folder.string();
         person.note = people[index].note;
+        for (const std::string& line : located[index].notes) {
+            person.note += (person.note.empty() ? "" : "; ") + line;
+        }
         person.id = people[index].id;
-        const std::vector<Source> sources = find_sources(people[index].folder, exercises);
         for (const Exercise& exercise : exercises) {
             person.programs.push_back(empty_result(exercise));
         }

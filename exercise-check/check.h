@@ -4,6 +4,7 @@
 #include "model.h"
 #include "run.h"
 #include "runner.h"
+#include "source_map.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,6 +29,7 @@ struct Settings {
     std::vector<std::string> memcheck; // runs them under this (valgrind), when not empty
     std::string only_case;             // only the case of this name, when not empty
     std::filesystem::path work;        // where the builds go: a folder of the checker's own
+    std::vector<MapLine> map{};        // the teacher's choice of sources, over any other
 };
 
 struct Person {

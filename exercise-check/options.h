@@ -20,6 +20,7 @@ struct Options {
     std::string only_case;
     std::string emulator;
     std::string stdlib;
+    std::string map; // a file of `source path = program` lines
     bool list_cases = false;
     bool strict = false;
     bool verbose = false;
