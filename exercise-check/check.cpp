@@ -13,7 +13,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -113,6 +112,7 @@ class Checker {
             const fs::path source = folder / (program + ".cpp");
             const std::string bytes = key.substr(key.find('\n') + 1);
             std::ofstream(source, std::ios::binary) << bytes;
+            copied_from_[source.string()] = group.front()->result->source;
             const bool fill = runner_.fills_unset() && needs_filled_build(*group.front());
             auto members = std::make_shared<std::vector<Checked*>>(group);
             auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
@@ -131,22 +131,18 @@ class Checker {
             }
             const std::vector<std::string> headers = leading_includes(bytes);
             const BuildKind plain{false, runs(group.front()->cases, false)};
-            jobs.push_back(
-                {headers, [this, source, folder, program, members, built,
-                           plain](const fs::path& precompiled) {
-                     std::optional<Build> before =
-                         built_before(*members->front(), folder / program, source);
-                     const Build build =
-                         before ? *before
-                                : runner_.compile(source, folder / program, plain, precompiled);
-                     for (Checked* checked : *members) {
-                         checked->built = build.built;
-                         // The messages name the person's own source, not the copy.
-                         checked->result->compiler_output =
-                             replace_all(build.output, source.string(), checked->result->source);
-                     }
-                     built();
-                 }});
+            jobs.push_back({headers, [this, source, folder, program, members, built,
+                                      plain](const fs::path& precompiled) {
+                                const Build build =
+                                    compile(source, folder / program, plain, precompiled);
+                                for (Checked* checked : *members) {
+                                    checked->built = build.built;
+                                    // The messages name the person's own source, not the copy.
+                                    checked->result->compiler_output = replace_all(
+                                        build.output, source.string(), checked->result->source);
+                                }
+                                built();
+                            }});
             if (fill) {
                 const BuildKind filled{true, runs(group.front()->cases, true)};
                 jobs.push_back({headers, [this, source, folder, program, members, built,
@@ -215,22 +211,24 @@ class Checker {
 
     // Builds made while finding the sources, by the source's path.
     std::map<std::string, Prebuilt> built_before_;
+    std::map<std::string, std::string> copied_from_; // a copy's person's source
 
   private:
-    // The build made of this source while finding it, as the check would have made it.
-    std::optional<Build> built_before(const Checked& checked, const fs::path& executable,
-                                      const fs::path& source) const
+    // The plain build of a copy of a person's source: the one made while finding the source, if
+    // it was, else a new one.
+    Build compile(const fs::path& copy, const fs::path& executable, BuildKind kind,
+                  const fs::path& headers)
     {
-        const auto found = built_before_.find(checked.result->source);
+        const auto found = built_before_.find(copied_from_.at(copy.string()));
         std::error_code error;
         if (found == built_before_.end() ||
             (found->second.build.built &&
              !fs::copy_file(found->second.executable, executable,
                             fs::copy_options::overwrite_existing, error))) {
-            return std::nullopt;
+            return runner_.compile(copy, executable, kind, headers);
         }
         Build build = found->second.build;
-        build.output = replace_all(build.output, found->second.copy.string(), source.string());
+        build.output = replace_all(build.output, found->second.copy.string(), copy.string());
         return build;
     }
 
