@@ -172,7 +172,8 @@ Report check_sources(const Options& options, Settings& settings)
     if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
         const auto empty = static_cast<std::size_t>(
             std::count_if(people.begin(), people.end(), [&](const Person& person) {
-                return find_sources(person.folder, settings.exercises).empty();
+                const FolderSources found = sources_in(person.folder, settings.exercises);
+                return found.sources.empty() && found.unnamed.empty();
             }));
         meter.emplace(std::cerr, people.size(), empty);
     }
