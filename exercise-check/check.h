@@ -37,6 +37,7 @@ struct Person {
     std::filesystem::path folder; // where its sources are
     std::string note;
     std::string id{}; // the number a course platform gave the person, empty when none
+    std::filesystem::path handed_in{}; // the whole hand-in, where folder lies deeper in it
 };
 
 // Called as each person's check ends: people done, and all of them.

@@ -472,6 +472,7 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
 
     const HandIn hand_in = find_hand_in(view, mirror, exercises);
     person.folder = hand_in.folder;
+    person.handed_in = view;
     std::vector<std::string> notes = findings.notes;
     if (!findings.links.empty()) {
         notes.push_back(left_out_text("link or device", "links or devices", findings.links));

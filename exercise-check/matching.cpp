@@ -164,7 +164,9 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
         rest = found.unnamed;
         // The map decides over any name: the file it names is that program, and no other.
         for (const MapLine& line : settings.map) {
-            const std::optional<fs::path> file = mapped_file(line, person.name, person.folder);
+            const std::optional<fs::path> file =
+                mapped_file(line, {person.name, person.handed_in.filename().string()},
+                            {person.folder, person.handed_in});
             if (!file) {
                 continue;
             }

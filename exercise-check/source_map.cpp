@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "sources.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -67,27 +68,32 @@ std::vector<MapLine> read_map(const fs::path& file, const std::vector<Exercise>&
     return parse_map(text.str(), exercises);
 }
 
-std::optional<fs::path> mapped_file(const MapLine& line, const std::string& person,
-                                    const fs::path& folder)
+std::optional<fs::path> mapped_file(const MapLine& line, const std::vector<std::string>& names,
+                                    const std::vector<fs::path>& folders)
 {
     fs::path relative(line.path);
-    if (!person.empty() && relative.begin()->string() == person) {
-        relative = relative.lexically_relative(*relative.begin());
+    const std::string first = relative.begin()->string();
+    if (!first.empty() && std::find(names.begin(), names.end(), first) != names.end()) {
+        relative = relative.lexically_relative(first);
     }
-    // Every step is looked at: a link on the way could lead anywhere.
-    fs::path at = folder;
-    std::error_code error;
-    for (const fs::path& part : relative) {
-        at /= part;
-        if (fs::is_symlink(fs::symlink_status(at, error))) {
-            return std::nullopt;
+    for (const fs::path& folder : folders) {
+        if (folder.empty()) {
+            continue;
+        }
+        // Every step is looked at: a link on the way could lead anywhere.
+        fs::path at = folder;
+        std::error_code error;
+        bool link = false;
+        for (const fs::path& part : relative) {
+            at /= part;
+            link = link || fs::is_symlink(fs::symlink_status(at, error));
+        }
+        if (!link && fs::is_regular_file(fs::symlink_status(at, error)) &&
+            fs::file_size(at, error) <= largest_source) {
+            return at;
         }
     }
-    if (!fs::is_regular_file(fs::symlink_status(at, error)) ||
-        fs::file_size(at, error) > largest_source) {
-        return std::nullopt;
-    }
-    return at;
+    return std::nullopt;
 }
 
 } // namespace check

@@ -24,9 +24,11 @@ std::vector<MapLine> parse_map(const std::string& text, const std::vector<Exerci
 std::vector<MapLine> read_map(const std::filesystem::path& file,
                               const std::vector<Exercise>& exercises);
 
-// The file a line names in the folder of the person of that name, when it names one: a plain
-// file (no link on the way), no larger than a source may be.
-std::optional<std::filesystem::path> mapped_file(const MapLine& line, const std::string& person,
-                                                 const std::filesystem::path& folder);
+// The file a line names for a person: the path in one of the person's folders (where the sources
+// are, or the whole hand-in), after one of the person's names where the line starts with it. A
+// plain file, no link on the way, no larger than a source may be.
+std::optional<std::filesystem::path> mapped_file(const MapLine& line,
+                                                 const std::vector<std::string>& names,
+                                                 const std::vector<std::filesystem::path>& folders);
 
 } // namespace check
