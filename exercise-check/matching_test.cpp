@@ -258,7 +258,7 @@ TEST_CASE("sources are found by loose names and IDE projects, build output never
           {"main.cpp", code},
           {"Release/zadatak2.cpp", code}},
          {},
-         {"Projekt1/prog4.cpp", "main.cpp", "zadatak1.cpp"},
+         {"main.cpp", "Projekt1/prog4.cpp", "zadatak1.cpp"},
          ""},
         {"a Word document",
          {{"circle.cpp", "PK\x03\x04word/document.xml"}},

@@ -1,5 +1,6 @@
 #include "sources.h"
 
+#include "report.h"
 #include "text.h"
 
 #include <algorithm>
@@ -261,7 +262,10 @@ FolderSources sources_in(const fs::path& folder, const std::vector<Exercise>& ex
             result.unnamed.push_back(file.path);
         }
     }
-    std::sort(result.unnamed.begin(), result.unnamed.end());
+    std::sort(result.unnamed.begin(), result.unnamed.end(),
+              [](const fs::path& a, const fs::path& b) {
+                  return name_order(a.generic_string(), b.generic_string());
+              });
 
     // A source that is no text is noted; an unnamed one is not tried.
     for (Source& source : result.sources) {
