@@ -184,8 +184,27 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
             rest.erase(std::remove(rest.begin(), rest.end(), *file), rest.end());
             sources.push_back({exercise, *file, "by the map"});
         }
+        // Many sources taken by their names or folders, which name their programs: one line.
+        for (const auto& [how, many] : {std::pair{"by its name", "by their names: "},
+                                        std::pair{"by its folder", "by their folders: "}}) {
+            std::vector<std::string> paths;
+            for (const Source& source : found.sources) {
+                if (source.chosen == how) {
+                    paths.push_back(shown_path(source.path, person.folder));
+                }
+            }
+            if (paths.size() > 3) {
+                here.notes.push_back(std::to_string(paths.size()) + " sources taken " + many +
+                                     names_of(paths));
+            }
+        }
         for (const Source& source : found.sources) {
-            if (!source.chosen.empty()) {
+            const bool grouped = std::count_if(found.sources.begin(), found.sources.end(),
+                                               [&](const Source& other) {
+                                                   return other.chosen == source.chosen;
+                                               }) > 3 &&
+                                 source.chosen != "by the map";
+            if (!source.chosen.empty() && !grouped) {
                 here.notes.push_back(shown_path(source.path, person.folder) + " taken as " +
                                      source.exercise->name + " " + source.chosen);
             }

@@ -130,12 +130,12 @@ foreach(form IN ITEMS folder zip)
     if(NOT status STREQUAL "1")
         string(APPEND problems "  ${form}: exit status ${status}, not 1\n")
     endif()
-    foreach(text IN ITEMS "Two Digits/main.cpp taken as twodigits by its folder"
-                          "ThreeDigits/ThreeDigits/Izvor.cpp taken as threedigits by its folder"
+    foreach(text IN ITEMS "9 sources taken by their folders: Two Digits/main.cpp,"
+                          "ThreeDigits/ThreeDigits/Izvor.cpp, reversetwo/main.cpp"
                           "zadatak5.cpp taken as averageheight by its output"
                           "zadatak4.cpp taken as circle by its output"
                           "biljeske.cpp prints what none of the programs left does"
-                          "Reverse_Two.Cpp taken as reversetwo by its name"
+                          "6 sources taken by their names: TWODIGITS.Cpp"
                           "Projekt1/Source.cpp taken as circle by the map"
                           "circle.cpp is a Word document" "ivo.zip could not be read")
         string(REPLACE "\n        " " " flat "${log}")
