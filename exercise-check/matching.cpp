@@ -164,10 +164,17 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
         rest = found.unnamed;
         // The map decides over any name: the file it names is that program, and no other.
         for (const MapLine& line : settings.map) {
+            const std::vector<std::string> names{person.name, person.handed_in.filename().string()};
             const std::optional<fs::path> file =
-                mapped_file(line, {person.name, person.handed_in.filename().string()},
-                            {person.folder, person.handed_in});
+                mapped_file(line, names, {person.folder, person.handed_in});
             if (!file) {
+                // A line for this person by name that names nothing is the teacher's to mend.
+                const std::string first = fs::path(line.path).begin()->string();
+                if (std::find(names.begin(), names.end(), first) != names.end()) {
+                    here.notes.push_back(
+                        "line " + std::to_string(line.line) +
+                        " of the map names no source: " + terminal_line(line.path));
+                }
                 continue;
             }
             const Exercise* exercise = find_exercise(exercises, line.program);

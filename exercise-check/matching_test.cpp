@@ -401,9 +401,10 @@ TEST_CASE("the map decides which source is which program")
                                                "  zadatak3.cpp=circle \n"
                                                "Ana Marić/Projekt 4/prog.cpp = echonumber\n"
                                                "link.cpp = twodigits\n"
-                                               "Bob/zadatak3.cpp = threedigits\n",
+                                               "Bob/zadatak3.cpp = threedigits\n"
+                                               "Ana Marić/zadatak4.cpp = reversetwo\n",
                                                known());
-    REQUIRE(map.size() == 5);
+    REQUIRE(map.size() == 6);
     Settings settings = settings_in(scratch.path / "work");
     settings.map = map;
     PrintingRunner runner;
@@ -416,6 +417,8 @@ TEST_CASE("the map decides which source is which program")
     CHECK(program_of(ana, "link.cpp").empty());
     CHECK(has_note(ana, "circle.cpp taken as helloworld by the map"));
     CHECK(has_note(ana, "Projekt 4/prog.cpp taken as echonumber by the map"));
+    CHECK(has_note(ana, "line 7 of the map names no source: Ana Marić/zadatak4.cpp"));
+    CHECK(!has_note(ana, "Bob/"));
     // The file whose name is a terminal's escape is named without it.
     CHECK(has_note(ana, "red.cpp"));
     for (const std::string& note : ana.notes) {
