@@ -396,15 +396,18 @@ TEST_CASE("the map decides which source is which program")
     touch(folder / "\x1b[31mred.cpp", expected("circle"));
     touch(scratch.path / "secret.cpp", "int main() {}\n");
     fs::create_symlink(scratch.path / "secret.cpp", folder / "link.cpp");
+    touch(scratch.path / "elsewhere" / "secret.cpp", "int main() {}\n");
+    fs::create_symlink(scratch.path / "elsewhere", folder / "linked");
     const std::vector<MapLine> map = parse_map("# Ana's\n"
                                                "circle.cpp = helloworld\n"
                                                "  zadatak3.cpp=circle \n"
                                                "Ana Marić/Projekt 4/prog.cpp = echonumber\n"
                                                "link.cpp = twodigits\n"
+                                               "linked/secret.cpp = threedigits\n"
                                                "Bob/zadatak3.cpp = threedigits\n"
                                                "Ana Marić/zadatak4.cpp = reversetwo\n",
                                                known());
-    REQUIRE(map.size() == 6);
+    REQUIRE(map.size() == 7);
     Settings settings = settings_in(scratch.path / "work");
     settings.map = map;
     PrintingRunner runner;
@@ -415,9 +418,10 @@ TEST_CASE("the map decides which source is which program")
     CHECK(program_of(ana, "zadatak3.cpp") == "circle");
     CHECK(program_of(ana, "prog.cpp") == "echonumber");
     CHECK(program_of(ana, "link.cpp").empty());
+    CHECK(program_of(ana, "secret.cpp").empty());
     CHECK(has_note(ana, "circle.cpp taken as helloworld by the map"));
     CHECK(has_note(ana, "Projekt 4/prog.cpp taken as echonumber by the map"));
-    CHECK(has_note(ana, "line 7 of the map names no source: Ana Marić/zadatak4.cpp"));
+    CHECK(has_note(ana, "line 8 of the map names no source: Ana Marić/zadatak4.cpp"));
     CHECK(!has_note(ana, "Bob/"));
     // The file whose name is a terminal's escape is named without it.
     CHECK(has_note(ana, "red.cpp"));
