@@ -26,7 +26,6 @@ constexpr std::size_t deepest_wrapper = 8; // folders inside folders searched fo
 constexpr std::size_t most_folders = 2000; // folders of one hand-in searched at most
 constexpr std::size_t deepest_copy = 32;   // folders inside folders copied
 constexpr std::size_t deepest_archive = 2; // a hand-in's archive, and one inside it
-constexpr std::size_t most_named = 5;      // paths named in one note
 
 // A platform's whole download: many hand-ins.
 constexpr ArchiveLimits download_limits{1024ULL * 1024 * 1024, 100000};

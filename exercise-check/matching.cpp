@@ -84,6 +84,19 @@ std::string names_of(const std::vector<std::string>& names)
     return text;
 }
 
+// "a.cpp, b.cpp and 3 more", at most a few named.
+std::string listed(const std::vector<std::string>& names)
+{
+    const std::vector<std::string> named(
+        names.begin(),
+        names.begin() + static_cast<std::ptrdiff_t>(std::min(names.size(), most_named)));
+    std::string text = names_of(named);
+    if (names.size() > most_named) {
+        text += " and " + std::to_string(names.size() - most_named) + " more";
+    }
+    return text;
+}
+
 } // namespace
 
 double resemblance(std::string_view expected, std::string_view actual)
@@ -236,6 +249,12 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
                                                    : " (no program is left to take them as)"));
             rest.clear();
         }
+        if (rest.size() > most_unnamed) {
+            here.notes.push_back(std::to_string(rest.size()) +
+                                 " sources that no name ties to a program: only the first " +
+                                 std::to_string(most_unnamed) + " are tried by their output");
+            rest.resize(most_unnamed);
+        }
         for (const fs::path& path : rest) {
             trials.push_back({index, path, {}, {}});
         }
@@ -303,6 +322,8 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
         const std::vector<std::size_t> taken_as = assign_by_resemblance(scores);
         Located& here = located[index];
         const fs::path& folder = people[index].folder;
+        std::vector<std::string> broken;
+        std::vector<std::string> unlike;
         for (std::size_t at = 0; at < mine.size(); ++at) {
             const Trial& trial = *mine[at];
             const std::string name = shown_path(trial.source, folder);
@@ -314,14 +335,13 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
                 continue;
             }
             if (!trial.built.build.built) {
-                here.notes.push_back(name + " does not compile: not tried by its output");
+                broken.push_back(name);
                 continue;
             }
             // The program it resembles most, and who took it.
             const auto best = std::max_element(trial.scores.begin(), trial.scores.end());
             if (best == trial.scores.end() || *best < least_resemblance) {
-                here.notes.push_back(name + " prints what none of the programs left does: "
-                                            "not checked");
+                unlike.push_back(name);
                 continue;
             }
             const auto program = static_cast<std::size_t>(best - trial.scores.begin());
@@ -334,6 +354,15 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
             here.notes.push_back(name + " also prints what " +
                                  left[index][program]->exercise->name + " does, as " + other +
                                  " does more closely: not checked");
+        }
+        if (!broken.empty()) {
+            here.notes.push_back(listed(broken) +
+                                 (broken.size() == 1 ? " does not compile" : " do not compile") +
+                                 ": not tried by the output");
+        }
+        if (!unlike.empty()) {
+            here.notes.push_back(listed(unlike) + (unlike.size() == 1 ? " prints" : " print") +
+                                 " what none of the programs left does: not checked");
         }
     }
     // In the order of the exercises, as the check lists them.

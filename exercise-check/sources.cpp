@@ -276,20 +276,19 @@ FolderSources sources_in(const fs::path& folder, const std::vector<Exercise>& ex
         }
     }
     std::vector<fs::path> text;
+    std::size_t not_text = 0;
     for (const fs::path& path : result.unnamed) {
         const std::string why = not_plain_text(head_of(path));
-        if (!why.empty()) {
+        if (why.empty()) {
+            text.push_back(path);
+        } else if (++not_text <= most_named) {
             result.notes.push_back(terminal_line(path.lexically_relative(folder).generic_string()) +
                                    " " + why);
-        } else {
-            text.push_back(path);
         }
     }
-    if (text.size() > most_unnamed) {
-        result.notes.push_back(std::to_string(text.size()) +
-                               " sources that no name ties to a program: only the first " +
-                               std::to_string(most_unnamed) + " are tried by their output");
-        text.resize(most_unnamed);
+    if (not_text > most_named) {
+        result.notes.push_back(std::to_string(not_text - most_named) +
+                               " more sources that are no text left out");
     }
     result.unnamed = text;
     return result;

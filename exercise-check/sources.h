@@ -22,8 +22,12 @@ struct Source {
 // A source larger than this is not read: a program of an exercise never comes near it.
 constexpr std::uintmax_t largest_source = 1024 * 1024;
 
-// Sources left unnamed in a folder that are tried by what they print: at most this many.
+// Sources of one person that no name ties to a program tried by what they print: at most this
+// many.
 constexpr std::size_t most_unnamed = 24;
+
+// Sources named in the notes for one reason: at most this many, then how many more.
+constexpr std::size_t most_named = 5;
 
 // A name as loose names compare: lower-case ASCII, without blanks, '_', '-' and '.'.
 std::string loose_name(std::string_view name);
