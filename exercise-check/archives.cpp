@@ -6,6 +6,7 @@
 #include <archive.h>
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +65,25 @@ std::string error_text(archive* reader)
     const char* text = archive_error_string(reader);
     return text == nullptr ? "unknown error" : entry_name_text(text);
 }
+
+// While it lives, this thread reads names in UTF-8: libarchive converts an entry's UTF-8 name to
+// the thread's character set, and gives none at all where the C locale cannot hold it.
+struct Utf8Names {
+    locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    locale_t before = utf8 != nullptr ? uselocale(utf8) : nullptr;
+    Utf8Names() = default;
+    Utf8Names(const Utf8Names&) = delete;
+    Utf8Names& operator=(const Utf8Names&) = delete;
+    Utf8Names(Utf8Names&&) = delete;
+    Utf8Names& operator=(Utf8Names&&) = delete;
+    ~Utf8Names()
+    {
+        if (utf8 != nullptr) {
+            uselocale(before);
+            freelocale(utf8);
+        }
+    }
+};
 
 } // namespace
 
@@ -135,6 +155,7 @@ std::optional<fs::path> safe_entry_path(std::string_view name)
 
 Unpacked unpack_archive(const fs::path& file, const fs::path& into, const ArchiveLimits& limits)
 {
+    const Utf8Names names;
     Unpacked result;
     std::error_code error;
     fs::create_directories(into, error);

@@ -3,6 +3,7 @@
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
+#include <locale.h>
 
 #include <fstream>
 #include <iterator>
@@ -200,4 +201,22 @@ TEST_CASE("names in Windows' own code page become UTF-8, and UTF-8 names stay as
     CHECK(files_under(scratch.path / "into") == "\xC4\x8C"
                                                 "ovi\xC4\x87 \xC4\x8C"
                                                 "ovi\xC4\x87/twodigits.cpp");
+}
+
+TEST_CASE("a zip's names marked as UTF-8 are read in the C locale the checker runs in")
+{
+    const Scratch scratch;
+    const fs::path zip = scratch.path / "download.zip";
+    // Written as a UTF-8 system writes it, read in the checker's own C locale.
+    const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+    REQUIRE(utf8 != nullptr);
+    const locale_t before = uselocale(utf8);
+    write_archive(zip, {{"Filip Perić/circle.cpp", AE_IFREG, "int main() {}\n", ""}}, "zip",
+                  "zip:hdrcharset=UTF-8");
+    uselocale(before);
+    freelocale(utf8);
+    const Unpacked unpacked = unpack_archive(zip, scratch.path / "out");
+    REQUIRE(unpacked.ok);
+    CHECK(unpacked.skipped == 0);
+    CHECK(files_under(scratch.path / "out") == "Filip Perić Filip Perić/circle.cpp");
 }

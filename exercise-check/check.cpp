@@ -3,6 +3,7 @@
 #include "cases.h"
 #include "catalogue.h"
 #include "compare.h"
+#include "matching.h"
 #include "pool.h"
 #include "shard.h"
 #include "sources.h"
@@ -113,6 +114,7 @@ class Checker {
             const fs::path source = folder / (program + ".cpp");
             const std::string bytes = key.substr(key.find('\n') + 1);
             std::ofstream(source, std::ios::binary) << bytes;
+            copied_from_[source.string()] = group.front()->result->source;
             const bool fill = runner_.fills_unset() && needs_filled_build(*group.front());
             auto members = std::make_shared<std::vector<Checked*>>(group);
             auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
@@ -134,7 +136,7 @@ class Checker {
             jobs.push_back({headers, [this, source, folder, program, members, built,
                                       plain](const fs::path& precompiled) {
                                 const Build build =
-                                    runner_.compile(source, folder / program, plain, precompiled);
+                                    compile(source, folder / program, plain, precompiled);
                                 for (Checked* checked : *members) {
                                     checked->built = build.built;
                                     // The messages name the person's own source, not the copy.
@@ -209,7 +211,29 @@ class Checker {
         waiting.join();
     }
 
+    // Builds made while finding the sources, by the source's path.
+    std::map<std::string, Prebuilt> built_before_;
+    std::map<std::string, std::string> copied_from_; // a copy's person's source
+
   private:
+    // The plain build of a copy of a person's source: the one made while finding the source, if
+    // it was, else a new one.
+    Build compile(const fs::path& copy, const fs::path& executable, BuildKind kind,
+                  const fs::path& headers)
+    {
+        const auto found = built_before_.find(copied_from_.at(copy.string()));
+        std::error_code error;
+        if (found == built_before_.end() ||
+            (found->second.build.built &&
+             !fs::copy_file(found->second.executable, executable,
+                            fs::copy_options::overwrite_existing, error))) {
+            return runner_.compile(copy, executable, kind, headers);
+        }
+        Build build = found->second.build;
+        build.output = replace_all(build.output, found->second.copy.string(), copy.string());
+        return build;
+    }
+
     // How many times the cases start the program's build, or its filled build.
     std::size_t runs(const std::vector<Case>& cases, bool filled) const
     {
@@ -492,13 +516,18 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
     Report report = empty_report(settings, exercises);
     report.people.resize(people.size());
     Checker checker(settings, runner, people.size(), progress);
+    std::vector<Located> located = locate_sources(people, settings, exercises, runner);
     for (std::size_t index = 0; index < people.size(); ++index) {
+        const std::vector<Source>& sources = located[index].sources;
+        checker.built_before_.merge(located[index].builds);
         PersonResult& person = report.people[index];
         person.name = people[index].name;
         person.folder = people[index].folder.string();
         person.note = people[index].note;
+        for (const std::string& line : located[index].notes) {
+            person.note += (person.note.empty() ? "" : "; ") + line;
+        }
         person.id = people[index].id;
-        const std::vector<Source> sources = find_sources(people[index].folder, exercises);
         for (const Exercise& exercise : exercises) {
             person.programs.push_back(empty_result(exercise));
         }

@@ -4,6 +4,7 @@
 #include "model.h"
 #include "run.h"
 #include "runner.h"
+#include "source_map.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -31,6 +32,7 @@ struct Settings {
     std::string only_case;             // only the case of this name, when not empty
     std::vector<std::string> programs; // only these exercises (an assignment's), when not empty
     std::filesystem::path work;        // where the builds go: a folder of the checker's own
+    std::vector<MapLine> map{};        // the teacher's choice of sources, over any other
 };
 
 struct Person {
@@ -38,6 +40,7 @@ struct Person {
     std::filesystem::path folder; // where its sources are
     std::string note;
     std::string id{}; // the number a course platform gave the person, empty when none
+    std::filesystem::path handed_in{}; // the whole hand-in, where folder lies deeper in it
 };
 
 // Called as each person's check ends: people done, and all of them.

@@ -162,8 +162,9 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
         if (!fs::is_directory(folder, error)) {
             throw Refusal("no such folder: " + folder);
         }
-        std::vector<std::string> left_out;
-        if (find_sources(folder, exercises, &left_out).empty() && left_out.empty()) {
+        const FolderSources found = sources_in(folder, exercises);
+        const std::vector<std::string>& left_out = found.notes;
+        if (found.sources.empty() && found.unnamed.empty() && left_out.empty()) {
             std::string names;
             for (std::size_t index = 0; index < exercises.size() && index < 3; ++index) {
                 names += exercises[index].name + ".cpp, ";
@@ -237,7 +238,8 @@ Report check_sources(const Options& options, Settings& settings)
     if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
         const auto empty = static_cast<std::size_t>(
             std::count_if(people.begin(), people.end(), [&](const Person& person) {
-                return find_sources(person.folder, settings.exercises).empty();
+                const FolderSources found = sources_in(person.folder, settings.exercises);
+                return found.sources.empty() && found.unnamed.empty();
             }));
         meter.emplace(std::cerr, people.size(), empty);
     }
@@ -347,6 +349,9 @@ int carry_out(const Options& options)
 {
     const auto started = std::chrono::steady_clock::now();
     Settings settings = make_settings(options);
+    if (!options.map.empty()) {
+        settings.map = read_map(options.map, settings.exercises);
+    }
     if (options.list_cases) {
         list_cases(settings);
         std::cout.flush();

@@ -28,7 +28,6 @@ constexpr std::size_t deepest_wrapper = 8; // folders inside folders searched fo
 constexpr std::size_t most_folders = 2000; // folders of one hand-in searched at most
 constexpr std::size_t deepest_copy = 32;   // folders inside folders copied
 constexpr std::size_t deepest_archive = 2; // a hand-in's archive, and one inside it
-constexpr std::size_t most_named = 5;      // paths named in one note
 
 // A platform's whole download: many hand-ins.
 constexpr ArchiveLimits download_limits{1024ULL * 1024 * 1024, 100000};
@@ -94,6 +93,7 @@ struct Candidate {
     fs::path folder;
     std::size_t programs = 0;
     std::size_t depth = 0;
+    std::size_t unnamed = 0; // sources no name ties to a program, tried by their output
 };
 
 std::string shown(const std::string& shown_as, const fs::path& root, const fs::path& path)
@@ -112,9 +112,10 @@ void search(const fs::path& root, const fs::path& folder, const std::vector<Exer
     if (++visited > most_folders) {
         return;
     }
-    std::vector<std::string> here;
-    if (const std::size_t count = find_sources(folder, exercises, &here).size(); count > 0) {
-        found.push_back({folder, count, depth});
+    const FolderSources sources = sources_in(folder, exercises);
+    const std::vector<std::string>& here = sources.notes;
+    if (!sources.sources.empty() || !sources.unnamed.empty()) {
+        found.push_back({folder, sources.sources.size(), depth, sources.unnamed.size()});
     }
     const fs::path relative = folder.lexically_relative(root);
     for (const std::string& line : here) {
@@ -456,6 +457,7 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
 
     const HandIn hand_in = find_hand_in(view, mirror, exercises);
     person.folder = hand_in.folder;
+    person.handed_in = view;
     std::vector<std::string> notes = findings.notes;
     if (!findings.links.empty()) {
         notes.push_back(left_out_text("link or device", "links or devices", findings.links));
@@ -578,19 +580,32 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
             candidates.push_back(candidate);
         }
     }
+    // Folders that only hold sources no name ties to a program count where no folder holds a
+    // named one: then the one that holds the most of them (its project folders with it).
+    const bool named =
+        std::any_of(candidates.begin(), candidates.end(),
+                    [](const Candidate& candidate) { return candidate.programs > 0; });
+    candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                    [named](const Candidate& candidate) {
+                                        return named && candidate.programs == 0;
+                                    }),
+                     candidates.end());
 
     HandIn hand_in{root, ""};
     if (candidates.empty()) {
         hand_in.note =
             anything ? "none of the exercises' programs found in " + shown_as : "nothing handed in";
     } else {
-        // The most programs; of as many, the least deep; of those, the first by name.
+        // The most programs; of as many, the most other sources, then the least deep; of those,
+        // the first by name.
         const auto best = std::min_element(
             candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-                return a.programs != b.programs ? a.programs > b.programs : a.depth < b.depth;
+                return a.programs != b.programs ? a.programs > b.programs
+                       : a.unnamed != b.unnamed ? a.unnamed > b.unnamed
+                                                : a.depth < b.depth;
             });
         hand_in.folder = best->folder;
-        if (candidates.size() == 1) {
+        if (candidates.size() == 1 || !named) {
             if (best->depth >= 2) {
                 hand_in.note = "sources found in " + shown(shown_as, root, best->folder);
             }

@@ -48,6 +48,8 @@ ParsedOptions parse_options(int argc, char** argv)
     auto* class_option =
         app.add_option("--class", options.class_folder,
                        "a class: a folder of one folder or .zip archive per person");
+    app.add_option("--map", options.map,
+                   "a file of `source path = program` lines: which source is which program");
     app.add_option("--jobs,-j", options.jobs, "builds and runs at a time (default: the cores)")
         ->check(CLI::Range(1U, 256U));
     app.add_option("--cxx", options.cxx,

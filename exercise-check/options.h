@@ -30,6 +30,7 @@ struct Options {
     std::string shard;  // K/N: the people of shard K of N
     bool merge = false; // exercise-check merge A.json B.json ...
     std::vector<std::string> merge_files;
+    std::string map; // a file of `source path = program` lines
     bool list_cases = false;
     bool strict = false;
     bool verbose = false;
