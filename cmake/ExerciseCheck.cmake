@@ -9,6 +9,10 @@
 set(CONSOLE_EXERCISES_CHECKED_CXX ${CMAKE_CXX_COMPILER})
 set(CONSOLE_EXERCISES_CHECK_TOOL "" CACHE FILEPATH
     "An exercise-check built elsewhere for this machine, to run the cases with in place of one built here")
+# Off where nobody will debug the build, as in CI: exercise-check and its unit tests compile
+# about a sixth faster without debug information. The programs keep theirs.
+option(CONSOLE_EXERCISES_CHECK_DEBUG_INFO
+       "Compile exercise-check with debug information where the build type asks for it" ON)
 
 if(NOT CMAKE_HOST_UNIX)
     message(WARNING "exercise-check starts processes the POSIX way only: on this host it is not "
@@ -30,6 +34,9 @@ if(CONSOLE_EXERCISES_CHECK_TOOL)
 elseif(NOT CMAKE_CROSSCOMPILING AND NOT CONSOLE_EXERCISES_HOST_TOOL)
     add_library(exercise_tool_options INTERFACE)
     target_link_libraries(exercise_tool_options INTERFACE exercise_options)
+    if(NOT CONSOLE_EXERCISES_CHECK_DEBUG_INFO AND NOT MSVC)
+        target_compile_options(exercise_tool_options INTERFACE -g0)
+    endif()
     add_subdirectory(exercise-check)
     set(CONSOLE_EXERCISES_CHECK $<TARGET_FILE:exercise-check>)
     return()
