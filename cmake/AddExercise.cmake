@@ -60,7 +60,9 @@ function(add_exercise_cases)
         list(APPEND check --memory 0) # the sanitizers reserve terabytes of address space
     endif()
     if(CMAKE_CROSSCOMPILING_EMULATOR)
-        list(APPEND check "--emulator=$<TARGET_PROPERTY:${first},CROSSCOMPILING_EMULATOR>")
+        # One word, its parts joined by blanks: the list of tests would split it at semicolons.
+        list(APPEND check
+             "--emulator=$<JOIN:$<TARGET_PROPERTY:${first},CROSSCOMPILING_EMULATOR>, >")
     endif()
     if(WIN32)
         list(APPEND check --crlf) # the standard stream writes each LF as CRLF

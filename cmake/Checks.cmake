@@ -17,9 +17,22 @@ find_program(CONSOLE_EXERCISES_CPPCHECK cppcheck)
 find_program(CONSOLE_EXERCISES_CLANG_FORMAT clang-format)
 
 if(CONSOLE_EXERCISES_CLANG_TIDY)
-    add_custom_target(tidy
-        COMMAND ${CONSOLE_EXERCISES_CLANG_TIDY} -p ${PROJECT_BINARY_DIR} --quiet ${sources}
-        WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
+    # One clang-tidy a source, so that they run side by side; a source is checked again when it,
+    # the checks or the compile commands change, or until it passes.
+    set(stamps "")
+    foreach(source IN LISTS sources)
+        get_filename_component(name ${source} NAME)
+        set(stamp ${PROJECT_BINARY_DIR}/tidy/${name}.passed)
+        add_custom_command(OUTPUT ${stamp}
+            COMMAND ${CONSOLE_EXERCISES_CLANG_TIDY} -p ${PROJECT_BINARY_DIR} --quiet ${source}
+            COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+            DEPENDS ${source} ${PROJECT_SOURCE_DIR}/.clang-tidy
+                    ${PROJECT_BINARY_DIR}/compile_commands.json
+            WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+            COMMENT "clang-tidy ${name}" VERBATIM)
+        list(APPEND stamps ${stamp})
+    endforeach()
+    add_custom_target(tidy DEPENDS ${stamps})
 else()
     message(STATUS "clang-tidy not found: no tidy target")
 endif()

@@ -37,7 +37,7 @@ foreach(line IN LISTS lines)
     math(EXPR count "${count} + 1")
     if(kind STREQUAL "stress")
         add_case(${name} stress --case ${name} --stress-runs ${stress_runs} --seed ${stress_seed})
-        string(APPEND text "set_tests_properties([==[${name}]==] PROPERTIES TIMEOUT 600)\n")
+        string(APPEND text "set_tests_properties([==[${name}]==] PROPERTIES TIMEOUT 600 COST 10)\n")
         if(sanitize)
             # The leak check at each exit triples the cost of a run; the programs allocate the
             # same whatever the input, and the plain cases check their leaks.

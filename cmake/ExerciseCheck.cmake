@@ -2,7 +2,17 @@
 # machine: when the programs are built for another system (or CONSOLE_EXERCISES_HOST_TOOL is on,
 # as for 32-bit builds on a 64-bit machine), a separate build of this project for the build
 # machine makes it, under <build>/host. CONSOLE_EXERCISES_CHECK is the command the tests run.
+#
+# CONSOLE_EXERCISES_CHECK_TOOL names an exercise-check already built for this machine (by
+# another build tree): the cases then run with it, and this tree builds none. It is not rebuilt
+# when the judge's sources change; that is up to its own tree.
 set(CONSOLE_EXERCISES_CHECKED_CXX ${CMAKE_CXX_COMPILER})
+set(CONSOLE_EXERCISES_CHECK_TOOL "" CACHE FILEPATH
+    "An exercise-check built elsewhere for this machine, to run the cases with in place of one built here")
+# Off where nobody will debug the build, as in CI: exercise-check and its unit tests compile
+# about a sixth faster without debug information. The programs keep theirs.
+option(CONSOLE_EXERCISES_CHECK_DEBUG_INFO
+       "Compile exercise-check with debug information where the build type asks for it" ON)
 
 if(NOT CMAKE_HOST_UNIX)
     message(WARNING "exercise-check starts processes the POSIX way only: on this host it is not "
@@ -11,9 +21,22 @@ if(NOT CMAKE_HOST_UNIX)
     return()
 endif()
 
-if(NOT CMAKE_CROSSCOMPILING AND NOT CONSOLE_EXERCISES_HOST_TOOL)
+if(CONSOLE_EXERCISES_CHECK_TOOL)
+    if(NOT EXISTS ${CONSOLE_EXERCISES_CHECK_TOOL} OR IS_DIRECTORY ${CONSOLE_EXERCISES_CHECK_TOOL})
+        message(FATAL_ERROR "CONSOLE_EXERCISES_CHECK_TOOL names ${CONSOLE_EXERCISES_CHECK_TOOL}, "
+                            "which is not a built exercise-check")
+    endif()
+    message(STATUS "The cases run with ${CONSOLE_EXERCISES_CHECK_TOOL}")
+    # Under the judge's own name, for the tests that run it directly.
+    add_executable(exercise-check IMPORTED)
+    set_target_properties(exercise-check PROPERTIES IMPORTED_LOCATION ${CONSOLE_EXERCISES_CHECK_TOOL})
+    set(CONSOLE_EXERCISES_CHECK ${CONSOLE_EXERCISES_CHECK_TOOL})
+elseif(NOT CMAKE_CROSSCOMPILING AND NOT CONSOLE_EXERCISES_HOST_TOOL)
     add_library(exercise_tool_options INTERFACE)
     target_link_libraries(exercise_tool_options INTERFACE exercise_options)
+    if(NOT CONSOLE_EXERCISES_CHECK_DEBUG_INFO AND NOT MSVC)
+        target_compile_options(exercise_tool_options INTERFACE -g0)
+    endif()
     add_subdirectory(exercise-check)
     set(CONSOLE_EXERCISES_CHECK $<TARGET_FILE:exercise-check>)
     return()
@@ -21,7 +44,7 @@ endif()
 
 # A 64-bit system may lack the kernel's support for 32-bit programs: they then run under
 # qemu's user-mode emulator, where there is one.
-if(NOT CMAKE_CROSSCOMPILING)
+if(NOT CMAKE_CROSSCOMPILING AND CONSOLE_EXERCISES_HOST_TOOL)
     file(WRITE ${PROJECT_BINARY_DIR}/runs-here.cpp "int main() { return 0; }\n")
     try_run(runs_here compiles_here ${PROJECT_BINARY_DIR}/runs-here
             SOURCES ${PROJECT_BINARY_DIR}/runs-here.cpp)
@@ -37,6 +60,9 @@ if(NOT CMAKE_CROSSCOMPILING)
     endif()
 endif()
 
+if(CONSOLE_EXERCISES_CHECK_TOOL)
+    return()
+endif()
 include(ExternalProject)
 set(host_build ${PROJECT_BINARY_DIR}/host)
 ExternalProject_Add(host-exercise-check
