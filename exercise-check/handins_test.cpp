@@ -247,7 +247,7 @@ TEST_CASE("sizes are bounded before anything is read")
     REQUIRE(people.size() == 3);
     CHECK(files_under(people[0].folder) == "circle.cpp");
     CHECK(people[0].note == "left out 1 source larger than 1 MiB: twodigits.cpp");
-    for (const std::size_t refused : {1, 2}) {
+    for (const std::size_t refused : {std::size_t{1}, std::size_t{2}}) {
         CAPTURE(people[refused].name);
         CHECK(people[refused].note == people[refused].name +
                                           " holds more than 2 MiB or 50 entries: taken as "

@@ -157,7 +157,9 @@ TEST_CASE("what is not a report is refused, saying what is wrong")
                         {"name": "b", "programs": [{"program": "twodigits", "verdict": "wrong"}]}]})",
          "other programs"},
     };
-    for (const auto& [text, says] : wrong) {
+    for (const auto& bad : wrong) {
+        const auto& text = bad.first;
+        const auto& says = bad.second;
         CAPTURE(text);
         std::istringstream in(text);
         CHECK_THROWS_WITH_AS(read_json_report(in, catalogue), doctest::Contains(says),

@@ -29,7 +29,7 @@ TEST_CASE("every person is in exactly one shard, the one their name alone decide
     }
     names.emplace_back("Ana Marić_1001_assignsubmission_file_");
     names.emplace_back("");
-    for (const std::size_t count : {1, 2, 3, 7}) {
+    for (const std::size_t count : {1U, 2U, 3U, 7U}) {
         std::vector<std::size_t> sizes(count, 0);
         for (const std::string& name : names) {
             std::size_t shards = 0;

@@ -29,6 +29,12 @@ void rule(scmp_filter_ctx context, int number, int error, unsigned count = 0,
     }
 }
 
+// The first argument has all these bits set. (libseccomp's own macro is a C99 compound literal.)
+scmp_arg_cmp has_bits(scmp_datum_t bits)
+{
+    return scmp_arg_cmp{0, SCMP_CMP_MASKED_EQ, bits, bits};
+}
+
 // Builds the filter and turns it into the kernel's form.
 std::vector<sock_filter> make()
 {
@@ -55,25 +61,25 @@ std::vector<sock_filter> make()
          {scmp_datum_t{CLONE_NEWNS}, scmp_datum_t{CLONE_NEWCGROUP}, scmp_datum_t{CLONE_NEWUTS},
           scmp_datum_t{CLONE_NEWIPC}, scmp_datum_t{CLONE_NEWUSER}, scmp_datum_t{CLONE_NEWPID},
           scmp_datum_t{CLONE_NEWNET}, new_time}) {
-        const scmp_arg_cmp has_flag = SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag);
+        const scmp_arg_cmp has_flag = has_bits(flag);
         rule(filter, SCMP_SYS(clone), EPERM, 1, &has_flag);
     }
     // The personality stays the plain one: no other system's (a bit of the low byte), no address
     // layout without randomisation, no executable data, no page at address zero.
     for (scmp_datum_t flag = 1; flag <= 0x80; flag <<= 1) {
-        const scmp_arg_cmp has_flag = SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag);
+        const scmp_arg_cmp has_flag = has_bits(flag);
         rule(filter, SCMP_SYS(personality), EPERM, 1, &has_flag);
     }
     for (const scmp_datum_t flag :
          {scmp_datum_t{0x0020000}, scmp_datum_t{0x0040000}, scmp_datum_t{0x0080000},
           scmp_datum_t{0x0100000}, scmp_datum_t{0x0200000}, scmp_datum_t{0x0400000},
           scmp_datum_t{0x0800000}, scmp_datum_t{0x8000000}}) {
-        const scmp_arg_cmp has_flag = SCMP_A0(SCMP_CMP_MASKED_EQ, flag, flag);
+        const scmp_arg_cmp has_flag = has_bits(flag);
         rule(filter, SCMP_SYS(personality), EPERM, 1, &has_flag);
     }
     // A signal to a process group (pid below 0, -1 being every process it may signal) could
     // reach the checker's: only single processes, and its own group (0).
-    const scmp_arg_cmp to_a_group = SCMP_A0(SCMP_CMP_MASKED_EQ, 0x80000000U, 0x80000000U);
+    const scmp_arg_cmp to_a_group = has_bits(0x80000000U);
     for (const int number : {SCMP_SYS(kill), SCMP_SYS(rt_sigqueueinfo)}) {
         rule(filter, number, EPERM, 1, &to_a_group);
     }
