@@ -13,6 +13,10 @@
 
 namespace check {
 
+// $XDG_CACHE_HOME/exercise-check/faults, else ~/.cache/exercise-check/faults; none when neither
+// is set.
+std::filesystem::path default_fault_cache();
+
 struct Settings {
     std::filesystem::path case_data;
     std::vector<Exercise> exercises; // the catalogue's
@@ -28,6 +32,10 @@ struct Settings {
     std::vector<std::string> memcheck; // runs them under this (valgrind), when not empty
     std::string only_case;             // only the case of this name, when not empty
     std::filesystem::path work;        // where the builds go: a folder of the checker's own
+    bool diagnose = true;              // name the typical faults that explain a wrong program
+    // Where the builds of the faults' variants are kept from one check to the next; with none,
+    // each check builds those it needs once.
+    std::filesystem::path fault_cache = default_fault_cache();
 };
 
 struct Person {
