@@ -40,8 +40,9 @@ bool explains(const Fault& fault, const CaseResult& variant, const CaseResult& p
         return false;
     }
     return fault.by_verdict ||
-           (same_text(variant.actual, program.actual) && variant.exit_status == program.exit_status &&
-            variant.signal == program.signal && variant.random_input == program.random_input);
+           (same_text(variant.actual, program.actual) &&
+            variant.exit_status == program.exit_status && variant.signal == program.signal &&
+            variant.random_input == program.random_input);
 }
 
 bool explains_any(const VariantRun& variant, const ProgramResult& program)
@@ -64,9 +65,9 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
         if (!explains_any(variant, program) || !passes_where_program_does(variant, program)) {
             continue;
         }
-        auto named = std::find_if(
-            program.diagnosis.begin(), program.diagnosis.end(),
-            [&](const Diagnosis& found) { return found.fault == variant.fault->id; });
+        auto named =
+            std::find_if(program.diagnosis.begin(), program.diagnosis.end(),
+                         [&](const Diagnosis& found) { return found.fault == variant.fault->id; });
         if (named == program.diagnosis.end()) {
             program.diagnosis.push_back({variant.fault->id, variant.fault->hint, {}});
             named = program.diagnosis.end() - 1;
@@ -101,15 +102,14 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
                });
     };
     const std::vector<Diagnosis> named = program.diagnosis;
-    program.diagnosis.erase(
-        std::remove_if(program.diagnosis.begin(), program.diagnosis.end(),
-                       [&](const Diagnosis& part) {
-                           return std::any_of(named.begin(), named.end(),
-                                              [&](const Diagnosis& whole) {
-                                                  return within(part, whole);
-                                              });
-                       }),
-        program.diagnosis.end());
+    program.diagnosis.erase(std::remove_if(program.diagnosis.begin(), program.diagnosis.end(),
+                                           [&](const Diagnosis& part) {
+                                               return std::any_of(named.begin(), named.end(),
+                                                                  [&](const Diagnosis& whole) {
+                                                                      return within(part, whole);
+                                                                  });
+                                           }),
+                            program.diagnosis.end());
     if (program.diagnosis.empty()) {
         return; // with no fault named, every failure is unexplained: nothing to say
     }

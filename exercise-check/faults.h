@@ -37,8 +37,7 @@ std::vector<Fault> load_faults(const std::filesystem::path& case_data, const Exe
 // The exercise's own program, from which the variants are made: <group>/<name>/<name>.cpp in the
 // case data as installed, else <folder>/<name>.cpp beside the case data in this project's tree;
 // empty when neither is there.
-std::filesystem::path own_source(const std::filesystem::path& case_data,
-                                 const Exercise& exercise);
+std::filesystem::path own_source(const std::filesystem::path& case_data, const Exercise& exercise);
 
 // The source with every change made, or nothing when a change finds no text to replace.
 std::optional<std::string> apply(std::string source, const std::vector<Change>& changes);

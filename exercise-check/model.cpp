@@ -88,6 +88,32 @@ std::vector<std::string> shared_remarks(const PersonResult& person)
     return shared;
 }
 
+std::string said_of_all(const std::string& remark, std::size_t programs)
+{
+    static const char* const words[] = {"no",    "one",   "two",  "three", "four",   "five",  "six",
+                                        "seven", "eight", "nine", "ten",   "eleven", "twelve"};
+    const std::size_t words_known = sizeof(words) / sizeof(words[0]);
+    std::string text =
+        "all " +
+        (programs < words_known ? std::string(words[programs]) : std::to_string(programs)) +
+        " programs ";
+    // The remark's verb loses its s, and what the program does becomes what they do.
+    std::string rest = remark;
+    const std::size_t verb_end = rest.find(' ');
+    const std::size_t verb = verb_end == std::string::npos ? rest.size() : verb_end;
+    if (verb > 1 && rest[verb - 1] == 's') {
+        rest.erase(verb - 1, 1);
+    }
+    for (const auto& [one, many] :
+         {std::pair<std::string, std::string>{" its ", " their "}, {" it ", " they "}}) {
+        for (std::size_t at = rest.find(one); at != std::string::npos;
+             at = rest.find(one, at + many.size())) {
+            rest.replace(at, one.size(), many);
+        }
+    }
+    return text + rest;
+}
+
 namespace {
 
 void count(std::vector<std::pair<std::string, std::size_t>>& counts, const std::string& name)

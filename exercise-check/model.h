@@ -138,6 +138,10 @@ struct PersonResult {
 // once for the person instead of once per program.
 std::vector<std::string> shared_remarks(const PersonResult& person);
 
+// A remark shared by that many programs, said once of them all: "exits with 0 when its output is
+// lost: ..." becomes "all nine programs exit with 0 when their output is lost: ...".
+std::string said_of_all(const std::string& remark, std::size_t programs);
+
 // How many programs the person handed in.
 std::size_t handed_in(const PersonResult& person);
 

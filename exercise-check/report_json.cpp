@@ -74,7 +74,8 @@ Json class_json(const Report& report)
     for (const auto& [fault, people] : counts.faults) {
         faults[fault] = people;
     }
-    return {{"people", counts.people}, {"failed_cases", std::move(cases)},
+    return {{"people", counts.people},
+            {"failed_cases", std::move(cases)},
             {"faults", std::move(faults)}};
 }
 
@@ -116,10 +117,8 @@ void write_json(std::ostream& out, const Report& report)
         });
     }
     const Json document = {
-        {"people", std::move(people)},
-        {"sandbox", report.sandbox},
-        {"sandboxed", report.sandbox != "none"},
-        {"strict", report.strict},
+        {"people", std::move(people)},           {"sandbox", report.sandbox},
+        {"sandboxed", report.sandbox != "none"}, {"strict", report.strict},
         {"class", class_json(report)},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.
