@@ -138,7 +138,8 @@ ClassCounts class_counts(const Report& report)
         std::vector<std::string> faults;
         for (const ProgramResult& program : person.programs) {
             for (const CaseResult& result : program.cases) {
-                if (counts_against(result, report.strict)) {
+                if (counts_against(result, report.strict) &&
+                    std::find(cases.begin(), cases.end(), result.name) == cases.end()) {
                     cases.push_back(result.name);
                 }
             }

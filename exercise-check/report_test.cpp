@@ -148,13 +148,13 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
         return names;
     };
     using Keys = std::set<std::string>;
-    CHECK(keys(document) == Keys{"people", "sandbox", "sandboxed", "strict"});
+    CHECK(keys(document) == Keys{"people", "sandbox", "sandboxed", "strict", "class"});
     const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) == Keys{"name", "id", "folder", "note", "programs"});
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "remarks", "compiler_output",
-                                  "same_source_as", "cases"});
+                                  "same_source_as", "cases", "diagnosis", "unexplained"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
                                                  "actual", "stderr", "difference", "exit_status",
