@@ -147,8 +147,20 @@ foreach(person RANGE ${last_person})
     endforeach()
 endforeach()
 
-# The remark on lost output is the learner's for every program, said once on the terminal; the
-# remark on a number never read is not the learner's echonumber's, whose line end is missing.
+# The remark on lost output is the learner's for every program, said once on the terminal and
+# kept per program in the JSON; the remark on a number never read is not the learner's
+# echonumber's, whose line end is missing.
+execute_process(COMMAND "${CHECK}" ${OPTIONS} --json "${WORK_DIR}/learner.json" "${class}/learner"
+    OUTPUT_VARIABLE log ERROR_VARIABLE log)
+file(READ "${WORK_DIR}/learner.json" learner)
+string(JSON programs LENGTH "${learner}" people 0 programs)
+math(EXPR last_program "${programs} - 1")
+foreach(index RANGE ${last_program})
+    string(JSON remarks GET "${learner}" people 0 programs ${index} remarks)
+    if(NOT remarks MATCHES "when its output is lost")
+        string(APPEND problems "  the learner's program ${index} lost its own remark in the JSON\n")
+    endif()
+endforeach()
 if(NOT log MATCHES "all nine programs exit with 0 when their output is lost")
     string(APPEND problems "  the lost output was not remarked once for all of the learner's programs\n")
 endif()
