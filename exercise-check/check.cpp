@@ -212,13 +212,6 @@ class Checker {
         schedule_cases(checked);
     }
 
-    // A program built already, with its unset variables filled in a build of its own (or none).
-    void use_variant(Checked& checked, const fs::path& executable, const fs::path& filled)
-    {
-        checked.filled = filled;
-        use_built(checked, executable);
-    }
-
     // The waiting cases spend their time waiting, not working: they have threads of their own,
     // so that they do not hold up the builds and runs.
     void work()
@@ -556,7 +549,8 @@ void run_variants(std::vector<Variant*>& variants, const std::vector<Exercise>& 
         variant.result.source = variant.executable.string();
         Checked& checked =
             checker.add(index, variant.result, exercises[variant.slot], &cases_of[variant.slot]);
-        checker.use_variant(checked, variant.executable, variant.filled);
+        checked.filled = variant.filled;
+        checker.use_built(checked, variant.executable);
     }
     checker.work();
     for (Variant* variant : variants) {
@@ -566,38 +560,39 @@ void run_variants(std::vector<Variant*>& variants, const std::vector<Exercise>& 
     }
 }
 
-// Names the typical faults of each wrong program. The variants of an exercise's faults are built
-// once for the class, and run first on the cases some wrong program failed; only those that
-// explain a failure run on the other cases, to show they pass where the program does.
-void diagnose_people(Report& report, const Settings& settings, Runner& runner)
-{
-    const std::vector<Exercise>& exercises = report.exercises;
-    std::vector<std::vector<ProgramResult*>> wrong(exercises.size());
-    std::vector<std::vector<Fault>> faults(exercises.size());
-    std::vector<std::set<std::string>> failed(exercises.size());
-    std::vector<std::set<std::string>> rest(exercises.size());
+// What a class's diagnosis works on, per exercise: its wrong programs, the names of the cases
+// they failed and of the others, its faults; and the variants of them all.
+struct Diagnosing {
+    std::vector<std::vector<ProgramResult*>> wrong;
+    std::vector<std::vector<Fault>> faults;
+    std::vector<std::set<std::string>> failed;
+    std::vector<std::set<std::string>> rest;
     std::vector<std::unique_ptr<Variant>> variants;
-    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
-        for (PersonResult& person : report.people) {
-            ProgramResult& program = person.programs[slot];
-            if (program.verdict == ProgramVerdict::wrong) {
-                wrong[slot].push_back(&program);
-                for (const CaseResult& one : program.cases) {
-                    (one.verdict == CaseVerdict::passed ? rest : failed)[slot].insert(one.name);
-                }
-            }
+
+    explicit Diagnosing(std::size_t exercises)
+        : wrong(exercises), faults(exercises), failed(exercises), rest(exercises)
+    {
+    }
+
+    void add_wrong(std::size_t slot, ProgramResult& program)
+    {
+        wrong[slot].push_back(&program);
+        for (const CaseResult& one : program.cases) {
+            (one.verdict == CaseVerdict::passed ? rest : failed)[slot].insert(one.name);
         }
-        if (wrong[slot].empty()) {
-            continue; // a class whose programs are right costs nothing more
-        }
-        const fs::path own = own_source(settings.case_data, exercises[slot]);
+    }
+
+    // The variants of the exercise's faults that can be made from its own program.
+    void add_variants(std::size_t slot, const Settings& settings, const Exercise& exercise)
+    {
+        const fs::path own = own_source(settings.case_data, exercise);
         if (own.empty()) {
-            continue;
+            return;
         }
         try {
-            faults[slot] = load_faults(settings.case_data, exercises[slot]);
+            faults[slot] = load_faults(settings.case_data, exercise);
         } catch (const std::runtime_error&) {
-            continue; // faults that cannot be read name none: the check goes on without them
+            return; // faults that cannot be read name none: the check goes on without them
         }
         const std::string bytes = read_bytes(own);
         for (const Fault& fault : faults[slot]) {
@@ -613,21 +608,19 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner)
             }
         }
     }
-    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
-        for (const std::string& name : failed[slot]) {
-            rest[slot].erase(name);
-        }
-    }
-    if (variants.empty()) {
-        return;
-    }
+};
 
+// Builds every variant, several at a time; those that built.
+std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
+                                     const std::vector<Exercise>& exercises,
+                                     const Settings& settings, Runner& runner)
+{
     Pool builds;
     std::mutex built_mutex;
     std::vector<Variant*> built;
-    for (std::size_t index = 0; index < variants.size(); ++index) {
+    for (std::size_t index = 0; index < diagnosing.variants.size(); ++index) {
         builds.add([&, index] {
-            Variant& variant = *variants[index];
+            Variant& variant = *diagnosing.variants[index];
             const Exercise& exercise = exercises[variant.slot];
             const std::vector<Case> cases =
                 load_cases(settings.case_data, exercise, settings.stdlib);
@@ -644,18 +637,45 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner)
         });
     }
     builds.run(settings.jobs);
+    return built;
+}
 
-    run_variants(built, exercises, failed, settings, runner);
+// Names the typical faults of each wrong program. The variants of an exercise's faults are built
+// once for the class, and run first on the cases some wrong program failed; only those that
+// explain a failure run on the other cases, to show they pass where the program does.
+void diagnose_people(Report& report, const Settings& settings, Runner& runner)
+{
+    const std::vector<Exercise>& exercises = report.exercises;
+    Diagnosing diagnosing(exercises.size());
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
+        for (PersonResult& person : report.people) {
+            if (person.programs[slot].verdict == ProgramVerdict::wrong) {
+                diagnosing.add_wrong(slot, person.programs[slot]);
+            }
+        }
+        if (!diagnosing.wrong[slot].empty()) { // a class whose programs are right costs nothing
+            diagnosing.add_variants(slot, settings, exercises[slot]);
+        }
+        for (const std::string& name : diagnosing.failed[slot]) {
+            diagnosing.rest[slot].erase(name);
+        }
+    }
+    if (diagnosing.variants.empty()) {
+        return;
+    }
+
+    std::vector<Variant*> built = build_variants(diagnosing, exercises, settings, runner);
+    run_variants(built, exercises, diagnosing.failed, settings, runner);
     std::vector<Variant*> explaining;
     for (Variant* variant : built) {
-        const auto& programs = wrong[variant->slot];
+        const auto& programs = diagnosing.wrong[variant->slot];
         if (std::any_of(programs.begin(), programs.end(), [&](const ProgramResult* program) {
                 return explains_any(variant->run, *program);
             })) {
             explaining.push_back(variant);
         }
     }
-    run_variants(explaining, exercises, rest, settings, runner);
+    run_variants(explaining, exercises, diagnosing.rest, settings, runner);
 
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         std::vector<VariantRun> runs;
@@ -664,7 +684,7 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner)
                 runs.push_back(variant->run);
             }
         }
-        for (ProgramResult* program : wrong[slot]) {
+        for (ProgramResult* program : diagnosing.wrong[slot]) {
             diagnose(*program, runs, settings.strict);
         }
     }

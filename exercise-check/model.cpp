@@ -1,6 +1,7 @@
 #include "model.h"
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace check {
@@ -90,12 +91,12 @@ std::vector<std::string> shared_remarks(const PersonResult& person)
 
 std::string said_of_all(const std::string& remark, std::size_t programs)
 {
-    static const char* const words[] = {"no",    "one",   "two",  "three", "four",   "five",  "six",
-                                        "seven", "eight", "nine", "ten",   "eleven", "twelve"};
-    const std::size_t words_known = sizeof(words) / sizeof(words[0]);
+    static const std::array<const char*, 13> words = {"no",   "one",    "two",   "three", "four",
+                                                      "five", "six",    "seven", "eight", "nine",
+                                                      "ten",  "eleven", "twelve"};
     std::string text =
         "all " +
-        (programs < words_known ? std::string(words[programs]) : std::to_string(programs)) +
+        (programs < words.size() ? std::string(words.at(programs)) : std::to_string(programs)) +
         " programs ";
     // The remark's verb loses its s, and what the program does becomes what they do.
     std::string rest = remark;
