@@ -20,11 +20,12 @@ const CaseResult* find_case(const VariantRun& variant, const std::string& name)
     return found == variant.cases.end() ? nullptr : &found->second;
 }
 
-// Whether the variant passed every case the program passes.
-bool passes_where_program_does(const VariantRun& variant, const ProgramResult& program)
+// Whether the variant passed every case the program passes, but those left out.
+bool passes_where_program_does(const VariantRun& variant, const ProgramResult& program,
+                               const std::set<std::string>& left_out)
 {
     return std::all_of(program.cases.begin(), program.cases.end(), [&](const CaseResult& one) {
-        if (one.verdict != CaseVerdict::passed) {
+        if (one.verdict != CaseVerdict::passed || left_out.count(one.name) != 0) {
             return true;
         }
         const CaseResult* ran = find_case(variant, one.name);
@@ -53,7 +54,8 @@ bool explains_any(const VariantRun& variant, const ProgramResult& program)
     });
 }
 
-void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, bool strict)
+void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, bool strict,
+              const std::set<std::string>& left_out)
 {
     program.diagnosis.clear();
     program.unexplained.clear();
@@ -62,7 +64,8 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
     }
     std::vector<const CaseResult*> explained;
     for (const VariantRun& variant : variants) {
-        if (!explains_any(variant, program) || !passes_where_program_does(variant, program)) {
+        if (!explains_any(variant, program) ||
+            !passes_where_program_does(variant, program, left_out)) {
             continue;
         }
         auto named =
@@ -113,8 +116,14 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
     if (program.diagnosis.empty()) {
         return; // with no fault named, every failure is unexplained: nothing to say
     }
+    // A case no variant ran (a random input) is neither explained nor unexplained.
+    const auto tried = [&variants](const std::string& name) {
+        return std::any_of(variants.begin(), variants.end(), [&](const VariantRun& variant) {
+            return variant.cases.count(name) != 0;
+        });
+    };
     for (const CaseResult& one : program.cases) {
-        if (counts_against(one, strict) &&
+        if (counts_against(one, strict) && tried(one.name) &&
             std::find(explained.begin(), explained.end(), &one) == explained.end()) {
             program.unexplained.push_back(one.name);
         }

@@ -5,6 +5,7 @@
 #include "model.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -25,8 +26,10 @@ bool explains_any(const VariantRun& variant, const ProgramResult& program);
 
 // Fills in the diagnosis of a wrong program: each fault one of whose variants explains at least
 // one failed case and passed every case the program passes (a case it did not run cannot back
-// it), in the order of the faults; and the failed cases that count against the program that no
-// named fault explains. A program that is not wrong gets none.
-void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, bool strict);
+// it), in the order of the faults; and the failed cases that count against the program, that
+// some variant ran, and that no named fault explains. A program that is not wrong gets none.
+// The cases in left_out (random inputs, which variants do not run) count for nothing.
+void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, bool strict,
+              const std::set<std::string>& left_out = {});
 
 } // namespace check

@@ -195,3 +195,15 @@ TEST_CASE("over a class, each failed case and each fault counts a person once")
     CHECK(counts.faults == std::vector<std::pair<std::string, std::size_t>>{{"pi-3.14", 2}});
     CHECK(counts.failed_cases == std::vector<std::pair<std::string, std::size_t>>{{"a", 2}});
 }
+
+TEST_CASE("a case the variants leave out neither backs nor bars a fault")
+{
+    const Fault pi{"pi-3.14", "", false, {}};
+    // The program passes random inputs the variant never ran, and fails some it did not run.
+    for (const CaseVerdict random : {passed, layout}) {
+        ProgramResult result = program({ran("a", output, "1"), ran("random", random, "x")});
+        diagnose(result, {variant(pi, {ran("a", output, "1")})}, false, {"random"});
+        CHECK(named(result) == Names{"pi-3.14"});
+        CHECK(result.unexplained.empty());
+    }
+}
