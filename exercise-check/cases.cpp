@@ -139,6 +139,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
         one.kind = kind;
         one.expected_status = 1;
         one.departure = true;
+        one.departure_gives = CaseVerdict::wrong_status;
         one.remark = lost_output_remark;
         cases.push_back(one);
     }

@@ -29,6 +29,9 @@ struct Case {
     bool failed_read = false; // a read fails or the input ends early: unset values show here
     bool departure = false;   // the expectation rests on a choice of this project
     std::string remark;       // for a departure: what a program that fails it does, and why not
+    // The verdict its departure gives: other output (a number never read that is not 0, a sum
+    // beyond int that is not exact), or, where the output is lost, exit status 0.
+    CaseVerdict departure_gives = CaseVerdict::wrong_output;
 };
 
 // Every case of the program, in a fixed order. stdlib ("libstdc++", "libc++" or other) picks the

@@ -3,6 +3,8 @@
 #include "cases.h"
 #include "catalogue.h"
 #include "compare.h"
+#include "diagnosis.h"
+#include "faults.h"
 #include "matching.h"
 #include "pool.h"
 #include "shard.h"
@@ -12,10 +14,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -68,7 +73,9 @@ class Checker {
     }
 
     // Sets the program up to be checked; its cases run once it is built.
-    Checked& add(std::size_t person, ProgramResult& result, const Exercise& exercise)
+    // With cases, only the cases of those names.
+    Checked& add(std::size_t person, ProgramResult& result, const Exercise& exercise,
+                 const std::set<std::string>* cases = nullptr)
     {
         auto checked = std::make_unique<Checked>();
         checked->person = person;
@@ -79,6 +86,15 @@ class Checker {
             std::vector<Case> only;
             for (const Case& one : checked->cases) {
                 if (one.name == settings_.only_case) {
+                    only.push_back(one);
+                }
+            }
+            checked->cases = only;
+        }
+        if (cases != nullptr) {
+            std::vector<Case> only;
+            for (const Case& one : checked->cases) {
+                if (cases->count(one.name) != 0) {
                     only.push_back(one);
                 }
             }
@@ -498,6 +514,248 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
     return report;
 }
 
+// A 64-bit FNV-1a hash, in hex: names a kept build by what it was made from.
+std::string hash_text(const std::string& text)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char letter : text) {
+        hash = (hash ^ static_cast<unsigned char>(letter)) * 1099511628211ULL;
+    }
+    std::ostringstream hex;
+    hex << std::hex << hash;
+    return hex.str();
+}
+
+// One variant of one typical fault, for the exercise in slot: its source, its builds, its runs.
+struct Variant {
+    std::size_t slot = 0;
+    const Fault* fault = nullptr;
+    std::string source;
+    fs::path executable; // empty when it did not build
+    fs::path filled;
+    ProgramResult result; // of the cases run so far
+    VariantRun run;
+};
+
+// Builds source into folder/<program> (and <program>.filled with fill), from the kept builds
+// where they are, keeping those it makes. False when it does not build.
+bool build_kept(Runner& runner, const Settings& settings, Variant& variant,
+                const std::string& program, const fs::path& folder, bool fill, std::size_t runs)
+{
+    fs::create_directories(folder);
+    share_with_sandbox(folder, true);
+    const fs::path source = folder / (program + ".cpp");
+    std::ofstream(source, std::ios::binary) << variant.source;
+    const std::string identity = runner.build_identity();
+    const fs::path kept = identity.empty() || settings.fault_cache.empty()
+                              ? fs::path()
+                              : settings.fault_cache / hash_text(identity + '\0' + variant.source);
+    const auto one_build = [&](const std::string& name, BuildKind kind) {
+        std::error_code error;
+        const fs::path executable = folder / name;
+        if (!kept.empty() && fs::is_regular_file(kept / name, error)) {
+            fs::copy_file(kept / name, executable, fs::copy_options::overwrite_existing, error);
+            if (!error) {
+                return true;
+            }
+        }
+        if (!runner.compile(source, executable, kind, {}).built) {
+            return false;
+        }
+        if (!kept.empty()) {
+            // Kept under a name of its own first, so that a check running beside this one never
+            // finds half a file.
+            fs::create_directories(kept, error);
+            fs::permissions(settings.fault_cache, fs::perms::owner_all, error);
+            const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+            const fs::path part =
+                kept / (name + ".part-" + hash_text(std::to_string(now) + name + program));
+            if (fs::copy_file(executable, part, fs::copy_options::overwrite_existing, error)) {
+                fs::rename(part, kept / name, error);
+            }
+            fs::remove(part, error);
+        }
+        return true;
+    };
+    if (!one_build(program, BuildKind{false, runs})) {
+        return false;
+    }
+    variant.executable = folder / program;
+    if (fill && one_build(program + ".filled", BuildKind{true, runs})) {
+        variant.filled = folder / (program + ".filled");
+    }
+    return true;
+}
+
+// Runs each variant on those of its exercise's cases that cases_of gives, adding the results to
+// what it ran before.
+void run_variants(std::vector<Variant*>& variants, const std::vector<Exercise>& exercises,
+                  const std::vector<std::set<std::string>>& cases_of, const Settings& settings,
+                  Runner& runner)
+{
+    const Progress none;
+    Checker checker(settings, runner, variants.size(), none);
+    for (std::size_t index = 0; index < variants.size(); ++index) {
+        Variant& variant = *variants[index];
+        variant.result = ProgramResult{};
+        variant.result.program = exercises[variant.slot].name;
+        variant.result.source = variant.executable.string();
+        Checked& checked =
+            checker.add(index, variant.result, exercises[variant.slot], &cases_of[variant.slot]);
+        checked.filled = variant.filled;
+        checker.use_built(checked, variant.executable);
+    }
+    checker.work();
+    for (Variant* variant : variants) {
+        for (const CaseResult& one : variant->result.cases) {
+            variant->run.cases[one.name] = one;
+        }
+    }
+}
+
+// What a class's diagnosis works on, per exercise: its wrong programs, the names of the cases
+// they failed and of the others, its faults; and the variants of them all.
+struct Diagnosing {
+    std::vector<std::vector<ProgramResult*>> wrong;
+    std::vector<std::vector<Fault>> faults;
+    std::vector<std::set<std::string>> failed;
+    std::vector<std::set<std::string>> rest;
+    std::vector<std::set<std::string>> left_out; // cases the variants do not run
+    std::vector<std::unique_ptr<Variant>> variants;
+
+    explicit Diagnosing(std::size_t exercises)
+        : wrong(exercises), faults(exercises), failed(exercises), rest(exercises),
+          left_out(exercises)
+    {
+    }
+
+    void add_wrong(std::size_t slot, ProgramResult& program)
+    {
+        wrong[slot].push_back(&program);
+        for (const CaseResult& one : program.cases) {
+            (one.verdict == CaseVerdict::passed ? rest : failed)[slot].insert(one.name);
+        }
+    }
+
+    // The variants of the exercise's faults that can be made from its own program.
+    void add_variants(std::size_t slot, const Settings& settings, const Exercise& exercise)
+    {
+        const fs::path own = own_source(settings.case_data, exercise);
+        if (own.empty()) {
+            return;
+        }
+        try {
+            faults[slot] = load_faults(settings.case_data, exercise);
+        } catch (const std::runtime_error&) {
+            return; // faults that cannot be read name none: the check goes on without them
+        }
+        // Random inputs are left to the program's own check: each costs a variant hundreds of
+        // runs, and only a shape backs it. The fixed cases tell the faults apart.
+        for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
+            if (one.kind == CaseKind::stress) {
+                failed[slot].erase(one.name);
+                rest[slot].erase(one.name);
+                left_out[slot].insert(one.name);
+            }
+        }
+        const std::string bytes = read_bytes(own);
+        for (const Fault& fault : faults[slot]) {
+            for (const std::vector<Change>& changes : fault.variants) {
+                if (std::optional<std::string> source = apply(bytes, changes)) {
+                    auto variant = std::make_unique<Variant>();
+                    variant->slot = slot;
+                    variant->fault = &fault;
+                    variant->run.fault = &fault;
+                    variant->source = std::move(*source);
+                    variants.push_back(std::move(variant));
+                }
+            }
+        }
+    }
+};
+
+// Builds every variant, several at a time; those that built.
+std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
+                                     const std::vector<Exercise>& exercises,
+                                     const Settings& settings, Runner& runner)
+{
+    Pool builds;
+    std::mutex built_mutex;
+    std::vector<Variant*> built;
+    for (std::size_t index = 0; index < diagnosing.variants.size(); ++index) {
+        builds.add([&, index] {
+            Variant& variant = *diagnosing.variants[index];
+            const Exercise& exercise = exercises[variant.slot];
+            const std::vector<Case> cases =
+                load_cases(settings.case_data, exercise, settings.stdlib);
+            const bool fill = runner.fills_unset() &&
+                              std::any_of(cases.begin(), cases.end(), [](const Case& one) {
+                                  return one.failed_read && one.kind == CaseKind::plain;
+                              });
+            const fs::path folder = settings.work / ("fault-" + std::to_string(index));
+            // Linked as a program that runs many times: it is kept, and runs at every check.
+            const std::size_t runs =
+                cases.size() + static_cast<std::size_t>(std::max(settings.stress_runs, 0));
+            if (build_kept(runner, settings, variant, exercise.name, folder, fill, runs)) {
+                const std::lock_guard<std::mutex> lock(built_mutex);
+                built.push_back(&variant);
+            }
+        });
+    }
+    builds.run(settings.jobs);
+    return built;
+}
+
+// Names the typical faults of each wrong program. The variants of an exercise's faults are built
+// once for the class, and run first on the cases some wrong program failed; only those that
+// explain a failure run on the other cases, to show they pass where the program does.
+void diagnose_people(Report& report, const Settings& settings, Runner& runner)
+{
+    const std::vector<Exercise>& exercises = report.exercises;
+    Diagnosing diagnosing(exercises.size());
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
+        for (PersonResult& person : report.people) {
+            if (person.programs[slot].verdict == ProgramVerdict::wrong) {
+                diagnosing.add_wrong(slot, person.programs[slot]);
+            }
+        }
+        if (!diagnosing.wrong[slot].empty()) { // a class whose programs are right costs nothing
+            diagnosing.add_variants(slot, settings, exercises[slot]);
+        }
+        for (const std::string& name : diagnosing.failed[slot]) {
+            diagnosing.rest[slot].erase(name);
+        }
+    }
+    if (diagnosing.variants.empty()) {
+        return;
+    }
+
+    std::vector<Variant*> built = build_variants(diagnosing, exercises, settings, runner);
+    run_variants(built, exercises, diagnosing.failed, settings, runner);
+    std::vector<Variant*> explaining;
+    for (Variant* variant : built) {
+        const auto& programs = diagnosing.wrong[variant->slot];
+        if (std::any_of(programs.begin(), programs.end(), [&](const ProgramResult* program) {
+                return explains_any(variant->run, *program);
+            })) {
+            explaining.push_back(variant);
+        }
+    }
+    run_variants(explaining, exercises, diagnosing.rest, settings, runner);
+
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
+        std::vector<VariantRun> runs;
+        for (const Variant* variant : explaining) {
+            if (variant->slot == slot) {
+                runs.push_back(variant->run);
+            }
+        }
+        for (ProgramResult* program : diagnosing.wrong[slot]) {
+            diagnose(*program, runs, settings.strict, diagnosing.left_out[slot]);
+        }
+    }
+}
+
 } // namespace
 
 Sandbox base_sandbox(const Settings& settings)
@@ -507,6 +765,19 @@ Sandbox base_sandbox(const Settings& settings)
     sandbox.kind = settings.sandbox_kind;
     sandbox.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
     return sandbox;
+}
+
+std::filesystem::path default_fault_cache()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    if (cache != nullptr && *cache == '/') {
+        return fs::path(cache) / "exercise-check" / "faults";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && *home == '/') {
+        return fs::path(home) / ".cache" / "exercise-check" / "faults";
+    }
+    return {};
 }
 
 Report check_people(const std::vector<Person>& people, const Settings& settings, Runner& runner,
@@ -543,6 +814,9 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
     }
     checker.compile_all();
     checker.work();
+    if (settings.diagnose) {
+        diagnose_people(report, settings, runner);
+    }
 
     // Which people handed in the same bytes for a program.
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {

@@ -14,6 +14,10 @@
 
 namespace check {
 
+// $XDG_CACHE_HOME/exercise-check/faults, else ~/.cache/exercise-check/faults; none when neither
+// is set.
+std::filesystem::path default_fault_cache();
+
 struct Settings {
     std::filesystem::path case_data;
     std::vector<Exercise> exercises; // the catalogue's
@@ -33,6 +37,10 @@ struct Settings {
     std::vector<std::string> programs; // only these exercises (an assignment's), when not empty
     std::filesystem::path work;        // where the builds go: a folder of the checker's own
     std::vector<MapLine> map{};        // the teacher's choice of sources, over any other
+    bool diagnose = true;              // name the typical faults that explain a wrong program
+    // Where the builds of the faults' variants are kept from one check to the next; with none,
+    // each check builds those it needs once.
+    std::filesystem::path fault_cache = default_fault_cache();
 };
 
 struct Person {

@@ -37,6 +37,7 @@ class FakeRunner : public Runner {
   public:
     bool precompiles() const override { return true; }
     bool fills_unset() const override { return true; }
+    std::string build_identity() const override { return identity; }
     bool precompile(const std::vector<std::string>& /*headers*/, const fs::path& folder) override
     {
         const std::lock_guard<std::mutex> lock(mutex_);
@@ -50,6 +51,8 @@ class FakeRunner : public Runner {
         const std::string text = read(source);
         compiles.push_back({text, kind.fill_unset, headers});
         behaviour[executable.string()] = {text, kind.fill_unset};
+        // The "executable" holds what it behaves as, so that a copy of it behaves the same.
+        write(executable, (kind.fill_unset ? "filled\n" : "plain\n") + text);
         return {text.find("broken") == std::string::npos, ""};
     }
     RunResult run(const RunRequest& request) override
@@ -76,6 +79,7 @@ class FakeRunner : public Runner {
     std::vector<Compile> compiles;
     std::vector<fs::path> precompiled;
     std::size_t runs = 0;
+    std::string identity; // builds are kept only with one
 
   private:
     RunResult run_locked(const RunRequest& request)
@@ -84,6 +88,11 @@ class FakeRunner : public Runner {
         RunResult result;
         result.ending = Ending::exited;
         result.status = request.stdout_to == Stdout::capture ? 0 : 1;
+        if (behaviour.count(request.command.back()) == 0) {
+            const std::string built = read(request.command.back());
+            behaviour[request.command.back()] = {built.substr(built.find('\n') + 1),
+                                                 built.rfind("filled\n", 0) == 0};
+        }
         const auto [source, filled] = behaviour.at(request.command.back());
         if (source.find("echo") != std::string::npos) {
             result.out = request.input.empty() ? "0\n" : request.input;
@@ -236,4 +245,52 @@ TEST_CASE("one case alone: its exercise only, and an error where it cannot run")
     fs::create_directories(empty);
     CHECK_THROWS_WITH(check_built(empty, fixture.settings, fixture.runner),
                       doctest::Contains("echo is not built"));
+}
+
+TEST_CASE("the variants of typical faults are built once for a class, and kept for the next")
+{
+    Fixture fixture;
+    const fs::path cases = fixture.settings.case_data / "calc" / "echo";
+    write(cases / "echo.cpp", "#include <iostream>\n// echo, the own program\n");
+    write(cases / "faults.json", R"({"faults": [
+        {"id": "prints-wrong", "hint": "It prints wrong.", "variants": [[{"replace": "echo", "with": "wrng"}]]},
+        {"id": "unset-variable", "shows": "verdict", "hint": "Unset.", "variants": [[{"replace": "echo", "with": "unset"}]]}]})");
+    fixture.settings.fault_cache = fixture.root / "kept";
+    fixture.runner.identity = "fake compiler";
+    const auto variant_compiles = [&fixture] {
+        return std::count_if(fixture.runner.compiles.begin(), fixture.runner.compiles.end(),
+                             [](const FakeRunner::Compile& compile) {
+                                 return compile.source.find("own program") != std::string::npos;
+                             });
+    };
+
+    // A class whose programs are right builds no variant.
+    check_people({fixture.person("ann", "echo")}, fixture.settings, fixture.runner);
+    CHECK(variant_compiles() == 0);
+
+    // Two wrong programs: each variant is built once, plain and filled, for both.
+    const Report report =
+        check_people({fixture.person("bob", "other"), fixture.person("cid", "other", " again")},
+                     fixture.settings, fixture.runner);
+    CHECK(variant_compiles() == 4);
+    for (const PersonResult& person : report.people) {
+        const ProgramResult& program = person.programs.at(0);
+        REQUIRE(program.diagnosis.size() == 1);
+        CHECK(program.diagnosis[0].fault == "prints-wrong");
+        CHECK(program.diagnosis[0].hint == "It prints wrong.");
+        const auto failed =
+            std::count_if(program.cases.begin(), program.cases.end(),
+                          [](const CaseResult& one) { return one.verdict != CaseVerdict::passed; });
+        CHECK(program.diagnosis[0].cases.size() == static_cast<std::size_t>(failed));
+    }
+
+    // The next check uses the kept builds; a check without diagnosis builds none.
+    check_people({fixture.person("dee", "other", " once more")}, fixture.settings, fixture.runner);
+    CHECK(variant_compiles() == 4);
+    fixture.settings.diagnose = false;
+    fixture.settings.fault_cache.clear();
+    const Report plain = check_people({fixture.person("eve", "other", " and more")},
+                                      fixture.settings, fixture.runner);
+    CHECK(variant_compiles() == 4);
+    CHECK(plain.people[0].programs[0].diagnosis.empty());
 }

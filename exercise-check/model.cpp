@@ -1,5 +1,7 @@
 #include "model.h"
 
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace check {
@@ -40,7 +42,8 @@ bool counts_against(const CaseResult& result, bool strict)
     const bool mild = result.verdict == CaseVerdict::wrong_output ||
                       result.verdict == CaseVerdict::wrong_layout ||
                       result.verdict == CaseVerdict::wrong_status;
-    return result.verdict != CaseVerdict::passed && (strict || !result.departure || !mild);
+    return result.verdict != CaseVerdict::passed &&
+           (strict || !result.departure || result.ordinary || !mild);
 }
 
 const CaseResult* deciding_failure(const ProgramResult& program, bool strict)
@@ -51,6 +54,110 @@ const CaseResult* deciding_failure(const ProgramResult& program, bool strict)
         }
     }
     return nullptr;
+}
+
+std::size_t handed_in(const PersonResult& person)
+{
+    return static_cast<std::size_t>(
+        std::count_if(person.programs.begin(), person.programs.end(),
+                      [](const ProgramResult& program) { return !program.source.empty(); }));
+}
+
+std::vector<std::string> shared_remarks(const PersonResult& person)
+{
+    std::vector<std::string> shared;
+    if (handed_in(person) < 2) {
+        return shared;
+    }
+    for (const ProgramResult& first : person.programs) {
+        if (first.source.empty()) {
+            continue;
+        }
+        for (const std::string& remark : first.remarks) {
+            const bool everywhere = std::all_of(
+                person.programs.begin(), person.programs.end(), [&](const ProgramResult& other) {
+                    return other.source.empty() ||
+                           std::find(other.remarks.begin(), other.remarks.end(), remark) !=
+                               other.remarks.end();
+                });
+            if (everywhere) {
+                shared.push_back(remark);
+            }
+        }
+        break;
+    }
+    return shared;
+}
+
+std::string said_of_all(const std::string& remark, std::size_t programs)
+{
+    static const std::array<const char*, 13> words = {"no",   "one",    "two",   "three", "four",
+                                                      "five", "six",    "seven", "eight", "nine",
+                                                      "ten",  "eleven", "twelve"};
+    std::string text =
+        "all " +
+        (programs < words.size() ? std::string(words.at(programs)) : std::to_string(programs)) +
+        " programs ";
+    // The remark's verb loses its s, and what the program does becomes what they do.
+    std::string rest = remark;
+    const std::size_t verb_end = rest.find(' ');
+    const std::size_t verb = verb_end == std::string::npos ? rest.size() : verb_end;
+    if (verb > 1 && rest[verb - 1] == 's') {
+        rest.erase(verb - 1, 1);
+    }
+    for (const auto& [one, many] :
+         {std::pair<std::string, std::string>{" its ", " their "}, {" it ", " they "}}) {
+        for (std::size_t at = rest.find(one); at != std::string::npos;
+             at = rest.find(one, at + many.size())) {
+            rest.replace(at, one.size(), many);
+        }
+    }
+    return text + rest;
+}
+
+namespace {
+
+void count(std::vector<std::pair<std::string, std::size_t>>& counts, const std::string& name)
+{
+    const auto found = std::find_if(counts.begin(), counts.end(),
+                                    [&](const auto& counted) { return counted.first == name; });
+    if (found == counts.end()) {
+        counts.emplace_back(name, 1);
+    } else {
+        ++found->second;
+    }
+}
+
+} // namespace
+
+ClassCounts class_counts(const Report& report)
+{
+    ClassCounts counts;
+    counts.people = report.people.size();
+    for (const PersonResult& person : report.people) {
+        std::vector<std::string> cases;
+        std::vector<std::string> faults;
+        for (const ProgramResult& program : person.programs) {
+            for (const CaseResult& result : program.cases) {
+                if (counts_against(result, report.strict) &&
+                    std::find(cases.begin(), cases.end(), result.name) == cases.end()) {
+                    cases.push_back(result.name);
+                }
+            }
+            for (const Diagnosis& found : program.diagnosis) {
+                if (std::find(faults.begin(), faults.end(), found.fault) == faults.end()) {
+                    faults.push_back(found.fault);
+                }
+            }
+        }
+        for (const std::string& name : cases) {
+            count(counts.failed_cases, name);
+        }
+        for (const std::string& fault : faults) {
+            count(counts.faults, fault);
+        }
+    }
+    return counts;
 }
 
 Shown shown(std::string title, std::string_view text, std::size_t limit)

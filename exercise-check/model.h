@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace check {
@@ -65,6 +66,9 @@ struct CaseResult {
     CaseVerdict verdict = CaseVerdict::passed;
     bool departure = false; // the case checks a choice where this project is stricter
     std::string remark;     // for a failed departure case: what the program does and why not
+    // A departure case that failed otherwise than its departure does, or the way the program's
+    // other cases fail too: its departure does not explain it, so it counts as any failed case.
+    bool ordinary = false;
     double seconds = 0;
 
     // Why it failed, in one line; empty if passed.
@@ -95,6 +99,14 @@ std::string message(const CaseResult& result);
 // every failure of another case, count.
 bool counts_against(const CaseResult& result, bool strict);
 
+// A typical fault of the exercise that explains some of a wrong program's failed cases: its
+// variant fails them the same way, and passes every case the program passes.
+struct Diagnosis {
+    std::string fault;              // integer-division
+    std::string hint;               // what is wrong and what to do, one or two lines
+    std::vector<std::string> cases; // the failed cases it explains
+};
+
 struct ProgramResult {
     std::string program; // circle
     std::string group;   // calculators
@@ -105,6 +117,10 @@ struct ProgramResult {
     std::vector<CaseResult> cases;
     std::vector<std::string> same_source_as; // other people who handed in the same bytes
     std::string source_sha256; // what tells shards of a class that two sources are the same
+    // Of a wrong program, the typical faults that explain its failures, and the failed cases
+    // that counted against it but no fault explains; both empty when it was not diagnosed.
+    std::vector<Diagnosis> diagnosis;
+    std::vector<std::string> unexplained;
 };
 
 // The failed case that stands for a wrong program: its first that counts against it, or nullptr
@@ -118,6 +134,28 @@ struct PersonResult {
     std::vector<ProgramResult> programs; // one per exercise, in the order of Report::exercises
     std::string id{}; // the number a course platform gave the person, empty when none
 };
+
+// The remarks every program the person handed in has (at least two programs): a report says each
+// once for the person instead of once per program.
+std::vector<std::string> shared_remarks(const PersonResult& person);
+
+// A remark shared by that many programs, said once of them all: "exits with 0 when its output is
+// lost: ..." becomes "all nine programs exit with 0 when their output is lost: ...".
+std::string said_of_all(const std::string& remark, std::size_t programs);
+
+// How many programs the person handed in.
+std::size_t handed_in(const PersonResult& person);
+
+// Over a class: how many people failed each case (counted against their program), and how many
+// had each diagnosed fault, in the order of the first to show them.
+struct ClassCounts {
+    std::size_t people = 0;
+    std::vector<std::pair<std::string, std::size_t>> failed_cases;
+    std::vector<std::pair<std::string, std::size_t>> faults;
+};
+
+struct Report;
+ClassCounts class_counts(const Report& report);
 
 struct Report {
     std::vector<Exercise> exercises; // the catalogue's, in its order: the columns of a gradebook

@@ -105,6 +105,11 @@ ParsedOptions parse_options(int argc, char** argv)
     app.add_option("--shard", options.shard,
                    "check only the people of shard K of N (K/N), for a class split across "
                    "machines; exercise-check merge joins the shards' JSON reports");
+    app.add_flag("--no-diagnosis", options.no_diagnosis,
+                 "do not name the typical faults that explain a wrong program");
+    app.add_option("--fault-cache", options.fault_cache,
+                   "where the builds of the typical faults are kept from one check to the next "
+                   "(default: $XDG_CACHE_HOME/exercise-check/faults)");
     app.add_flag("--list-cases", options.list_cases,
                  "list every case, one a line: its name, kind and labels");
     auto* built_option = app.add_option(

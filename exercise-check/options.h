@@ -31,6 +31,8 @@ struct Options {
     bool merge = false; // exercise-check merge A.json B.json ...
     std::vector<std::string> merge_files;
     std::string map; // a file of `source path = program` lines
+    bool no_diagnosis = false;
+    std::string fault_cache; // where the typical faults' builds are kept; empty: the default
     bool list_cases = false;
     bool strict = false;
     bool verbose = false;

@@ -223,8 +223,16 @@ class Gradebook {
                                      ? failure->name.substr(prefix.size())
                                      : failure->name;
         const std::string head = program.program + " wrong: ";
-        const std::string text = name + " " + std::string(case_verdict_name(failure->verdict)) +
-                                 (detail.empty() ? "" : ": " + detail);
+        std::string text = name + " " + std::string(case_verdict_name(failure->verdict)) +
+                           (detail.empty() ? "" : ": " + detail);
+        // The likely faults first: what the learner is to mend.
+        std::string faults;
+        for (const Diagnosis& found : program.diagnosis) {
+            faults += (faults.empty() ? "likely " : ", ") + found.fault;
+        }
+        if (!faults.empty()) {
+            text = faults + "; " + text;
+        }
         return cut(terminal_line(text), terminal_width - 2 - head.size());
     }
 

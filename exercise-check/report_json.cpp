@@ -54,6 +54,32 @@ Json case_json(const CaseResult& result)
     };
 }
 
+Json diagnosis_json(const ProgramResult& program)
+{
+    Json diagnosis = Json::array();
+    for (const Diagnosis& found : program.diagnosis) {
+        diagnosis.push_back({{"fault", found.fault}, {"hint", found.hint}, {"cases", found.cases}});
+    }
+    return diagnosis;
+}
+
+// Over the class: how many people failed each case, and had each fault.
+Json class_json(const Report& report)
+{
+    const ClassCounts counts = class_counts(report);
+    Json cases = Json::object();
+    for (const auto& [name, people] : counts.failed_cases) {
+        cases[name] = people;
+    }
+    Json faults = Json::object();
+    for (const auto& [fault, people] : counts.faults) {
+        faults[fault] = people;
+    }
+    return {{"people", counts.people},
+            {"failed_cases", std::move(cases)},
+            {"faults", std::move(faults)}};
+}
+
 Json program_json(const ProgramResult& program, bool strict)
 {
     Json cases = Json::array();
@@ -71,6 +97,8 @@ Json program_json(const ProgramResult& program, bool strict)
         {"compiler_output", program.compiler_output},
         {"same_source_as", program.same_source_as},
         {"cases", std::move(cases)},
+        {"diagnosis", diagnosis_json(program)},
+        {"unexplained", program.unexplained},
     };
 }
 
@@ -102,6 +130,7 @@ void write_json(std::ostream& out, const Report& report)
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
         {"unmatched_hand_ins", report.unmatched_hand_ins},
+        {"class", class_json(report)},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.
     out << document.dump(2, ' ', false, Json::error_handler_t::replace) << '\n';

@@ -129,6 +129,7 @@ class SuiteWriter {
             if (!result.remark.empty()) {
                 text += (text.empty() || text.back() == '\n' ? "" : "\n") + result.remark;
             }
+            text += likely_faults(result);
             body = "      <failure message=\"" + verdict + "\" type=\"" + verdict + "\">" +
                    xml_escaped(text) + "</failure>\n";
         } else if (result.verdict != CaseVerdict::passed) {
@@ -140,6 +141,19 @@ class SuiteWriter {
             body = "      <system-out>" + xml_escaped(text) + "</system-out>\n";
         }
         cases_ += body.empty() ? "/>\n" : ">\n" + body + "    </testcase>\n";
+    }
+
+    // The typical faults that explain the failed case, each with its hint: "likely fault: ...".
+    std::string likely_faults(const CaseResult& result) const
+    {
+        std::string text;
+        for (const Diagnosis& found : program_.diagnosis) {
+            if (std::find(found.cases.begin(), found.cases.end(), result.name) !=
+                found.cases.end()) {
+                text += "likely fault: " + found.fault + "\n" + found.hint + "\n";
+            }
+        }
+        return text.empty() ? text : "\n" + text;
     }
 
     // The suite's system-out: what the cases do not tell.

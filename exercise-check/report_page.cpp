@@ -172,6 +172,7 @@ class Page {
         grid(people);
         key_list();
         same();
+        at_a_glance();
         out_ << "</main>\n";
         for (std::size_t row = 0; row < people.size(); ++row) {
             for (std::size_t column = 0; column < count; ++column) {
@@ -207,6 +208,11 @@ class Page {
             Markup name = html::text(person.name);
             if (!person.note.empty()) {
                 name += element("span", {{"class", "note"}}, person.note);
+            }
+            // A remark every program of the person's has is said here, once.
+            for (const std::string& remark : shared_remarks(person)) {
+                name +=
+                    element("span", {{"class", "note"}}, said_of_all(remark, handed_in(person)));
             }
             Markup cells = element("th", {{"scope", "row"}}, name);
             for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
@@ -266,6 +272,37 @@ class Page {
              << '\n';
     }
 
+    // Over the class: how many people had each diagnosed fault and failed each case, most first,
+    // so that a teacher sees what to explain again.
+    void at_a_glance()
+    {
+        const ClassCounts counts = class_counts(report_);
+        if (counts.faults.empty() && counts.failed_cases.empty()) {
+            return;
+        }
+        const auto list = [&counts](std::vector<std::pair<std::string, std::size_t>> rows) {
+            std::stable_sort(rows.begin(), rows.end(), [](const auto& one, const auto& other) {
+                return one.second > other.second;
+            });
+            Markup items;
+            for (const auto& [name, people] : rows) {
+                items += element("li", element("code", name) +
+                                           html::text(": " + std::to_string(people) + " of " +
+                                                      std::to_string(counts.people))) +
+                         line_end;
+            }
+            return element("ul", line_end + items);
+        };
+        Markup section = element("h2", "The class at a glance") + line_end;
+        if (!counts.faults.empty()) {
+            section += element("h3", "Typical faults found") + list(counts.faults) + line_end;
+        }
+        if (!counts.failed_cases.empty()) {
+            section += element("h3", "Cases failed") + list(counts.failed_cases) + line_end;
+        }
+        out_ << element("section", {{"class", "glance"}}, section).str() << '\n';
+    }
+
     Markup detail(const PersonResult& person, const Exercise& exercise, const std::string& id)
     {
         const ProgramResult* result = find_result(person, exercise);
@@ -281,14 +318,14 @@ class Page {
         if (result == nullptr || verdict == ProgramVerdict::absent) {
             box += element("p", "Not handed in.");
         } else {
-            box += program(*result);
+            box += program(*result, shared_remarks(person));
         }
         return element("section", {{"class", "detail"}, {"id", id}},
                        element("div", {{"class", "box"}}, box)) +
                line_end;
     }
 
-    static Markup program(const ProgramResult& result)
+    static Markup program(const ProgramResult& result, const std::vector<std::string>& shared)
     {
         Markup box =
             element("p", html::text("Source: ") + element("code", result.source)) + line_end;
@@ -299,13 +336,19 @@ class Page {
             }
             box += element("p", "The same source as " + names + ".") + line_end;
         }
-        if (!result.remarks.empty()) {
-            Markup items;
-            for (const std::string& remark : result.remarks) {
-                items += element("li", remark);
+        Markup remarks;
+        for (const std::string& remark : result.remarks) {
+            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
+                remarks += element("li", remark);
             }
-            box += element("h3", "Remarks") + element("ul", items) + line_end;
         }
+        if (!shared.empty()) {
+            remarks += element("li", "and what all the person's programs do: see the person's row");
+        }
+        if (!result.remarks.empty()) {
+            box += element("h3", "Remarks") + element("ul", remarks) + line_end;
+        }
+        box += diagnosis(result);
         const bool compiled = result.verdict != ProgramVerdict::does_not_compile;
         if (!result.compiler_output.empty()) {
             box += element("div", {{"class", "block"}},
@@ -327,6 +370,34 @@ class Page {
             if (one.verdict != CaseVerdict::passed) {
                 box += failed_case(one);
             }
+        }
+        return box;
+    }
+
+    // The typical faults that explain a wrong program's failures, with their hints.
+    static Markup diagnosis(const ProgramResult& result)
+    {
+        if (result.diagnosis.empty()) {
+            return {};
+        }
+        Markup items;
+        for (const Diagnosis& found : result.diagnosis) {
+            std::string cases;
+            for (const std::string& name : found.cases) {
+                cases += (cases.empty() ? "" : ", ") + name;
+            }
+            items += element("li", element("strong", found.fault) +
+                                       element("p", {{"class", "hint"}}, found.hint) +
+                                       element("p", "explains " + cases)) +
+                     line_end;
+        }
+        Markup box = element("h3", "Likely faults") + element("ul", line_end + items) + line_end;
+        if (!result.unexplained.empty()) {
+            std::string cases;
+            for (const std::string& name : result.unexplained) {
+                cases += (cases.empty() ? "" : ", ") + name;
+            }
+            box += element("p", "No typical fault explains " + cases + ".") + line_end;
         }
         return box;
     }

@@ -57,7 +57,9 @@ class Writer {
         return {};
     }
 
-    void program(const ProgramResult& program, std::size_t name_width);
+    void program(const ProgramResult& program, std::size_t name_width,
+                 const std::vector<std::string>& shared);
+    void diagnosis(const ProgramResult& program);
     void failures(const ProgramResult& program);
     void summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                  std::size_t column);
@@ -113,15 +115,21 @@ void Writer::person(const PersonResult& person)
         name_width = std::max(name_width, result.program.size());
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
+    const std::vector<std::string> shared = shared_remarks(person);
     for (const ProgramResult& result : person.programs) {
-        program(result, name_width + 2);
+        program(result, name_width + 2, shared);
+    }
+    for (const std::string& remark : shared) {
+        out_ << program_indent << "- " << terminal_line(said_of_all(remark, handed_in(person)))
+             << '\n';
     }
 
     out_ << name << ": " << counts[0] << " correct, " << counts[1] << " with remarks, " << counts[2]
          << " wrong, " << counts[3] << " does not compile, " << counts[4] << " absent\n";
 }
 
-void Writer::program(const ProgramResult& program, std::size_t name_width)
+void Writer::program(const ProgramResult& program, std::size_t name_width,
+                     const std::vector<std::string>& shared)
 {
     const std::string_view verdict = program_verdict_name(program.verdict);
     out_ << program_indent << program.program
@@ -149,8 +157,11 @@ void Writer::program(const ProgramResult& program, std::size_t name_width)
     case ProgramVerdict::remarks:
     case ProgramVerdict::wrong:
         failures(program);
+        diagnosis(program);
         for (const std::string& remark : program.remarks) {
-            out_ << detail_indent << "- " << terminal_line(remark) << '\n';
+            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
+                out_ << detail_indent << "- " << terminal_line(remark) << '\n';
+            }
         }
         if (!program.compiler_output.empty()) {
             out_ << detail_indent << "warnings:\n";
@@ -220,6 +231,24 @@ void Writer::failures(const ProgramResult& program)
              << painted(red, case_verdict_name(result->verdict))
              << (result->departure ? " (departure)" : "") << '\n';
         text(message(*result), text_indent, 0);
+    }
+}
+
+// Under a wrong program, the typical faults that explain its failures, each with its hint, and
+// how many failed cases none explains.
+void Writer::diagnosis(const ProgramResult& program)
+{
+    for (const Diagnosis& found : program.diagnosis) {
+        out_ << detail_indent << "likely fault: " << painted(bold, terminal_line(found.fault))
+             << " (explains " << found.cases.size()
+             << (found.cases.size() == 1 ? " failed case)" : " failed cases)") << '\n';
+        text(found.hint, text_indent, 0);
+    }
+    if (!program.diagnosis.empty() && !program.unexplained.empty()) {
+        out_ << detail_indent << program.unexplained.size()
+             << (program.unexplained.size() == 1 ? " failed case" : " failed cases")
+             << " no typical fault explains, first " << terminal_line(program.unexplained.front())
+             << '\n';
     }
 }
 

@@ -148,15 +148,15 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
         return names;
     };
     using Keys = std::set<std::string>;
-    CHECK(keys(document) ==
-          Keys{"people", "sandbox", "memory_limit", "sandboxed", "strict", "unmatched_hand_ins"});
+    CHECK(keys(document) == Keys{"people", "sandbox", "memory_limit", "sandboxed", "strict",
+                                 "unmatched_hand_ins", "class"});
     const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) == Keys{"name", "id", "folder", "note", "points", "max_points", "programs"});
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "points", "max_points",
                                   "source_sha256", "remarks", "compiler_output", "same_source_as",
-                                  "cases"});
+                                  "cases", "diagnosis", "unexplained"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
                                                  "actual", "stderr", "difference", "exit_status",

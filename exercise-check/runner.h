@@ -29,6 +29,9 @@ class Runner {
     virtual Build compile(const std::filesystem::path& source,
                           const std::filesystem::path& executable, BuildKind kind,
                           const std::filesystem::path& headers) = 0;
+    // What the builds depend on besides their source, so that a build may be kept and used again:
+    // the compiler and its options; empty when builds are not to be kept.
+    virtual std::string build_identity() const { return {}; }
     // One run in a sandbox of its own.
     virtual RunResult run(const RunRequest& request) = 0;
     // Runs of one program, one after another, in as few sandboxes as can be.
@@ -58,6 +61,18 @@ class SystemRunner : public Runner {
     {
         return check::compile(compiler_, source, executable, kind, headers, sandbox_,
                               compile_limits_);
+    }
+    std::string build_identity() const override
+    {
+        std::string identity = compiler_.command + '\n' + compiler_.stdlib;
+        for (const auto* flags :
+             {&compiler_.flags, &compiler_.link_flags, &compiler_.quick_link_flags}) {
+            for (const std::string& flag : *flags) {
+                identity += '\n' + flag;
+            }
+            identity += '\n';
+        }
+        return identity;
     }
     RunResult run(const RunRequest& request) override { return check::run(request); }
     std::vector<RunResult> run_all(const std::vector<RunRequest>& requests,

@@ -52,6 +52,10 @@ Settings make_settings(const Options& options)
     settings.crlf = options.crlf;
     settings.emulator = command_words(options.emulator);
     settings.only_case = options.only_case;
+    settings.diagnose = !options.no_diagnosis;
+    if (!options.fault_cache.empty()) {
+        settings.fault_cache = options.fault_cache;
+    }
     for (const std::string& name : command_words(options.programs)) {
         for (std::size_t start = 0; start <= name.size();) {
             const std::size_t comma = std::min(name.find(',', start), name.size());

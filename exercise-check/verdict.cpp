@@ -123,8 +123,31 @@ void finish(CaseResult& result, const Case& one, const RunResult& run, const std
     } else if (run.ending == Ending::signalled) {
         result.signal = run.signal;
     }
-    if (one.departure) {
+    // Only the failure its departure gives is the departure's; any other counts as it would
+    // in a case of any other kind.
+    if (one.departure && result.verdict == one.departure_gives) {
         result.remark = one.remark;
+    } else if (one.departure) {
+        result.ordinary = true;
+    }
+}
+
+// A departure whose failure the program's other cases show as well is not the departure's: the
+// program fails that way everywhere, so the remark would be false.
+void drop_remarks_shown_elsewhere(ProgramResult& program)
+{
+    std::vector<CaseVerdict> elsewhere;
+    for (const CaseResult& one : program.cases) {
+        if (!one.departure && one.verdict != CaseVerdict::passed) {
+            elsewhere.push_back(one.verdict);
+        }
+    }
+    for (CaseResult& one : program.cases) {
+        if (one.departure && !one.remark.empty() &&
+            std::find(elsewhere.begin(), elsewhere.end(), one.verdict) != elsewhere.end()) {
+            one.remark.clear();
+            one.ordinary = true;
+        }
     }
 }
 
@@ -255,6 +278,7 @@ void decide(ProgramResult& program, bool built, bool strict)
         program.verdict = ProgramVerdict::does_not_compile;
         return;
     }
+    drop_remarks_shown_elsewhere(program);
     bool wrong = false;
     bool remarked = false;
     for (const CaseResult& one : program.cases) {

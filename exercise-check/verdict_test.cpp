@@ -248,3 +248,57 @@ TEST_CASE("the reasons name the limits the program ran with")
     CHECK(judge(one, ended(Ending::output_limit), judging).why.find("limit of 3 MiB") !=
           std::string::npos);
 }
+
+TEST_CASE("a departure's remark stands only where its departure explains the failure")
+{
+    Case never_read = make(CaseKind::plain, "Uneseni broj: 0\n");
+    never_read.departure = true;
+    never_read.remark = "prints another value than 0 for a number it never read";
+    Case lost = make(CaseKind::output_full, "", 1);
+    lost.departure = true;
+    lost.departure_gives = CaseVerdict::wrong_status;
+    lost.remark = "exits with 0 when its output is lost";
+    const Case plain = make(CaseKind::plain, "Uneseni broj: 17\n");
+    const Judging judging;
+
+    // The departure's own failure is a remark; a missing line end is not what it is about.
+    const CaseResult other_value = judge(never_read, exited(0, "Uneseni broj: 5\n"), judging);
+    CHECK(other_value.remark == never_read.remark);
+    CHECK_FALSE(counts_against(other_value, false));
+    const CaseResult no_line_end = judge(never_read, exited(0, "Uneseni broj: 0"), judging);
+    CHECK(no_line_end.verdict == CaseVerdict::wrong_layout);
+    CHECK(no_line_end.remark.empty());
+    CHECK(counts_against(no_line_end, false));
+
+    struct Example {
+        const char* what;
+        std::vector<CaseResult> cases;
+        ProgramVerdict verdict;
+        std::vector<std::string> remarks;
+    };
+    const Example examples[] = {
+        {"the departure alone fails",
+         {judge(plain, exited(0, "Uneseni broj: 17\n"), judging), other_value},
+         ProgramVerdict::remarks,
+         {never_read.remark}},
+        {"every case prints other words: not the departure's doing",
+         {judge(plain, exited(0, "Broj je 17\n"), judging),
+          judge(never_read, exited(0, "Broj je 0\n"), judging)},
+         ProgramVerdict::wrong,
+         {}},
+        {"another departure fails otherwise",
+         {judge(plain, exited(0, "Uneseni broj: 17"), judging), no_line_end,
+          judge(lost, exited(0, ""), judging)},
+         ProgramVerdict::wrong,
+         {lost.remark}},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.what);
+        ProgramResult program;
+        program.source = "echonumber.cpp";
+        program.cases = example.cases;
+        decide(program, true, false);
+        CHECK(program.verdict == example.verdict);
+        CHECK(program.remarks == example.remarks);
+    }
+}

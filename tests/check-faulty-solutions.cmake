@@ -6,7 +6,8 @@
 #         -P check-faulty-solutions.cmake
 #
 # It fails unless every change applied, every case named there failed with the verdict named,
-# no faulty program was judged correct, and every case of every other program passed.
+# no faulty program was judged correct, every case of every other program passed, each faulty
+# program was diagnosed with exactly the faults named for it, and no other program with any.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -30,10 +31,13 @@ foreach(line IN LISTS lines)
         continue()
     endif()
     string(REPLACE "<semicolon>" ";" line "${line}")
-    if(NOT line MATCHES "^([a-z]+) \\| (.+) \\| (.+) \\| ([^ ]+) ([a-z-]+)$")
+    if(NOT line MATCHES "^([a-z]+) \\| (.+) \\| (.+) \\| ([^ ]+) ([a-z-]+)( \\| ([a-z0-9.-]+))?$")
         message(FATAL_ERROR "not a fault: ${line}")
     endif()
     set(program ${CMAKE_MATCH_1})
+    if(NOT CMAKE_MATCH_7 STREQUAL "")
+        list(APPEND faults_of_${program} ${CMAKE_MATCH_7})
+    endif()
     list(APPEND must_fail "${CMAKE_MATCH_4}=${CMAKE_MATCH_5}")
     foreach(part IN ITEMS 2 3)
         string(REPLACE "\\n" "\n" text${part} "${CMAKE_MATCH_${part}}")
@@ -68,6 +72,25 @@ foreach(index RANGE ${last})
         string(APPEND problems "  the faulty ${program} was judged correct\n")
     elseif(NOT program IN_LIST faulty AND NOT verdict STREQUAL "correct")
         string(APPEND problems "  this project's own ${program} was judged ${verdict}\n")
+    endif()
+    # The faults named, against those the program was made with.
+    string(JSON found LENGTH "${report}" people 0 programs ${index} diagnosis)
+    set(named "")
+    if(found GREATER 0)
+        math(EXPR last_found "${found} - 1")
+        foreach(at RANGE ${last_found})
+            string(JSON id GET "${report}" people 0 programs ${index} diagnosis ${at} fault)
+            list(APPEND named ${id})
+        endforeach()
+    endif()
+    set(want "${faults_of_${program}}")
+    list(REMOVE_DUPLICATES want)
+    list(SORT want)
+    list(SORT named)
+    if(NOT named STREQUAL want)
+        string(APPEND problems "  ${program} was diagnosed '${named}', where '${want}' was made\n")
+    else()
+        message("diagnosed: ${program} '${named}'")
     endif()
     string(JSON cases LENGTH "${report}" people 0 programs ${index} cases)
     if(cases EQUAL 0)

@@ -1,0 +1,147 @@
+#include "faults.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstddef>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t largest_faults_file = std::size_t{256} * 1024;
+constexpr std::size_t hint_lines = 2;
+
+std::string text_of(const nlohmann::json& entry, const char* key, const std::string& place)
+{
+    const auto found = entry.find(key);
+    if (found == entry.end() || !found->is_string() || found->get<std::string>().empty()) {
+        throw std::runtime_error(place + " needs \"" + key + "\", a text that is not empty");
+    }
+    return found->get<std::string>();
+}
+
+std::vector<Change> changes_of(const nlohmann::json& variant, const std::string& place)
+{
+    if (!variant.is_array() || variant.empty()) {
+        throw std::runtime_error(place + ": a variant is a list of changes, at least one");
+    }
+    std::vector<Change> changes;
+    for (const nlohmann::json& change : variant) {
+        if (!change.is_object()) {
+            throw std::runtime_error(place + ": a change is {\"replace\": ..., \"with\": ...}");
+        }
+        const auto with = change.find("with");
+        if (with == change.end() || !with->is_string()) {
+            throw std::runtime_error(place + ": a change needs \"with\", a text");
+        }
+        changes.push_back({text_of(change, "replace", place), with->get<std::string>()});
+    }
+    return changes;
+}
+
+Fault fault_of(const nlohmann::json& entry, const std::string& file)
+{
+    if (!entry.is_object()) {
+        throw std::runtime_error(file + ": each fault is an object");
+    }
+    Fault fault;
+    fault.id = text_of(entry, "id", file + ": a fault");
+    const std::string place = file + ", " + fault.id;
+    const bool plain = std::all_of(fault.id.begin(), fault.id.end(), [](char letter) {
+        return (letter >= 'a' && letter <= 'z') || (letter >= '0' && letter <= '9') ||
+               letter == '-' || letter == '.';
+    });
+    if (!plain) {
+        throw std::runtime_error(place + ": an id holds only a-z, 0-9, - and .");
+    }
+    fault.hint = text_of(entry, "hint", place);
+    const auto lines = 1 + std::count(fault.hint.begin(), fault.hint.end(), '\n');
+    if (lines > static_cast<std::ptrdiff_t>(hint_lines) || fault.hint.back() == '\n') {
+        throw std::runtime_error(place + ": a hint is one or two lines, with no line end after");
+    }
+    const auto shows = entry.find("shows");
+    if (shows != entry.end()) {
+        if (!shows->is_string() || (*shows != "output" && *shows != "verdict")) {
+            throw std::runtime_error(place + ": \"shows\" is \"output\" or \"verdict\"");
+        }
+        fault.by_verdict = *shows == "verdict";
+    }
+    const auto variants = entry.find("variants");
+    if (variants == entry.end() || !variants->is_array() || variants->empty()) {
+        throw std::runtime_error(place + " needs \"variants\", a list of at least one");
+    }
+    for (const nlohmann::json& variant : *variants) {
+        fault.variants.push_back(changes_of(variant, place));
+    }
+    return fault;
+}
+
+} // namespace
+
+std::vector<Fault> load_faults(const fs::path& case_data, const Exercise& exercise)
+{
+    const fs::path path = case_data / exercise.group / exercise.name / faults_file;
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error) {
+        return {};
+    }
+    const std::string file = path.string();
+    if (size > largest_faults_file) {
+        throw std::runtime_error(file + " is larger than " +
+                                 std::to_string(largest_faults_file / 1024) + " KiB");
+    }
+    std::ifstream file_in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file_in.rdbuf();
+    const nlohmann::json data = nlohmann::json::parse(bytes.str(), nullptr, false);
+    if (data.is_discarded() || !data.is_object() || !data.contains("faults") ||
+        !data["faults"].is_array()) {
+        throw std::runtime_error(file + " is not {\"faults\": [...]} in JSON");
+    }
+    std::vector<Fault> faults;
+    std::set<std::string> ids;
+    for (const nlohmann::json& entry : data["faults"]) {
+        faults.push_back(fault_of(entry, file));
+        if (!ids.insert(faults.back().id).second) {
+            throw std::runtime_error(file + " lists " + faults.back().id + " twice");
+        }
+    }
+    return faults;
+}
+
+fs::path own_source(const fs::path& case_data, const Exercise& exercise)
+{
+    const std::string file = exercise.name + ".cpp";
+    std::error_code error;
+    fs::path installed = case_data / exercise.group / exercise.name / file;
+    if (fs::is_regular_file(installed, error)) {
+        return installed;
+    }
+    fs::path in_tree = case_data / ".." / exercise.folder / file;
+    if (!exercise.folder.empty() && fs::is_regular_file(in_tree, error)) {
+        return in_tree;
+    }
+    return {};
+}
+
+std::optional<std::string> apply(std::string source, const std::vector<Change>& changes)
+{
+    for (const Change& change : changes) {
+        const std::size_t place = source.find(change.text);
+        if (place == std::string::npos) {
+            return std::nullopt;
+        }
+        source.replace(place, change.text.size(), change.replacement);
+    }
+    return source;
+}
+
+} // namespace check

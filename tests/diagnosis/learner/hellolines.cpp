@@ -1,0 +1,8 @@
+#include <iostream>
+using namespace std;
+
+int main()
+{
+    cout << "Hello" << endl << endl << "World" << endl << endl << "C++" << endl;
+    return 0;
+}

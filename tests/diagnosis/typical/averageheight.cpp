@@ -1,0 +1,17 @@
+#include <iostream>
+using namespace std;
+
+int main()
+{
+    int visina1 = 0, visina2 = 0, visina3 = 0;
+    cout << "Unesite visinu 1.studenta: ";
+    cin >> visina1;
+    cout << "Unesite visinu 2.studenta: ";
+    cin >> visina2;
+    cout << "Unesite visinu 3.studenta: ";
+    cin >> visina3;
+    long long zbroj = (long long)visina1 + visina2 + visina3;
+    double prosjek = zbroj / 3;
+    cout << endl << "Prosjecna visina je: " << prosjek << endl;
+    return 0;
+}

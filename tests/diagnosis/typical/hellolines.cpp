@@ -1,0 +1,10 @@
+#include <iostream>
+using namespace std;
+
+int main()
+{
+    cout << "Hello" << endl << endl;
+    cout << "World" << endl << endl;
+    cout << "C++" << endl;
+    return 0;
+}
