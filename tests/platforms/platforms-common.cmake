@@ -4,7 +4,8 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(ENV{REAL_CHECK} "${REAL_CHECK}")
-set(ENV{CHECK_OPTIONS} "${OPTIONS}")
+string(REPLACE ";" " " options_text "${OPTIONS}") # a CMake list, as words for the shell
+set(ENV{CHECK_OPTIONS} "${options_text}")
 set(ENV{EXERCISE_CHECK} "${CHECK}")
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}")
