@@ -2,6 +2,7 @@
 
 #include "run.h"
 
+#include <chrono>
 #include <csignal>
 #include <mutex>
 #include <pthread.h>
@@ -51,9 +52,19 @@ void handle_interruptions()
             // The lock is kept to the end: the check cannot remove the folder meanwhile.
             folder_mutex().lock();
             end_every_run();
-            std::error_code error;
-            for (const fs::path& folder : folders_to_remove()) {
-                fs::remove_all(folder, error);
+            // Threads of the check may still be making folders there as their runs end: the
+            // folders are removed until they stay gone.
+            for (int round = 0; round < 5; ++round) {
+                bool any = false;
+                for (const fs::path& folder : folders_to_remove()) {
+                    std::error_code error;
+                    any = fs::exists(folder, error) || any;
+                    fs::remove_all(folder, error);
+                }
+                if (!any && round > 0) {
+                    break;
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
             }
             _exit(128 + signal);
         }).detach();

@@ -25,12 +25,17 @@ CPP
 problems=()
 for signal in TERM INT; do
     rm -rf "$work/tmp" && mkdir -p "$work/tmp"
-    for _ in $(seq 50); do pgrep -x helloworld >/dev/null || break; sleep 0.1; done
+
     TMPDIR=$work/tmp "$check" "$@" --timeout 30 "$work/person" >"$work/report.txt" 2>&1 &
     checker=$!
-    # Until the program runs (or, for a moment, its compile).
+    # Until this check's program runs: a helloworld whose executable is in its folder (others
+    # may run beside this test).
     for _ in $(seq 300); do
-        pgrep -x helloworld >/dev/null && break
+        ours=""
+        for pid in $(pgrep -x helloworld); do
+            [[ $(readlink "/proc/$pid/exe" 2>/dev/null) == "$work/tmp/"* ]] && ours=$pid
+        done
+        [[ -n $ours ]] && break
         sleep 0.1
     done
     kill -s "$signal" "$checker"
