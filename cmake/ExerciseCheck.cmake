@@ -13,6 +13,10 @@ set(CONSOLE_EXERCISES_CHECK_TOOL "" CACHE FILEPATH
 # about a sixth faster without debug information. The programs keep theirs.
 option(CONSOLE_EXERCISES_CHECK_DEBUG_INFO
        "Compile exercise-check with debug information where the build type asks for it" ON)
+# The standard library's and the JSON library's headers, compiled once for all of exercise-check's
+# sources and once for its unit tests, rather than once a source.
+option(CONSOLE_EXERCISES_CHECK_PRECOMPILED_HEADERS
+       "Compile exercise-check with precompiled headers" ON)
 
 if(NOT CMAKE_HOST_UNIX)
     message(WARNING "exercise-check starts processes the POSIX way only: on this host it is not "
