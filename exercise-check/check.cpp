@@ -593,8 +593,14 @@ void run_variants(std::vector<Variant*>& variants, const std::vector<Exercise>& 
                   const std::vector<std::set<std::string>>& cases_of, const Settings& settings,
                   Runner& runner)
 {
+    // A variant is the exercise's own program with a change, which ends in milliseconds: one that
+    // runs for seconds waits or loops, and is ended sooner than a person's program is.
+    constexpr double variant_seconds = 2;
+    Settings limited = settings;
+    limited.run_limits.wall_seconds = std::min(limited.run_limits.wall_seconds, variant_seconds);
+    limited.run_limits.cpu_seconds = std::min(limited.run_limits.cpu_seconds, variant_seconds);
     const Progress none;
-    Checker checker(settings, runner, variants.size(), none);
+    Checker checker(limited, runner, variants.size(), none);
     for (std::size_t index = 0; index < variants.size(); ++index) {
         Variant& variant = *variants[index];
         variant.result = ProgramResult{};

@@ -79,6 +79,7 @@ class FakeRunner : public Runner {
     std::vector<Compile> compiles;
     std::vector<fs::path> precompiled;
     std::size_t runs = 0;
+    std::vector<std::pair<std::string, double>> wall_seconds; // each run's source and time limit
     std::string identity; // builds are kept only with one
 
   private:
@@ -94,6 +95,7 @@ class FakeRunner : public Runner {
                                                  built.rfind("filled\n", 0) == 0};
         }
         const auto [source, filled] = behaviour.at(request.command.back());
+        wall_seconds.emplace_back(source, request.limits.wall_seconds);
         if (source.find("echo") != std::string::npos) {
             result.out = request.input.empty() ? "0\n" : request.input;
         } else if (source.find("unset") != std::string::npos) {
@@ -273,6 +275,11 @@ TEST_CASE("the variants of typical faults are built once for a class, and kept f
         check_people({fixture.person("bob", "other"), fixture.person("cid", "other", " again")},
                      fixture.settings, fixture.runner);
     CHECK(variant_compiles() == 4);
+    // A variant that waits is ended sooner than a person's program.
+    for (const auto& [source, seconds] : fixture.runner.wall_seconds) {
+        const bool variant = source.find("own program") != std::string::npos;
+        CHECK(seconds == doctest::Approx(variant ? 2.0 : 5.0));
+    }
     for (const PersonResult& person : report.people) {
         const ProgramResult& program = person.programs.at(0);
         REQUIRE(program.diagnosis.size() == 1);
