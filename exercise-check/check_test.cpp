@@ -80,7 +80,7 @@ class FakeRunner : public Runner {
     std::vector<fs::path> precompiled;
     std::size_t runs = 0;
     std::vector<std::pair<std::string, double>> wall_seconds; // each run's source and time limit
-    std::string identity; // builds are kept only with one
+    std::string identity;                                     // builds are kept only with one
 
   private:
     RunResult run_locked(const RunRequest& request)
