@@ -122,6 +122,15 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
     } else {
         compiler.stdlib = "other";
     }
+    // The macros that name the compiler's and its library's versions, as they define them.
+    std::istringstream macros(result.out);
+    for (std::string line; std::getline(macros, line);) {
+        for (const char* name : {"__VERSION__ ", "__GLIBCXX__ ", "_LIBCPP_VERSION "}) {
+            if (line.rfind(std::string("#define ") + name, 0) == 0) {
+                compiler.version += line + '\n';
+            }
+        }
+    }
     const fs::path runtime = runtime_folder.get();
     if (runtime.empty()) {
         compiler.quick_link_flags = compiler.link_flags;

@@ -13,6 +13,7 @@ struct Compiler {
     std::string command;            // c++, or a path
     std::vector<std::string> flags; // the language standard and the warning options
     std::string stdlib;             // "libstdc++", "libc++" or "other"
+    std::string version;            // what the compiler and its library say of their versions
     bool fills_unset = false;       // it can fill unset variables with a pattern
     // How a program that runs many times is linked: statically where the libraries allow it,
     // since a static program starts in half the time, and random inputs start it hundreds of

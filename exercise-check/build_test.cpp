@@ -1,5 +1,8 @@
-// Compiling a hand-in: what is kept of a compiler that writes without end.
+// Compiling a hand-in: what is kept of a compiler that writes without end; what a compiler's builds
+// are known by.
 #include "build.h"
+
+#include "runner.h"
 
 #include <doctest/doctest.h>
 
@@ -45,4 +48,34 @@ TEST_CASE("a compile stopped for writing too much says why and keeps at most 64 
         build.output.find("the compiler was stopped: it wrote more than 1024 KiB of messages\n") !=
         std::string::npos);
     CHECK(build.output.find("stopped: \n") == std::string::npos);
+}
+
+TEST_CASE("a compiler's version is part of what its kept builds are named by")
+{
+    std::string pattern = (fs::temp_directory_path() / "build-test-XXXXXX").string();
+    REQUIRE(mkdtemp(pattern.data()) != nullptr);
+    const fs::path folder = pattern;
+    // A compiler that says its version where it defines its macros, and links anything.
+    const fs::path compiler = folder / "compiler";
+    std::ofstream(compiler) << "#!/bin/sh\n"
+                               "case \"$*\" in\n"
+                               "  *-dM*) cat >/dev/null\n"
+                               "         echo '#define __GNUC__ 12'\n"
+                               "         echo \"#define __VERSION__ \\\"$(cat " +
+                                   (folder / "version").string() +
+                                   ")\\\"\"\n"
+                                   "         echo '#define __GLIBCXX__ 20220819' ;;\n"
+                                   "esac\n"
+                                   "exit 0\n";
+    fs::permissions(compiler, fs::perms::owner_all);
+    const auto identity = [&](const std::string& version) {
+        std::ofstream(folder / "version") << version;
+        const Compiler probed = probe_compiler(compiler.string(), folder, Sandbox{});
+        CHECK(probed.version.find(version) != std::string::npos);
+        return SystemRunner(probed, Sandbox{}, Limits{}).build_identity();
+    };
+    const std::string twelve = identity("12.2.0");
+    CHECK(identity("12.2.0") == twelve);
+    CHECK(identity("12.3.0") != twelve);
+    fs::remove_all(folder);
 }

@@ -4,6 +4,7 @@
 #include "catalogue.h"
 #include "compare.h"
 #include "diagnosis.h"
+#include "fault_cache.h"
 #include "faults.h"
 #include "matching.h"
 #include "pool.h"
@@ -514,18 +515,6 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
     return report;
 }
 
-// A 64-bit FNV-1a hash, in hex: names a kept build by what it was made from.
-std::string hash_text(const std::string& text)
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char letter : text) {
-        hash = (hash ^ static_cast<unsigned char>(letter)) * 1099511628211ULL;
-    }
-    std::ostringstream hex;
-    hex << std::hex << hash;
-    return hex.str();
-}
-
 // One variant of one typical fault, for the exercise in slot: its source, its builds, its runs.
 struct Variant {
     std::size_t slot = 0;
@@ -546,35 +535,17 @@ bool build_kept(Runner& runner, const Settings& settings, Variant& variant,
     share_with_sandbox(folder, true);
     const fs::path source = folder / (program + ".cpp");
     std::ofstream(source, std::ios::binary) << variant.source;
-    const std::string identity = runner.build_identity();
-    const fs::path kept = identity.empty() || settings.fault_cache.empty()
-                              ? fs::path()
-                              : settings.fault_cache / hash_text(identity + '\0' + variant.source);
+    const fs::path kept =
+        kept_folder(settings.fault_cache, runner.build_identity(), variant.source);
     const auto one_build = [&](const std::string& name, BuildKind kind) {
-        std::error_code error;
         const fs::path executable = folder / name;
-        if (!kept.empty() && fs::is_regular_file(kept / name, error)) {
-            fs::copy_file(kept / name, executable, fs::copy_options::overwrite_existing, error);
-            if (!error) {
-                return true;
-            }
+        if (fetch_kept(kept, name, executable)) {
+            return true;
         }
         if (!runner.compile(source, executable, kind, {}).built) {
             return false;
         }
-        if (!kept.empty()) {
-            // Kept under a name of its own first, so that a check running beside this one never
-            // finds half a file.
-            fs::create_directories(kept, error);
-            fs::permissions(settings.fault_cache, fs::perms::owner_all, error);
-            const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
-            const fs::path part =
-                kept / (name + ".part-" + hash_text(std::to_string(now) + name + program));
-            if (fs::copy_file(executable, part, fs::copy_options::overwrite_existing, error)) {
-                fs::rename(part, kept / name, error);
-            }
-            fs::remove(part, error);
-        }
+        keep(kept, name, executable);
         return true;
     };
     if (!one_build(program, BuildKind{false, runs})) {
@@ -737,6 +708,10 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner)
     }
 
     std::vector<Variant*> built = build_variants(diagnosing, exercises, settings, runner);
+    if (!settings.fault_cache.empty()) {
+        constexpr std::chrono::hours month{24 * 30};
+        prune_kept(settings.fault_cache, month);
+    }
     run_variants(built, exercises, diagnosing.failed, settings, runner);
     std::vector<Variant*> explaining;
     for (Variant* variant : built) {

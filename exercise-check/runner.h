@@ -64,7 +64,8 @@ class SystemRunner : public Runner {
     }
     std::string build_identity() const override
     {
-        std::string identity = compiler_.command + '\n' + compiler_.stdlib;
+        std::string identity =
+            compiler_.command + '\n' + compiler_.stdlib + '\n' + compiler_.version;
         for (const auto* flags :
              {&compiler_.flags, &compiler_.link_flags, &compiler_.quick_link_flags}) {
             for (const std::string& flag : *flags) {
