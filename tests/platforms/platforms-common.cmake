@@ -21,16 +21,7 @@ function(hand_in folder)
     endforeach()
 endfunction()
 
-# Breaks a handed-in source: replaces from by to, which must be there.
-function(break_source file from to)
-    file(READ "${file}" code)
-    string(FIND "${code}" "${from}" at)
-    if(at LESS 0)
-        message(FATAL_ERROR "${file} no longer holds: ${from}")
-    endif()
-    string(REPLACE "${from}" "${to}" code "${code}")
-    file(WRITE "${file}" "${code}")
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/../break-source.cmake)
 
 # Runs the command, failing the test unless it exits with one of the statuses given (default 0).
 function(run_step output_variable)
