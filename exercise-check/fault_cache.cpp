@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string_view>
 #include <system_error>
 #include <unistd.h>
 

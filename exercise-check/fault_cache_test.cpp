@@ -41,10 +41,7 @@ TEST_CASE("only kept folders unused for longer than the age are removed")
     const Scratch scratch;
     const fs::path cache = scratch.path / "cache";
     const auto long_ago = fs::file_time_type::clock::now() - std::chrono::hours(24 * 40);
-    const auto aged = [&](const fs::path& path) {
-        fs::last_write_time(path, long_ago);
-        return path;
-    };
+    const auto aged = [&](const fs::path& path) { fs::last_write_time(path, long_ago); };
     touch(scratch.path / "built");
     const fs::path old = kept_folder(cache, "c++", "old");
     const fs::path fresh = kept_folder(cache, "c++", "fresh");
