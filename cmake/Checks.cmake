@@ -7,10 +7,14 @@
 # A target is left out, with a message, when its tool is not installed.
 
 get_property(sources GLOBAL PROPERTY CONSOLE_EXERCISES_SOURCES)
-file(GLOB tool_units ${PROJECT_SOURCE_DIR}/exercise-check/*.cpp
+file(GLOB_RECURSE tool_units ${PROJECT_SOURCE_DIR}/exercise-check/*.cpp
      ${PROJECT_SOURCE_DIR}/tests/hostile/listener.cpp)
-file(GLOB tool_headers ${PROJECT_SOURCE_DIR}/exercise-check/*.h)
+file(GLOB_RECURSE tool_headers ${PROJECT_SOURCE_DIR}/exercise-check/*.h)
 set(tool_sources ${tool_units} ${tool_headers})
+set(tool_includes "")
+foreach(layer IN ITEMS sandbox judging handins reports command testing)
+    list(APPEND tool_includes -I ${PROJECT_SOURCE_DIR}/exercise-check/${layer})
+endforeach()
 
 find_program(CONSOLE_EXERCISES_CLANG_TIDY clang-tidy)
 find_program(CONSOLE_EXERCISES_CPPCHECK cppcheck)
@@ -43,7 +47,7 @@ if(CONSOLE_EXERCISES_CPPCHECK)
                 --std=c++17 --error-exitcode=1 --inline-suppr --quiet ${sources}
         COMMAND ${CONSOLE_EXERCISES_CPPCHECK} --enable=warning,performance,portability
                 --std=c++17 --language=c++ --error-exitcode=1 --inline-suppr --quiet
-                -I ${PROJECT_SOURCE_DIR}/exercise-check ${tool_units}
+                ${tool_includes} ${tool_units}
         WORKING_DIRECTORY ${PROJECT_SOURCE_DIR} USES_TERMINAL VERBATIM)
 else()
     message(STATUS "cppcheck not found: no cppcheck target")

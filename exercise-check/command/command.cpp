@@ -1,0 +1,462 @@
+#include "command.h"
+
+#include "cases.h"
+#include "check_people.h"
+#include "handins.h"
+#include "interrupt.h"
+#include "merge.h"
+#include "process.h"
+#include "progress.h"
+#include "report.h"
+#include "report_classroom.h"
+#include "report_gradescope.h"
+#include "report_vpl.h"
+#include "sandbox_landlock.h"
+#include "settings_from_options.h"
+#include "shard.h"
+#include "source_map.h"
+#include "sources.h"
+#include "text.h"
+#include "worksheet.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A command line or a file that cannot be used: its one line goes to standard error, exit 2.
+struct Refusal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// No sandbox of either kind can start here.
+struct NoSandbox : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A folder of the checker's own for the builds, removed at the end and when the check is
+// interrupted. It holds copies of every hand-in: only the checker's user, and the sandbox's user
+// that must reach them, may enter it.
+class WorkFolder {
+  public:
+    explicit WorkFolder(bool sandboxed)
+    {
+        std::string pattern = (fs::temp_directory_path() / "exercise-check-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) { // made with mode 0700
+            throw Refusal("cannot make a folder for the builds in " +
+                          fs::temp_directory_path().string() + ": set TMPDIR to a writable folder");
+        }
+        path_ = pattern;
+        remove_when_interrupted(path_);
+        if (sandboxed && geteuid() == 0) {
+            // The sandbox runs as unprivileged_id: the folder is its, and still no one else's.
+            if (chown(path_.c_str(), unprivileged_id, unprivileged_id) != 0) {
+                throw Refusal("cannot give " + path_.string() + " to the sandbox's user");
+            }
+            for (fs::path folder = path_.parent_path(); !folder.empty();
+                 folder = folder.parent_path()) {
+                struct stat status {};
+                if (stat(folder.c_str(), &status) == 0 && (status.st_mode & S_IXOTH) == 0) {
+                    throw Refusal("the sandbox's user (nobody) cannot enter " + folder.string() +
+                                  ", where the builds go: set TMPDIR to a folder anyone may "
+                                  "enter, such as /tmp");
+                }
+                if (folder == folder.root_path()) {
+                    break;
+                }
+            }
+        }
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    WorkFolder(WorkFolder&&) = delete;
+    WorkFolder& operator=(WorkFolder&&) = delete;
+    ~WorkFolder()
+    {
+        keep_when_interrupted(path_);
+        make_run_folders_in({});
+        std::error_code error;
+        fs::remove_all(path_, error);
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+using ReportWriter = std::function<void(std::ostream&, const Report&)>;
+
+struct ReportFile {
+    std::string path;
+    ReportWriter writer;
+};
+
+// The report's file must be one that can be written: its folder is there and takes files. Found
+// out before anything is checked, so that a long check does not end in a report lost.
+void check_writable(const std::string& file)
+{
+    const fs::path path(file);
+    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        throw Refusal("cannot write " + file + ": there is no folder " + folder.string());
+    }
+    if (fs::is_directory(path, error)) {
+        throw Refusal("cannot write " + file + ": it is a folder");
+    }
+    if (access(folder.c_str(), W_OK | X_OK) != 0 ||
+        (fs::exists(path, error) && access(path.c_str(), W_OK) != 0)) {
+        throw Refusal("cannot write " + file + ": permission denied");
+    }
+}
+
+// Writes the report beside its file and renames it into place: a reader never sees half a
+// report, and a report that cannot be written leaves what was there.
+bool write_report(const ReportFile& file, const Report& report)
+{
+    const std::string partial = file.path + ".partial";
+    {
+        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
+        file.writer(out, report);
+        out.close();
+        if (out && std::rename(partial.c_str(), file.path.c_str()) == 0) {
+            return true;
+        }
+    }
+    std::error_code error;
+    fs::remove(partial, error);
+    std::cerr << "exercise-check: cannot write " << file.path << '\n';
+    return false;
+}
+
+void list_cases(const Settings& settings)
+{
+    for (const Exercise& exercise : settings.exercises) {
+        for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
+            std::string labels;
+            for (const std::string& label : case_labels(one)) {
+                labels += (labels.empty() ? "" : ",") + label;
+            }
+            std::cout << one.name << '\t' << case_kind_name(one.kind) << '\t' << labels << '\n';
+        }
+    }
+}
+
+std::vector<Person> people_of(const std::vector<std::string>& folders,
+                              const std::vector<Exercise>& exercises)
+{
+    std::vector<Person> people;
+    for (const std::string& folder : folders) {
+        std::error_code error;
+        if (!fs::is_directory(folder, error)) {
+            throw Refusal("no such folder: " + folder);
+        }
+        const FolderSources found = sources_in(folder, exercises);
+        const std::vector<std::string>& left_out = found.notes;
+        if (found.sources.empty() && found.unnamed.empty() && left_out.empty()) {
+            std::string names;
+            for (std::size_t index = 0; index < exercises.size() && index < 3; ++index) {
+                names += exercises[index].name + ".cpp, ";
+            }
+            throw Refusal(folder + " holds none of the exercises' programs (" + names +
+                          "...): name the folder that holds them");
+        }
+        const fs::path absolute = fs::absolute(folder).lexically_normal();
+        std::string name = absolute.filename().string();
+        if (name.empty()) {
+            name = absolute.parent_path().filename().string();
+        }
+        std::string note;
+        for (const std::string& line : left_out) {
+            note += (note.empty() ? "" : "; ") + line;
+        }
+        people.push_back({name, folder, note});
+    }
+    return people;
+}
+
+Report check_sources(const Options& options, Settings& settings)
+{
+    std::error_code error;
+    if (!options.class_folder.empty() && !fs::exists(options.class_folder, error)) {
+        throw Refusal("no such folder or archive: " + options.class_folder +
+                      ": give --class a folder of one folder or archive per person, or a "
+                      "course platform's download (.zip)");
+    }
+    std::vector<Person> people;
+    if (options.gradescope) {
+        // A submission with none of the programs is not graded, rather than given 0: the
+        // autograder's run then fails where the teacher sees it.
+        const fs::path submission = fs::path(options.gradescope_root) / "submission";
+        if (!fs::is_directory(submission, error)) {
+            throw Refusal("no submission to grade: " + submission.string() + " is not a folder");
+        }
+        people = people_of({submission.string()}, settings.exercises);
+    } else {
+        people = people_of(options.folders, settings.exercises);
+    }
+    const WorkFolder work(settings.sandbox);
+    settings.work = work.path();
+    make_run_folders_in(work.path());
+    if (!settings.sandbox) {
+        // The compilers' own temporary files then go with the work folder, even when they are
+        // stopped halfway. No other thread reads the environment yet.
+        const fs::path temporary = work.path() / "tmp";
+        fs::create_directories(temporary);
+        setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
+    }
+    const fs::path hand_ins = work.path() / "hand-ins";
+    if (!options.class_folder.empty()) {
+        people = find_class(options.class_folder, hand_ins, settings.exercises);
+        if (people.empty()) {
+            throw Refusal(options.class_folder +
+                          " holds no folder or archive: --class needs one for each person");
+        }
+    }
+    if (const auto shard = parse_shard(options.shard); shard && !options.shard.empty()) {
+        people.erase(
+            std::remove_if(people.begin(), people.end(),
+                           [&](const Person& person) { return !in_shard(person.name, *shard); }),
+            people.end());
+    }
+    const Sandbox sandbox = base_sandbox(settings);
+    const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
+    settings.stdlib = compiler.stdlib;
+    SystemRunner runner(compiler, sandbox, compile_limits());
+    std::optional<ProgressMeter> meter;
+    if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
+        const auto empty = static_cast<std::size_t>(
+            std::count_if(people.begin(), people.end(), [&](const Person& person) {
+                const FolderSources found = sources_in(person.folder, settings.exercises);
+                return found.sources.empty() && found.unnamed.empty();
+            }));
+        meter.emplace(std::cerr, people.size(), empty);
+    }
+    Report report = check_people(people, settings, runner, meter ? meter->callback() : Progress{});
+    if (meter) {
+        meter->finish();
+    }
+    if (!options.class_folder.empty()) {
+        show_as_handed_in(report, options.class_folder, hand_ins);
+    }
+    return report;
+}
+
+// The sandbox the options ask for, where it can start: with auto, bubblewrap where it can and
+// Landlock where it cannot (in containers and jails that refuse user namespaces).
+void choose_sandbox(const Options& options, Settings& settings)
+{
+    if (!settings.sandbox) {
+        return;
+    }
+    if (options.sandbox == "auto") {
+        const auto bubblewrap = sandbox_problem(SandboxKind::bubblewrap);
+        if (!bubblewrap) {
+            settings.sandbox_kind = SandboxKind::bubblewrap;
+        } else if (const auto landlock = sandbox_problem(SandboxKind::landlock)) {
+            throw NoSandbox("neither sandbox can start here: " + *bubblewrap + "; and " +
+                            *landlock);
+        } else {
+            settings.sandbox_kind = SandboxKind::landlock;
+        }
+    } else if (const auto problem = sandbox_problem(settings.sandbox_kind)) {
+        throw NoSandbox(*problem + " (--sandbox auto takes the other where it can)");
+    }
+    settings.memory_limit = memory_limit_held_by();
+}
+
+// VPL's grade range, MIN:MAX, two finite numbers with MIN at most MAX.
+std::pair<double, double> vpl_range(const std::string& text)
+{
+    const std::size_t colon = text.find(':');
+    try {
+        std::size_t used_low = 0;
+        std::size_t used_high = 0;
+        const double low = std::stod(text.substr(0, colon), &used_low);
+        const double high = std::stod(text.substr(colon + 1), &used_high);
+        if (colon != std::string::npos && used_low == colon &&
+            used_high == text.size() - colon - 1 && std::isfinite(low) && std::isfinite(high) &&
+            low <= high) {
+            return {low, high};
+        }
+    } catch (const std::exception&) {
+    }
+    throw Refusal("--vpl " + text + ": give the grade's range as MIN:MAX, such as 0:10");
+}
+
+// The worksheet can be read, and its filled-in copy written elsewhere.
+void check_worksheet(const Options& options)
+{
+    if (options.worksheet.empty()) {
+        return;
+    }
+    std::error_code error;
+    if (!fs::is_regular_file(options.worksheet, error)) {
+        throw Refusal("no such worksheet: " + options.worksheet);
+    }
+    const fs::path in = fs::weakly_canonical(fs::absolute(options.worksheet), error);
+    const fs::path out = fs::weakly_canonical(fs::absolute(options.worksheet_out), error);
+    if (in == out || fs::equivalent(options.worksheet, options.worksheet_out, error)) {
+        throw Refusal("--worksheet-out " + options.worksheet_out +
+                      " is the worksheet read: give another file, so that the one downloaded "
+                      "stays as it was");
+    }
+    check_writable(options.worksheet_out);
+}
+
+// Fills the worksheet in with the report's grades; the hand-ins that have no row are listed on
+// standard error and in the report.
+void fill_in_worksheet(const Options& options, Report& report)
+{
+    if (options.worksheet.empty()) {
+        return;
+    }
+    const WorksheetOutcome outcome =
+        write_worksheet_file(options.worksheet, options.worksheet_out, graded_people(report));
+    report.unmatched_hand_ins = outcome.unmatched;
+    for (const std::string& name : outcome.unmatched) {
+        std::cerr << "exercise-check: no row of the worksheet for " << terminal_line(name) << '\n';
+    }
+    for (const std::string& problem : outcome.problems) {
+        std::cerr << "exercise-check: " << terminal_line(problem) << '\n';
+    }
+}
+
+// Writes every report asked for; false when one could not be written.
+bool write_reports(const std::vector<ReportFile>& files, const Report& report)
+{
+    bool written = true;
+    for (const ReportFile& file : files) {
+        if (!file.path.empty()) {
+            written = write_report(file, report) && written;
+        }
+    }
+    return written;
+}
+
+int carry_out(const Options& options)
+{
+    const auto started = std::chrono::steady_clock::now();
+    Settings settings = make_settings(options);
+    if (!options.map.empty()) {
+        settings.map = read_map(options.map, settings.exercises);
+    }
+    if (options.list_cases) {
+        list_cases(settings);
+        std::cout.flush();
+        return std::cout ? exit_right : exit_usage;
+    }
+    std::vector<ReportFile> files{{options.json, write_json},
+                                  {options.junit, write_junit},
+                                  {options.csv, write_csv},
+                                  {options.html, write_html},
+                                  {options.classroom, write_classroom}};
+    if (options.gradescope) {
+        const fs::path results = fs::path(options.gradescope_root) / "results";
+        std::error_code error;
+        fs::create_directories(results, error);
+        files.push_back({(results / "results.json").string(),
+                         [started](std::ostream& out, const Report& report) {
+                             write_gradescope(out, report,
+                                              std::chrono::duration<double>(
+                                                  std::chrono::steady_clock::now() - started)
+                                                  .count());
+                         }});
+    }
+    for (const ReportFile& file : files) {
+        if (!file.path.empty()) {
+            check_writable(file.path);
+        }
+    }
+    check_worksheet(options);
+    std::optional<std::pair<double, double>> vpl;
+    if (!options.vpl.empty()) {
+        vpl = vpl_range(options.vpl);
+    }
+    if (!options.shard.empty() && !parse_shard(options.shard)) {
+        throw Refusal("--shard " + options.shard + ": give it as K/N, K from 1 to N, such as 2/3");
+    }
+
+    TerminalStyle style;
+    style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
+    style.verbose = options.verbose;
+    Report report;
+    if (options.merge) {
+        report = merge_report_files(options.merge_files, settings.exercises);
+        fill_in_worksheet(options, report);
+        write_gradebook(std::cout, report, style);
+        const bool written = write_reports(files, report);
+        std::cout.flush();
+        return written ? exit_status(report) : exit_usage;
+    }
+
+    if (!options.built.empty() && !fs::is_directory(options.built)) {
+        throw Refusal("no such folder: " + options.built);
+    }
+    choose_sandbox(options, settings);
+    if (!options.built.empty()) {
+        SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
+        report = check_built(options.built, settings, runner);
+    } else {
+        report = check_sources(options, settings);
+    }
+    fill_in_worksheet(options, report);
+
+    if (vpl) {
+        write_vpl(std::cout, report, vpl->first, vpl->second);
+    } else if (options.class_folder.empty()) {
+        write_terminal(std::cout, report, style);
+    } else {
+        write_gradebook(std::cout, report, style);
+    }
+    const bool written = write_reports(files, report);
+    std::cout.flush();
+    if (!written) {
+        return exit_usage;
+    }
+    // The autograder's own status says whether grading worked, not what the programs earned.
+    return options.gradescope ? exit_right : exit_status(report);
+}
+
+} // namespace
+
+int exit_status(const Report& report)
+{
+    for (const PersonResult& person : report.people) {
+        for (const ProgramResult& program : person.programs) {
+            if (program.verdict == ProgramVerdict::wrong ||
+                program.verdict == ProgramVerdict::does_not_compile) {
+                return exit_wrong;
+            }
+        }
+    }
+    return exit_right;
+}
+
+int run_command(const Options& options)
+{
+    handle_interruptions(); // before any thread starts
+    try {
+        return carry_out(options);
+    } catch (const NoSandbox& error) {
+        std::cerr << "exercise-check: " << error.what() << '\n';
+        return exit_no_sandbox;
+    } catch (const std::exception& error) {
+        std::cerr << "exercise-check: " << error.what() << '\n';
+        return exit_usage;
+    }
+}
+
+} // namespace check

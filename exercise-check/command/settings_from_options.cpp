@@ -1,0 +1,98 @@
+#include "settings_from_options.h"
+
+#include "cases.h"
+#include "catalogue.h"
+
+#include <algorithm>
+#include <thread>
+
+namespace check {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> command_words(const std::string& command)
+{
+    std::vector<std::string> found;
+    const char separator = command.find(';') != std::string::npos ? ';' : ' ';
+    std::string word;
+    for (const char byte : command + separator) {
+        if (byte == separator) {
+            if (!word.empty()) {
+                found.push_back(word);
+            }
+            word.clear();
+        } else {
+            word += byte;
+        }
+    }
+    return found;
+}
+
+Limits compile_limits()
+{
+    Limits limits;
+    limits.wall_seconds = 60;
+    limits.cpu_seconds = 120;
+    limits.memory_bytes = 2048 * mebibyte;
+    limits.output_bytes = mebibyte;
+    limits.file_bytes = 256 * mebibyte;
+    limits.processes = 64;
+    return limits;
+}
+
+Settings make_settings(const Options& options)
+{
+    Settings settings;
+    settings.jobs =
+        options.jobs > 0 ? options.jobs : std::max(1U, std::thread::hardware_concurrency());
+    settings.strict = options.strict;
+    settings.sandbox = !options.no_sandbox && options.sandbox != "none";
+    settings.sandbox_kind =
+        options.sandbox == "landlock" ? SandboxKind::landlock : SandboxKind::bubblewrap;
+    settings.crlf = options.crlf;
+    settings.emulator = command_words(options.emulator);
+    settings.only_case = options.only_case;
+    settings.diagnose = !options.no_diagnosis;
+    if (!options.fault_cache.empty()) {
+        settings.fault_cache = options.fault_cache;
+    }
+    for (const std::string& name : command_words(options.programs)) {
+        for (std::size_t start = 0; start <= name.size();) {
+            const std::size_t comma = std::min(name.find(',', start), name.size());
+            if (comma > start) {
+                settings.programs.push_back(name.substr(start, comma - start));
+            }
+            start = comma + 1;
+        }
+    }
+    settings.stdlib = options.stdlib;
+    settings.stress_runs = options.stress_runs;
+    settings.seed = options.seed;
+
+    Limits& limits = settings.run_limits;
+    limits.wall_seconds = options.timeout_seconds;
+    limits.cpu_seconds = limits.wall_seconds * 2;
+    limits.memory_bytes = static_cast<std::uint64_t>(options.memory_mib * mebibyte);
+    limits.output_bytes = static_cast<std::uint64_t>(options.output_mib * mebibyte);
+    limits.file_bytes = limits.output_bytes;
+    limits.processes = options.processes;
+    if (!settings.emulator.empty()) {
+        limits.memory_bytes = 0; // an emulator reserves the whole guest's memory
+    }
+    if (options.memcheck) {
+        settings.memcheck = {"valgrind",
+                             "--quiet",
+                             "--error-exitcode=99",
+                             "--track-origins=yes",
+                             "--leak-check=full",
+                             "--errors-for-leak-kinds=definite,indirect"};
+        limits.memory_bytes = 0;
+        limits.wall_seconds *= 4;
+        limits.cpu_seconds *= 4;
+    }
+    settings.case_data = options.cases.empty() ? default_case_data() : fs::path(options.cases);
+    settings.exercises = load_catalogue(settings.case_data);
+    return settings;
+}
+
+} // namespace check

@@ -1,0 +1,49 @@
+// Checks people's programs: plans the builds, runs every case, decides the verdicts.
+#pragma once
+
+#include "located.h"
+#include "model.h"
+#include "runner.h"
+#include "settings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace check {
+
+struct Person {
+    std::string name;
+    std::filesystem::path folder; // where its sources are
+    std::string note;
+    std::string id{}; // the number a course platform gave the person, empty when none
+    std::filesystem::path handed_in{}; // the whole hand-in, where folder lies deeper in it
+};
+
+// Called as each person's check ends: people done, and all of them.
+using Progress = std::function<void(std::size_t done, std::size_t total)>;
+
+// Precompiled headers are made for a set of leading headers that at least this many compiles
+// share: each takes about as long as three compiles to make.
+constexpr std::size_t compiles_worth_precompiling = 6;
+
+// The sandbox every compile and run starts from: the settings' kind, with the case data hidden.
+Sandbox base_sandbox(const Settings& settings);
+
+// The exercises a check covers: the assignment's, or with only_case, the one whose case it is.
+// Throws std::runtime_error when no case has that name.
+std::vector<Exercise> exercises_checked(const Settings& settings);
+
+// Checks every person's sources as located (one Located each, in the order of people), several
+// builds and runs at a time, for the exercises given (exercises_checked's).
+Report check_located(const std::vector<Person>& people, std::vector<Located> located,
+                     const std::vector<Exercise>& exercises, const Settings& settings,
+                     Runner& runner, const Progress& progress = {});
+
+// Checks programs already built, <program> (or <program>.exe) in folder, as one person. With
+// only_case, throws std::runtime_error when no case has that name or its program is not built.
+Report check_built(const std::filesystem::path& folder, const Settings& settings, Runner& runner);
+
+} // namespace check

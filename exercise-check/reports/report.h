@@ -1,0 +1,55 @@
+// The reports: the terminal's, JSON, JUnit, and a class's gradebook as a table, CSV and a web
+// page. The only code that knows about output formats; each formats the results as they are.
+#pragma once
+
+#include "model.h"
+
+#include <cstddef>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace check {
+
+struct TerminalStyle {
+    bool colour = false;  // ANSI colours: only on a terminal, never with NO_COLOR
+    bool verbose = false; // every failing case, not only each wrong program's first
+};
+
+// One line per program with its verdict; under a wrong program its deciding case's message
+// (every failing case when verbose); under a program with remarks, the remarks; a closing line
+// with the counts.
+void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
+
+// {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
+//   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
+//   "same_source_as", "cases": [{"name", "verdict", "departure", "message", "why", "random_input",
+//   "arguments", "input", "expected", "actual", "stderr", "difference", "exit_status", "signal",
+//   "remark", "seconds"}]}]}],
+//  "sandbox", "memory_limit", "sandboxed", "strict", "unmatched_hand_ins"}
+// input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
+// and how many more there were; difference is null or {"line", "column", "expected", "actual"};
+// signal is null or its name. Bytes that are not UTF-8 become U+FFFD.
+void write_json(std::ostream& out, const Report& report);
+
+// One testsuite per person and program, one testcase per case, the message in each failure.
+void write_junit(std::ostream& out, const Report& report);
+
+// A class at a glance, within 80 columns: one row per person, one symbol per program and the
+// number correct, with a key; then who handed in the same sources; then each person's notes and
+// for each wrong program its first failing case in one line (the whole report when verbose).
+void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
+
+// person,id,twodigits,...,greetings,points,max_points: one row per person in name order, the
+// verdict of each program and the points. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell
+// a spreadsheet would run as a formula.
+void write_csv(std::ostream& out, const Report& report);
+
+// One page that needs nothing else: the gradebook as a coloured grid; each cell opens the
+// program's verdict, remarks, compiler messages, same sources, and each failing case with the
+// expected and actual outputs side by side, the first difference marked; the footer names the
+// sandbox.
+void write_html(std::ostream& out, const Report& report);
+
+} // namespace check

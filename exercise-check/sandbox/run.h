@@ -1,0 +1,116 @@
+// Runs one process: feeds its input, collects its output within limits, and says how it ended.
+// The only code that starts processes, and the only code that knows the sandbox.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace check {
+
+constexpr std::uint64_t mebibyte = 1024ULL * 1024ULL;
+
+struct Limits {
+    double wall_seconds = 5;
+    double cpu_seconds = 10;
+    // Each process's address space, and all of a sandboxed program's processes and files
+    // together (see memory_limit_held_by); 0 for no limit.
+    std::uint64_t memory_bytes = 512 * mebibyte;
+    std::uint64_t output_bytes = 1 * mebibyte; // each of standard output and error
+    std::uint64_t file_bytes = 1 * mebibyte;   // the largest file it may write
+    int processes = 64;
+};
+
+// What keeps a checked program away from the rest of the machine: bubblewrap (namespaces: its
+// own view of the files, no network, its own processes), Landlock and seccomp (rules of the
+// kernel's on files, the network, signals and system calls, where namespaces are refused), or
+// nothing (the checker's own rights).
+enum class SandboxKind {
+    bubblewrap,
+    landlock,
+};
+
+// "bubblewrap", "landlock"; "none" for no sandbox.
+std::string_view sandbox_name(bool enabled, SandboxKind kind);
+
+// What a sandboxed run sees and may do. Without enabled, the run has the checker's rights.
+struct Sandbox {
+    bool enabled = false;
+    SandboxKind kind = SandboxKind::bubblewrap;
+    std::vector<std::filesystem::path> read_only; // visible at the same path, read-only
+    std::filesystem::path writable;               // visible at the same path, writable (or none)
+    std::uint64_t tmp_bytes = 64 * mebibyte;      // the size of its own, empty /tmp
+    std::vector<std::filesystem::path> hidden{};  // shown empty wherever they are: case data
+};
+
+enum class Stdout {
+    capture,
+    full,
+    closed
+};
+
+struct RunRequest {
+    std::vector<std::string> command; // the program first, as a path
+    std::string input;
+    bool input_stays_open = false; // after the input, standard input stays open instead of ending
+    Stdout stdout_to = Stdout::capture;
+    // Ends the run early, as "waiting", once standard output holds exactly these bytes and
+    // nothing more comes for a moment while the program still runs.
+    std::optional<std::string> settles_on;
+    Limits limits;
+    Sandbox sandbox;
+    std::filesystem::path directory; // where it starts (without a sandbox); empty: here
+};
+
+enum class Ending {
+    exited,       // status holds its exit status
+    signalled,    // signal holds the signal that ended it
+    timed_out,    // the wall time ran out
+    output_limit, // it wrote more than the limit allows
+    waiting,      // settles_on was met while it waited
+    not_started,  // error says why
+};
+
+struct RunResult {
+    Ending ending = Ending::not_started;
+    int status = -1;
+    int signal = 0;
+    std::string out;
+    std::string err;
+    double seconds = 0;
+    std::uint64_t peak_memory_bytes = 0;
+    bool out_of_memory = false; // a process of its was ended for the memory of all together
+    std::string error;
+};
+
+RunResult run(const RunRequest& request);
+
+// Runs the requests one after another. With the sandbox on they all run in one sandbox, which
+// costs far less than one each for many short runs of one program; between two runs, whatever the
+// first left running is ended and the sandbox's /tmp is emptied. A run that ends the sandbox
+// itself (by killing what runs it) has ending not_started and says so; the rest run anew.
+std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sandbox& sandbox);
+
+// The checker started with this as its first argument is run_all's other end, in the sandbox.
+constexpr const char* serve_runs_argument = "--serve-runs";
+int serve_runs();
+
+// Makes a folder of the checker's own ready to be a sandbox's writable folder: readable by the
+// sandbox's user, and writable by it.
+void share_with_sandbox(const std::filesystem::path& folder, bool writable);
+
+// What holds a sandboxed program's processes and files together within its memory limit here:
+// "cgroup" where the checker can make one, else "per-process limits" (each process a share of
+// the limit, and fewer processes at once).
+std::string memory_limit_held_by();
+
+// Why sandboxed runs of that kind cannot start here, in one line, or nothing when they can.
+std::optional<std::string> sandbox_problem(SandboxKind kind = SandboxKind::bubblewrap);
+
+// Ends every run under way at once, and refuses new ones: for a checker that is interrupted.
+void end_every_run();
+
+} // namespace check
