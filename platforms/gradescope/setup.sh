@@ -4,8 +4,8 @@
 # docs/gradescope.md); Gradescope unpacks the zip into /autograder/source.
 set -euo pipefail
 
-apt-get install -y --no-install-recommends cmake ninja-build g++ libcli11-dev nlohmann-json3-dev \
-    libarchive-dev bubblewrap
+apt-get install -y --no-install-recommends cmake ninja-build g++ pkg-config \
+    libcli11-dev nlohmann-json3-dev libarchive-dev libseccomp-dev bubblewrap
 
 source=/autograder/source/source
 build=/autograder/build
