@@ -29,6 +29,7 @@ for _ in $(seq 50); do [[ -s $work/port ]] && break; sleep 0.1; done
 port=$(cat "$work/port") || exit 1
 
 for folder in "$here"/*/; do
+    [[ -f $folder/helloworld.cpp.in ]] || continue # in-a-class/ is checked class by class
     name=$(basename "$folder")
     mkdir -p "$work/class/$name"
     sed -e "s|@HOME@|$work/home|g" -e "s|@OUTSIDE@|$work/outside|g" -e "s|@PORT@|$port|g" \
