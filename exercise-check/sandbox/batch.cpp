@@ -4,6 +4,7 @@
 
 #include "bwrap.h"
 #include "process.h"
+#include "syscall_filter.h"
 
 #include <algorithm>
 #include <array>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <stdexcept>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -188,6 +190,17 @@ BatchResults get_results(const std::string& bytes, std::size_t expected)
     return got;
 }
 
+BatchResults batch_results(const RunResult& served, std::size_t expected)
+{
+    BatchResults got = get_results(served.out, expected);
+    // A server that ended well sent every result: fewer were lost or held back on the way.
+    const bool ended_well = served.ending == Ending::exited && served.status == 0;
+    if (ended_well && got.results.size() != expected) {
+        got.broken = true;
+    }
+    return got;
+}
+
 namespace {
 
 bool write_all(int fd, const std::string& bytes)
@@ -277,7 +290,11 @@ int serve_runs()
     BatchDecoder in(bytes);
     Confinement confinement;
     confinement.dies_with_parent = true;
-    confinement.untraceable_others = true;
+    try {
+        confinement.syscall_filter = &syscall_filter::tracing();
+    } catch (const std::exception&) {
+        return 1;
+    }
     confinement.ended_first = true; // its server is not, when the program's memory runs out
     const bool grouped = access(memory_events_inside, R_OK) == 0;
     for (std::uint64_t index = 0; in.more(); ++index) {
@@ -364,10 +381,8 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
             batch.sandbox.read_only.end());
         batch.input = out.bytes();
         const std::size_t expected = requests.size() - next;
-        const RunResult served = run_in_sandbox(batch, group.get(), true);
-        BatchResults got = get_results(served.out, expected);
-        const bool ended_well = served.ending == Ending::exited && served.status == 0;
-        if (got.broken || (ended_well && got.results.size() != expected)) {
+        BatchResults got = batch_results(run_in_sandbox(batch, group.get(), true), expected);
+        if (got.broken) {
             // Nothing of this batch can be trusted; the rest of the program's runs are not made.
             results.resize(requests.size(), unreadable_results());
             std::fill(results.begin() + static_cast<std::ptrdiff_t>(next), results.end(),

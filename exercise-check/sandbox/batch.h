@@ -59,4 +59,8 @@ struct BatchResults {
 // index is checked, more results than requests break it, and a cut-off last result is left out.
 BatchResults get_results(const std::string& bytes, std::size_t expected);
 
+// The results of a batch of expected requests from its server's run: get_results of what it
+// wrote, and broken also where a server that ended well (exit status 0) sent fewer than all.
+BatchResults batch_results(const RunResult& served, std::size_t expected);
+
 } // namespace check

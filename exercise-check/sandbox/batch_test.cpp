@@ -76,6 +76,26 @@ struct RawResult {
     }
 };
 
+// One request written field by field, as put_request writes it, so that a field can be made
+// wrong.
+std::string request_bytes(std::uint64_t stdout_to)
+{
+    BatchEncoder raw;
+    raw.number(1);
+    raw.text("/bin/true");
+    raw.text("");  // input
+    raw.number(0); // input_stays_open
+    raw.number(stdout_to);
+    raw.number(0); // settles_on: none
+    raw.text("");
+    raw.real(1); // wall seconds
+    raw.real(1); // cpu seconds
+    for (int limit = 0; limit < 4; ++limit) {
+        raw.number(1);
+    }
+    return raw.bytes();
+}
+
 } // namespace
 
 TEST_CASE("requests and results come through the batch protocol as they were sent")
@@ -144,6 +164,25 @@ TEST_CASE("a request stream that is cut off or makes no request gives no request
         const std::string part = out.bytes().substr(0, cut);
         BatchDecoder in(part);
         CHECK_FALSE(get_request(in));
+    }
+    // Where standard output goes, by the number of each of the three and none other.
+    struct Where {
+        std::uint64_t number;
+        std::optional<Stdout> read_as;
+    };
+    for (const Where where :
+         {Where{0, Stdout::capture}, Where{1, Stdout::full}, Where{2, Stdout::closed},
+          Where{3, std::nullopt}, Where{1ULL << 32, std::nullopt},
+          Where{std::numeric_limits<std::uint64_t>::max(), std::nullopt}}) {
+        CAPTURE(where.number);
+        const std::string bytes = request_bytes(where.number);
+        BatchDecoder raw(bytes);
+        const std::optional<RunRequest> got = get_request(raw);
+        REQUIRE(got.has_value() == where.read_as.has_value());
+        if (got) {
+            CHECK(got->stdout_to == *where.read_as);
+            CHECK(got->command == std::vector<std::string>{"/bin/true"});
+        }
     }
     BatchEncoder no_command;
     RunRequest empty;
@@ -258,4 +297,35 @@ TEST_CASE("a result stream that is not the results of the requests is broken")
     endless.out_length = huge;
     const BatchResults got = get_results(good + endless.bytes(), 2);
     CHECK(got.results.size() == 1);
+}
+
+TEST_CASE("a batch's results are whole where its server ended well, and may stop where it did not")
+{
+    struct Served {
+        const char* what;
+        Ending ending;
+        int status;
+        int sent;            // results of the 3 requests it wrote
+        std::size_t results; // taken as true
+        bool broken;
+    };
+    const std::vector<Served> rows{
+        {"all, and it ended well", Ending::exited, 0, 3, 3, false},
+        {"fewer, and it ended well", Ending::exited, 0, 2, 2, true},
+        {"none, and it ended well", Ending::exited, 0, 0, 0, true},
+        {"fewer, and it was killed", Ending::signalled, 0, 2, 2, false},
+        {"fewer, and it failed", Ending::exited, 1, 1, 1, false},
+        {"fewer, and it ran out of time", Ending::timed_out, -1, 1, 1, false},
+        {"more than all, and it ended well", Ending::exited, 0, 4, 3, true},
+    };
+    for (const Served& row : rows) {
+        CAPTURE(row.what);
+        RunResult served;
+        served.ending = row.ending;
+        served.status = row.status;
+        served.out = stream_of(row.sent);
+        const BatchResults got = batch_results(served, 3);
+        CHECK(got.broken == row.broken);
+        CHECK(got.results.size() == row.results);
+    }
 }

@@ -187,9 +187,4 @@ std::optional<std::string> bubblewrap_problem()
            "user.max_user_namespaces), or give --no-sandbox to run the programs unprotected";
 }
 
-std::string memory_limit_held_by()
-{
-    return memory_groups_work() ? "cgroup" : "per-process limits";
-}
-
 } // namespace check

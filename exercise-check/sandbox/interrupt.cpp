@@ -38,7 +38,37 @@ sigset_t interruptions()
     return set;
 }
 
+// Ends every run, removes the folders, and ends the checker with the status.
+[[noreturn]] void end_the_check(int status)
+{
+    // The lock is kept to the end: the check cannot remove the folder meanwhile.
+    folder_mutex().lock();
+    end_every_run();
+    // Threads of the check may still be making folders there as their runs end: the folders are
+    // removed until they stay gone.
+    for (int round = 0; round < 5; ++round) {
+        bool any = false;
+        for (const fs::path& folder : folders_to_remove()) {
+            std::error_code error;
+            any = fs::exists(folder, error) || any;
+            fs::remove_all(folder, error);
+        }
+        if (!any && round > 0) {
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    _exit(status);
+}
+
 } // namespace
+
+void abandon_check(const std::string& line, int status)
+{
+    const std::string text = line + "\n";
+    (void)!write(STDERR_FILENO, text.data(), text.size());
+    end_the_check(status);
+}
 
 void handle_interruptions()
 {
@@ -49,24 +79,7 @@ void handle_interruptions()
             int signal = 0;
             while (sigwait(&set, &signal) != 0) {
             }
-            // The lock is kept to the end: the check cannot remove the folder meanwhile.
-            folder_mutex().lock();
-            end_every_run();
-            // Threads of the check may still be making folders there as their runs end: the
-            // folders are removed until they stay gone.
-            for (int round = 0; round < 5; ++round) {
-                bool any = false;
-                for (const fs::path& folder : folders_to_remove()) {
-                    std::error_code error;
-                    any = fs::exists(folder, error) || any;
-                    fs::remove_all(folder, error);
-                }
-                if (!any && round > 0) {
-                    break;
-                }
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
-            _exit(128 + signal);
+            end_the_check(128 + signal);
         }).detach();
         return true;
     }();

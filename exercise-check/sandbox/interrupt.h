@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 namespace check {
 
@@ -13,5 +14,9 @@ void handle_interruptions();
 // The folders an interruption removes: one is added, and taken off again when it is gone.
 void remove_when_interrupted(const std::filesystem::path& folder);
 void keep_when_interrupted(const std::filesystem::path& folder);
+
+// Ends the check at once as an interruption does, after the line on standard error, with the
+// status: for a check that cannot go on.
+[[noreturn]] void abandon_check(const std::string& line, int status);
 
 } // namespace check

@@ -1,5 +1,7 @@
 #include "landlock.h"
+#include "sandbox_expected.h"
 #include "syscall_filter.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -23,28 +25,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Scratch {
-    fs::path path = fs::temp_directory_path() / "exercise-check-landlock-test";
-    Scratch()
+// A scratch folder of the test's own, with a file it may read, one it may not, and a folder it
+// may write.
+struct Folders : test::Scratch {
+    Folders()
     {
-        fs::remove_all(path);
         fs::create_directories(path / "allowed");
         fs::create_directories(path / "private");
         fs::create_directories(path / "writable");
         std::ofstream(path / "allowed" / "file") << "open\n";
         std::ofstream(path / "private" / "secret") << "secret\n";
     }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-    Scratch(Scratch&&) = delete;
-    Scratch& operator=(Scratch&&) = delete;
-    ~Scratch() { fs::remove_all(path); }
 };
 
 // Whether the action succeeds in a process of its own under the ruleset and the filter.
 bool allowed_in_sandbox(const landlock::Ruleset& ruleset, const std::function<bool()>& action)
 {
-    const sock_fprog& filter = syscall_filter::program();
+    const sock_fprog& filter = syscall_filter::tools();
     const pid_t pid = fork();
     if (pid == 0) {
         if (!landlock::restrict_self(ruleset.fd()) || !syscall_filter::apply(filter)) {
@@ -70,13 +67,12 @@ bool opens(const fs::path& path, int flags)
 
 } // namespace
 
-TEST_CASE("a sandboxed run reaches only what its rules give, and no other process")
+TEST_CASE("a sandboxed run reaches only what its rules give, and no other process" *
+          doctest::skip(test::without_sandbox()))
 {
-    if (const auto problem = landlock::problem()) {
-        MESSAGE("skipped: " << *problem);
-        return;
-    }
-    const Scratch scratch;
+    const auto problem = landlock::problem();
+    REQUIRE_MESSAGE(!problem, "no Landlock here: " << problem.value_or(""));
+    const Folders scratch;
     landlock::Reach reach;
     reach.read = landlock::system_folders();
     reach.read.push_back(scratch.path / "allowed");

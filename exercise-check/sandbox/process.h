@@ -14,29 +14,20 @@ constexpr uid_t unprivileged_id = 65534; // nobody: a root checker runs the sand
 
 // What confines a process beyond its limits; set up after it starts and before it executes.
 struct Confinement {
-    std::vector<int> cgroups;        // open cgroup.procs files the process joins
-    bool drop_root = false;          // a root checker's process becomes unprivileged_id
-    bool dies_with_parent = false;   // ended when the thread that started it ends
-    bool untraceable_others = false; // a filter refuses ptrace and process_vm_readv/writev
-    bool empty_environment = false;  // starts with no environment at all
-    bool ended_first = false;        // the first its cgroup ends when memory runs out
-    // The Landlock sandbox's: a ruleset it applies to itself, a system-call filter, the
-    // environment it starts with (nullptr: the checker's, or none with empty_environment), and
-    // the most processes its user may have (0: as it is).
-    int landlock_ruleset = -1;
+    std::vector<int> cgroups;       // open cgroup.procs files the process joins
+    bool drop_root = false;         // a root checker's process becomes unprivileged_id
+    bool dies_with_parent = false;  // ended when the thread that started it ends
+    bool empty_environment = false; // starts with no environment at all
+    bool ended_first = false;       // the first its cgroup ends when memory runs out
+    // A system-call filter it applies to itself last (one of syscall_filter's), or none.
     const sock_fprog* syscall_filter = nullptr;
+    // The Landlock sandbox's: a ruleset it applies to itself, the environment it starts with
+    // (nullptr: the checker's, or none with empty_environment), and the most processes its user
+    // may have (0: as it is).
+    int landlock_ruleset = -1;
     char* const* environment = nullptr;
     std::uint64_t user_processes = 0;
 };
-
-// Ends every process that has lost the process that started it and come to the checker (which
-// takes in orphans, see take_in_orphans), with all it started: what a run left behind after
-// leaving its process group. Runs under way are left alone.
-void end_orphans();
-
-// From now on the checker takes in every orphan of the processes it starts, so that end_orphans
-// finds them.
-void take_in_orphans();
 
 // Runs args (the program first, as a path) with the request's input, output and limits.
 RunResult run_process(const RunRequest& request, const std::vector<std::string>& args,

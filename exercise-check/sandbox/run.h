@@ -1,5 +1,14 @@
 // Runs one process: feeds its input, collects its output within limits, and says how it ended.
 // The only code that starts processes, and the only code that knows the sandbox.
+//
+// What the layers above call, and where it is done:
+//   sandbox.cpp        run, sandbox_name, sandbox_problem, share_with_sandbox,
+//                      memory_limit_held_by: which sandbox runs a request, and what they share
+//   batch.cpp          run_all, serve_runs: many runs in one sandbox, and its other end
+//   orphans.cpp        end_every_run: the runs under way, ended at once
+// Below them: process_posix.cpp runs one process (process.h), child.cpp starts it confined
+// (child.h), bwrap.cpp and sandbox_landlock.cpp are the two sandboxes, and syscall_filter.cpp,
+// landlock.cpp and cgroup.cpp what they are made of.
 #pragma once
 
 #include <cstdint>

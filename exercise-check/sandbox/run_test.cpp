@@ -1,4 +1,6 @@
 #include "run.h"
+#include "sandbox_expected.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -76,8 +78,8 @@ TEST_CASE("input left open, lost output, and a program seen waiting")
 
 TEST_CASE("nothing a run started is left running, and a child holding the pipes does not stall it")
 {
-    const std::filesystem::path mark = std::filesystem::temp_directory_path() / "run-test-mark";
-    std::filesystem::remove(mark);
+    const test::Scratch scratch;
+    const std::filesystem::path mark = scratch.path / "mark";
     const RunResult result = shell("(sleep 1; touch " + mark.string() + ") & echo parent");
     CHECK(result.ending == Ending::exited);
     CHECK(result.out == "parent\n");
@@ -102,12 +104,12 @@ TEST_CASE("limits on memory and file size hold")
     CHECK(limited.status != 0);
     CHECK(limited.err.find("memory exhausted") != std::string::npos);
 
-    const std::filesystem::path big = std::filesystem::temp_directory_path() / "run-test-big";
+    const test::Scratch scratch;
+    const std::filesystem::path big = scratch.path / "big";
     const RunResult writes = shell("exec head -c 3000000 /dev/zero > " + big.string());
     CHECK(writes.ending == Ending::signalled);
     CHECK(writes.signal == SIGXFSZ);
     CHECK(std::filesystem::file_size(big) <= Limits{}.file_bytes);
-    std::filesystem::remove(big);
 }
 
 TEST_CASE("a program run without the sandbox ends with the process that started it")
@@ -145,6 +147,15 @@ TEST_CASE("a program run without the sandbox ends with the process that started 
 
 namespace {
 
+// Where no sandbox starts, the test fails (see sandbox_expected.h).
+void require_sandbox()
+{
+    const auto problem = sandbox_problem();
+    REQUIRE_MESSAGE(!problem, "no sandbox starts here: " << problem.value_or("")
+                                                         << " (EXERCISE_CHECK_TESTS_WITHOUT_"
+                                                            "SANDBOX=1 if none is expected)");
+}
+
 RunRequest sandboxed(const std::string& script)
 {
     RunRequest request;
@@ -157,16 +168,15 @@ RunRequest sandboxed(const std::string& script)
 } // namespace
 
 TEST_CASE("a sandbox shows none of the checker's environment, no case data, and no namespace "
-          "of a program's own")
+          "of a program's own" *
+          doctest::skip(test::without_sandbox()))
 {
-    if (const auto problem = sandbox_problem()) {
-        MESSAGE("no sandbox here: " << *problem);
-        return;
-    }
+    require_sandbox();
     setenv("RUN_TEST_SECRET", "do-not-show", 1);
-    const std::filesystem::path data = std::filesystem::temp_directory_path() / "run-test-data";
-    std::filesystem::remove_all(data);
+    const test::Scratch scratch;
+    const std::filesystem::path data = scratch.path / "data";
     std::filesystem::create_directories(data / "cases");
+    share_with_sandbox(scratch.path, false);
     std::ofstream(data / "cases" / "one.out") << "expected\n";
     std::ofstream(data / "alone.out") << "expected\n";
     std::ofstream(data / "shown") << "shown\n";
@@ -189,14 +199,12 @@ TEST_CASE("a sandbox shows none of the checker's environment, no case data, and 
         CHECK(result.out == "0\nshown\n");
     }
     unsetenv("RUN_TEST_SECRET");
-    std::filesystem::remove_all(data);
 }
 
-TEST_CASE("a program in a sandbox holds no descriptor but its three")
+TEST_CASE("a program in a sandbox holds no descriptor but its three" *
+          doctest::skip(test::without_sandbox()))
 {
-    if (sandbox_problem()) {
-        return;
-    }
+    require_sandbox();
     RunRequest lists = sandboxed("ls /proc/$$/fd");
     const RunResult alone = run(lists);
     lists.sandbox = {};
@@ -207,11 +215,10 @@ TEST_CASE("a program in a sandbox holds no descriptor but its three")
     }
 }
 
-TEST_CASE("a sandbox's /dev/shm is small and empty for each run, and the rest of /dev read-only")
+TEST_CASE("a sandbox's /dev/shm is small and empty for each run, and the rest of /dev read-only" *
+          doctest::skip(test::without_sandbox()))
 {
-    if (sandbox_problem()) {
-        return;
-    }
+    require_sandbox();
     RunRequest leaves = sandboxed("echo mark > /dev/shm/mark; head -c 20000000 /dev/zero > "
                                   "/dev/shm/big 2>/dev/null || echo full; touch /dev/mark "
                                   "2>/dev/null || echo read-only");
@@ -226,11 +233,10 @@ TEST_CASE("a sandbox's /dev/shm is small and empty for each run, and the rest of
     CHECK(results[1].out.empty());
 }
 
-TEST_CASE("the memory limit holds for all of a sandboxed program's processes together")
+TEST_CASE("the memory limit holds for all of a sandboxed program's processes together" *
+          doctest::skip(test::without_sandbox()))
 {
-    if (sandbox_problem()) {
-        return;
-    }
+    require_sandbox();
     // Three processes of 100 MiB at once, each within a limit of 128 MiB.
     RunRequest many = sandboxed("for i in 1 2 3; do (dd if=/dev/zero of=/dev/null bs=100M "
                                 "count=10 2>/dev/null && echo held) & done; wait");

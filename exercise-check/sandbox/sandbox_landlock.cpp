@@ -4,6 +4,7 @@
 #include "cgroup.h"
 #include "interrupt.h"
 #include "landlock.h"
+#include "orphans.h"
 #include "process.h"
 #include "syscall_filter.h"
 
@@ -112,6 +113,16 @@ bool inside(const fs::path& path, const fs::path& folder)
     return !relative.empty() && *relative.begin() != "..";
 }
 
+// A checked program, rather than one of the system's (a compiler, a linker): it lies in none of
+// the system's folders.
+bool checked_program(const fs::path& program)
+{
+    const std::vector<fs::path> system = landlock::system_folders();
+    return std::none_of(system.begin(), system.end(), [&](const fs::path& folder) {
+        return program == folder || inside(program, folder);
+    });
+}
+
 RunResult not_started(const std::string& why)
 {
     RunResult result;
@@ -185,16 +196,18 @@ class Prepared {
         if (request.command.empty()) {
             return not_started("no command");
         }
-        Confinement confinement;
-        confinement.drop_root = geteuid() == 0;
-        confinement.dies_with_parent = true;
-        confinement.landlock_ruleset = ruleset_->fd();
-        confinement.syscall_filter = &syscall_filter::program();
-        confinement.environment = environment_.data();
         RunRequest local = request;
         local.directory = folder_.path();
         std::vector<std::string> args = request.command;
         args.front() = find_on_path(args.front());
+        const bool checked = checked_program(args.front());
+        Confinement confinement;
+        confinement.drop_root = geteuid() == 0;
+        confinement.dies_with_parent = true;
+        confinement.landlock_ruleset = ruleset_->fd();
+        confinement.syscall_filter =
+            checked ? &syscall_filter::programs() : &syscall_filter::tools();
+        confinement.environment = environment_.data();
 
         RunResult result;
         if (group != nullptr) {
@@ -213,7 +226,10 @@ class Prepared {
             take_in_orphans();
             local.limits = without_group(request.limits, Sandbox{});
             const uid_t user = confinement.drop_root ? unprivileged_id : getuid();
-            if (request.limits.processes > 0) {
+            // Only a checked program's: on top of every process its user has now, the
+            // checker's threads and other runs among them, a compiler would find too little
+            // room left when they start more meanwhile.
+            if (checked && request.limits.processes > 0) {
                 confinement.user_processes =
                     processes_of(user) + static_cast<std::uint64_t>(local.limits.processes);
             }
@@ -280,7 +296,8 @@ std::optional<std::string> landlock_problem()
         return problem;
     }
     try {
-        (void)syscall_filter::program();
+        (void)syscall_filter::tools();
+        (void)syscall_filter::programs();
     } catch (const std::exception& error) {
         return std::string(error.what());
     }

@@ -1,0 +1,31 @@
+// The checker keeps watch on itself: a program it runs with the checker's own user id could
+// change the checker's limits or priority from outside, and a check that went on under them
+// would report what they made of it. It ends instead.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <sys/resource.h>
+#include <vector>
+
+namespace check {
+
+// What another process of the same user may change of this one.
+struct SelfState {
+    std::vector<rlimit> limits; // each resource's, in the order of their numbers
+    int priority = 0;           // the nice value of the checker's first thread
+    std::string affinity;       // the processors it may run on, as the kernel's mask
+};
+
+SelfState self_state();
+
+// What differs between two states, in a few words ("the file size limit", "the priority"), or
+// nothing when they are the same.
+std::optional<std::string> what_changed(const SelfState& before, const SelfState& now);
+
+// The first call takes the checker's state as it is; each later one compares, and where it
+// changed, says so in one line on standard error and ends the check as an interruption does
+// (every run ended, the work folder removed), with exit status 3.
+void guard_self();
+
+} // namespace check
