@@ -55,6 +55,8 @@ TEST_CASE("layout alone is told apart from words and numbers")
         {"Broj: 123\n", "Broj: 12 3\n", false}, // a number split in two is another number
         {"x: -5\n", "x: 5\n", false},
         {"a.\n", "a\n", false},
+        {"Povrsina: 3.14\n", "Povrsina: 3. 14\n", false}, // a point alone is no decimal point
+        {"Opseg: 15.708\n", "Opseg: 15.708 \n", true},
     };
     for (const Example& example : examples) {
         CAPTURE(example.actual);
@@ -64,7 +66,21 @@ TEST_CASE("layout alone is told apart from words and numbers")
 
 TEST_CASE("texts are shown with line ends and odd bytes visible, and long ones cut")
 {
-    CHECK(visible("a\nb\r\n\tc\x01") == "a\\n\nb\\r\\n\n\\tc\\x01");
+    struct Example {
+        const char* bytes;
+        const char* shown;
+    };
+    const Example examples[] = {
+        {"a\nb\r\n\tc\x01", "a\\n\nb\\r\\n\n\\tc\\x01"},
+        {"del\x7f", "del\\x7f"}, // DEL is a control byte too
+        {"~ \x1f", "~ \\x1f"},
+        {"\xc5\xa1", "\\xc5\\xa1"},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.bytes);
+        CHECK(visible(example.bytes) == example.shown);
+    }
+    CHECK(visible_byte('\x7f') == "\\x7f");
     CHECK(visible(std::string(10, 'x'), 4) == "xxxx... and 6 bytes more");
     CHECK(with_crlf("a\nb\n") == "a\r\nb\r\n");
 }

@@ -2,6 +2,7 @@
 #include "text.h"
 
 #include <doctest/doctest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 
@@ -31,9 +32,24 @@ TEST_CASE("a byte that is not UTF-8 becomes U+FFFD in every report alike")
         {"\xed\xa0\x80", fffd + fffd + fffd},            // a surrogate
         {"\xf4\x90\x80\x80", fffd + fffd + fffd + fffd}, // beyond U+10FFFF
         {"\x80x", fffd + "x"},                           // a stray continuation byte
+        {"\xf0\x8f\xbf\xbf", fffd + fffd + fffd + fffd}, // an overlong U+FFFF in four bytes
+        {"\xf0\x90\x80\x80", "\xf0\x90\x80\x80"},        // U+10000, the first in four
+        {"\xed\xbf\xbf", fffd + fffd + fffd},            // U+DFFF, the last surrogate
+        {"\xed\x9f\xbf", "\xed\x9f\xbf"},                // U+D7FF, just below them
+        {"\xee\x80\x80", "\xee\x80\x80"},                // U+E000, just above them
+        {"\xf4\x8f\xbf\xbf", "\xf4\x8f\xbf\xbf"},        // U+10FFFF, the last of all
     };
     for (const Sample& sample : samples) {
         CAPTURE(sample.bytes);
+        CHECK(is_utf8(sample.bytes) == (sample.valid == sample.bytes));
+        CHECK(is_utf8(valid_utf8(sample.bytes)));
+        // The JSON report's library refuses what is not UTF-8: whatever passes here, it takes.
+        CHECK_NOTHROW(static_cast<void>(nlohmann::json(valid_utf8(sample.bytes)).dump()));
+        if (is_utf8(sample.bytes)) {
+            CHECK_NOTHROW(static_cast<void>(nlohmann::json(sample.bytes).dump()));
+        } else {
+            CHECK_THROWS(static_cast<void>(nlohmann::json(sample.bytes).dump()));
+        }
         CHECK(valid_utf8(sample.bytes) == sample.valid);
         CHECK(for_terminal(sample.bytes) == sample.valid);
         CHECK(html_escaped(sample.bytes) == sample.valid);
@@ -89,6 +105,8 @@ TEST_CASE("a CSV cell is quoted where it must be, and never runs as a formula")
         {"Smith, Jr.", "\"Smith, Jr.\""},
         {"say \"hi\"", "\"say \"\"hi\"\"\""},
         {"two\nlines", "\"two\nlines\""},
+        {"old\rMac", "\"old\rMac\""}, // a lone CR ends a row too
+        {"crlf\r\n", "\"crlf\r\n\""},
         {"=HYPERLINK(\"http://x\",\"y\")", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
         {"+1+1", "\"'+1+1\""},
         {"-2+3", "\"'-2+3\""},

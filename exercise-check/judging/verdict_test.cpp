@@ -64,8 +64,19 @@ TEST_CASE("a case's verdict comes from how its run ended")
                 "terminate called after throwing an "
                 "instance of 'std::bad_alloc'"),
          CaseVerdict::memory_limit, "memory"},
+        // Words about memory on standard error do not make a program that exited 0 one that ran
+        // out of it: it wrote to standard error.
+        {make(CaseKind::plain, right), exited(0, right, "out of memory\n"),
+         CaseVerdict::stderr_output, "wrote to standard error"},
+        {make(CaseKind::plain, right), exited(2, "", "out of memory\n"), CaseVerdict::memory_limit,
+         "memory"},
+        // 99 is memcheck's exit for an error it found; without memcheck it is only a wrong status.
+        {make(CaseKind::plain, right), exited(99, right), CaseVerdict::wrong_status,
+         "exit status 99 (expected 0)"},
         {make(CaseKind::plain, right), ended(Ending::signalled, SIGSEGV), CaseVerdict::crashed,
          "SIGSEGV"},
+        {make(CaseKind::plain, right), ended(Ending::signalled, SIGXFSZ), CaseVerdict::output_limit,
+         "wrote a file larger than the limit"},
         {make(CaseKind::plain, right), ended(Ending::signalled, SIGXCPU), CaseVerdict::timeout,
          "CPU time"},
         {make(CaseKind::plain, right), ended(Ending::timed_out), CaseVerdict::timeout,
@@ -98,6 +109,18 @@ TEST_CASE("a case's verdict comes from how its run ended")
     }
 }
 
+TEST_CASE("memcheck's exit status is a memory error only when memcheck ran")
+{
+    Judging memcheck;
+    memcheck.memcheck = true;
+    const Case one = make(CaseKind::plain, "Broj: 17\n");
+    const CaseResult found = judge(one, exited(99, "Broj: 17\n"), memcheck);
+    CHECK(found.verdict == CaseVerdict::memory_error);
+    CHECK(found.why.find("memcheck found a memory error") != std::string::npos);
+    CHECK(judge(one, exited(99, "Broj: 17\n"), Judging{}).verdict == CaseVerdict::wrong_status);
+    CHECK(judge(one, exited(0, "Broj: 17\n"), memcheck).verdict == CaseVerdict::passed);
+}
+
 TEST_CASE("a Windows program is judged against CRLF line ends")
 {
     Judging windows;
@@ -116,6 +139,11 @@ TEST_CASE("a value never set shows as a difference between the plain and the fil
         judge_unset_values(one, exited(0, "0\n"), exited(0, "-16843010\n"), Judging{});
     CHECK(unset.verdict == CaseVerdict::memory_error);
     CHECK(message(unset).find("-16843010") != std::string::npos);
+    // The same output but another exit status: the status came from a value never set.
+    const CaseResult status =
+        judge_unset_values(one, exited(0, "0\n"), exited(1, "0\n"), Judging{});
+    CHECK(status.verdict == CaseVerdict::memory_error);
+    CHECK(status.why.find("never set") != std::string::npos);
     // Both print the same wrong value: that is a plain difference, not an unset value.
     CHECK(judge_unset_values(one, exited(0, "5\n"), exited(0, "5\n"), Judging{}).verdict ==
           CaseVerdict::wrong_output);
@@ -131,6 +159,33 @@ TEST_CASE("a random input's output must have the shape")
     CHECK(message(broken).find("1e39") != std::string::npos);
     CHECK(judge_random_input(one, "", ended(Ending::signalled, SIGFPE), Judging{}).verdict ==
           CaseVerdict::crashed);
+}
+
+TEST_CASE("a random input's line ends follow the target's convention")
+{
+    Judging windows;
+    windows.crlf = true;
+    const Case one = make(CaseKind::stress, "Broj: <int>\nKraj\n");
+    struct Example {
+        const char* output;
+        bool crlf;
+        CaseVerdict verdict;
+    };
+    const Example examples[] = {
+        {"Broj: 5\nKraj\n", false, CaseVerdict::passed},
+        {"Broj: 5\r\nKraj\r\n", true, CaseVerdict::passed},
+        {"Broj: 5\r\nKraj\r\n", false, CaseVerdict::wrong_output}, // CRs where none belong
+        {"Broj: 5\nKraj\n", true, CaseVerdict::wrong_output},      // LF where CRLF belongs
+        {"Broj: 5\r\nKraj\n", true, CaseVerdict::wrong_output},    // one line end of each
+        {"Broj: 5\r\r\nKraj\r\n", true, CaseVerdict::wrong_output},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.output);
+        CAPTURE(example.crlf);
+        const CaseResult result = judge_random_input(one, "5\n", exited(0, example.output),
+                                                     example.crlf ? windows : Judging{});
+        CHECK(result.verdict == example.verdict);
+    }
 }
 
 TEST_CASE("a program's verdict: remarks only for plain differences in departure cases")
