@@ -82,7 +82,7 @@ fi
 # check has a session of its own: a hostile program that takes the processes of its session takes
 # the check's, and no one else's.
 "${run_as[@]}" setsid -w env HOME="$work/home" TMPDIR="$work/checker" "$check" "$@" "${options[@]}" \
-    --timeout 5 --json "$work/report.json" "$work/class"/* >"$work/report.txt" 2>&1 &
+    --timeout 5 --no-diagnosis --json "$work/report.json" "$work/class"/* >"$work/report.txt" 2>&1 &
 checking=$!
 most_kib=0
 while kill -0 $checking 2>/dev/null; do
