@@ -4,16 +4,12 @@
 #include "located.h"
 #include "model.h"
 
-#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace check {
-
-// A source larger than this is not read: a program of an exercise never comes near it.
-constexpr std::uintmax_t largest_source = 1024 * 1024;
 
 // Sources of one person that no name ties to a program tried by what they print: at most this
 // many.

@@ -2,6 +2,8 @@
 
 #include "signals.h"
 
+#include <algorithm>
+#include <csignal>
 #include <fstream>
 #include <future>
 #include <sstream>
@@ -244,6 +246,11 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
         kind.runs >= static_pays_off ? compiler.link_flags : compiler.quick_link_flags;
     request.command.insert(request.command.end(), link_flags.begin(), link_flags.end());
     request.limits = limits;
+    // The compiler's temporary files (the object a large program makes) fit in the sandbox's
+    // /tmp as they would in a folder of its own: how large a program may be is the check's to
+    // say, not the sandbox's.
+    request.sandbox.tmp_bytes =
+        std::max(request.sandbox.tmp_bytes, limits.file_bytes + 64 * mebibyte);
     request.sandbox.writable = executable.parent_path();
     if (source.parent_path() != executable.parent_path()) {
         request.sandbox.read_only.push_back(source.parent_path());
@@ -256,6 +263,7 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
     std::error_code error;
     build.built =
         result.ending == Ending::exited && result.status == 0 && fs::exists(executable, error);
+    build.too_large = result.ending == Ending::signalled && result.signal == SIGXFSZ;
     if (!build.built && result.ending == Ending::timed_out) {
         build.output += "the compiler did not finish within the time limit\n";
     } else if (!build.built && result.ending != Ending::exited) {

@@ -43,7 +43,8 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
 
 struct Build {
     bool built = false;
-    std::string output; // the compiler's messages: warnings, or why it failed
+    std::string output;     // the compiler's messages: warnings, or why it failed
+    bool too_large = false; // it was stopped at the largest file it may write
 };
 
 // How a build is made: with fill_unset, every unset local variable starts with a pattern instead

@@ -1,9 +1,9 @@
 #include "cases.h"
 
 #include "catalogue.h"
+#include "files.h"
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <stdexcept>
@@ -18,20 +18,23 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_file(const fs::path& path)
+// A case's files are this project's or a teacher's, and small: a file larger than this is not
+// one of them.
+constexpr std::uint64_t largest_case_file = std::uint64_t{64} * 1024 * 1024;
+
+std::string read_case_file(const fs::path& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return read_file_or_throw(path, largest_case_file);
 }
 
+// The file's bytes; none when there is no such file.
 std::string read_if_there(const fs::path& path)
 {
-    return fs::exists(path) ? read_file(path) : std::string();
+    FileRead read = read_file(path, largest_case_file);
+    if (!read.bytes && !read.missing) {
+        throw std::runtime_error(read.problem);
+    }
+    return read.bytes ? std::move(*read.bytes) : std::string();
 }
 
 std::vector<std::string> lines_of(const std::string& text)
@@ -118,7 +121,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
     std::vector<Case> cases;
     for (const auto& [name, file] : ordered) {
         Case one = base(name);
-        one.expected = read_file(file);
+        one.expected = read_case_file(file);
         cases.push_back(one);
         if (name == "plain") {
             one.name = prefix + "input-left-open";
@@ -129,7 +132,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
     for (const std::string& name : waiting) {
         Case one = base(name);
         one.kind = CaseKind::waiting;
-        one.expected = read_file(folder / (name + ".waiting"));
+        one.expected = read_case_file(folder / (name + ".waiting"));
         cases.push_back(one);
     }
     for (const auto& [name, kind] : {std::pair{"output-full", CaseKind::output_full},
@@ -146,7 +149,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
     for (const std::string& name : shapes) {
         Case one = base(name);
         one.kind = CaseKind::stress;
-        one.expected = read_file(folder / (name + ".shape"));
+        one.expected = read_case_file(folder / (name + ".shape"));
         cases.push_back(one);
     }
     return cases;

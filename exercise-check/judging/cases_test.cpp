@@ -1,5 +1,6 @@
 #include "cases.h"
 #include "catalogue.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -23,8 +24,8 @@ const Case* find(const std::vector<Case>& cases, const std::string& name)
 
 TEST_CASE("the cases of a program are read from its folder of data")
 {
-    const fs::path data = fs::temp_directory_path() / "exercise-check-cases-test";
-    fs::remove_all(data);
+    const test::Scratch scratch;
+    const fs::path data = scratch.path;
     const fs::path folder = data / "calculators" / "circle";
     fs::create_directories(folder);
     const auto write = [&](const std::string& name, const std::string& text) {
@@ -85,7 +86,6 @@ TEST_CASE("the cases of a program are read from its folder of data")
     CHECK(find(cases, "calculators.circle.input-left-open")->input == "2.5\n");
     CHECK(find(cases, "calculators.circle.output-full")->departure);
     CHECK_THROWS(load_cases(data, Exercise{"twodigits", "digits", "", "", ""}, "libstdc++"));
-    fs::remove_all(data);
 }
 
 TEST_CASE("every exercise has case data, and every departure a remark of its own")

@@ -1,4 +1,5 @@
 #include "catalogue.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -12,18 +13,12 @@ namespace {
 
 // Case data in a folder of its own, holding only the catalogue given.
 struct Data {
-    fs::path path = fs::temp_directory_path() / "exercise-check-catalogue-test";
+    test::Scratch scratch;
+    fs::path path = scratch.path;
     explicit Data(const std::string& catalogue)
     {
-        fs::remove_all(path);
-        fs::create_directories(path);
         std::ofstream(path / "exercises.json", std::ios::binary) << catalogue;
     }
-    Data(const Data&) = delete;
-    Data& operator=(const Data&) = delete;
-    Data(Data&&) = delete;
-    Data& operator=(Data&&) = delete;
-    ~Data() { fs::remove_all(path); }
 };
 
 } // namespace
@@ -75,6 +70,7 @@ TEST_CASE("a catalogue that cannot be right is refused in one line that names th
             CHECK(message.find('\n') == std::string::npos);
         }
     }
-    CHECK_THROWS_WITH(load_catalogue(fs::temp_directory_path() / "no-such-case-data"),
+    const test::Scratch scratch;
+    CHECK_THROWS_WITH(load_catalogue(scratch.path / "no-such-case-data"),
                       doctest::Contains("give the folder of case data with --cases"));
 }

@@ -1,14 +1,14 @@
 #include "check.h"
 
+#include "build_room.h"
+#include "case_runs.h"
 #include "cases.h"
 #include "catalogue.h"
 #include "compare.h"
-#include "diagnosis.h"
-#include "fault_cache.h"
-#include "faults.h"
+#include "files.h"
 #include "pool.h"
 #include "sha256.h"
-#include "stress.h"
+#include "variants.h"
 #include "verdict.h"
 
 #include <algorithm>
@@ -30,14 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 std::string replace_all(std::string text, const std::string& from, const std::string& to)
 {
     for (std::size_t at = text.find(from); at != std::string::npos;
@@ -57,6 +49,9 @@ struct Checked {
     bool built = false;
     std::atomic<std::size_t> cases_left{0};
     std::vector<Checked*> twins; // others who handed in the same bytes: they get these results
+    fs::path folder;             // where the checker built it, removed once its cases have run
+    std::atomic<std::uint64_t> room{0}; // what its builds take of its person's room
+    TimeSpent time;                     // by its runs
 };
 
 class Checker {
@@ -69,6 +64,10 @@ class Checker {
         judging_.memcheck = !settings.memcheck.empty();
         judging_.limits = settings.run_limits;
         sandbox_ = base_sandbox(settings);
+        for (std::size_t person = 0; person < people; ++person) {
+            rooms_.push_back(std::make_unique<BuildRoom>(settings.build_limits.person_bytes));
+            person_time_.push_back(std::make_unique<TimeSpent>());
+        }
     }
 
     // Sets the program up to be checked; its cases run once it is built.
@@ -103,102 +102,31 @@ class Checker {
         return *checked_.back();
     }
 
+    // One build for each distinct source: identical hand-ins share it. A source that cannot be
+    // read does not compile, and says why.
     void compile_all()
     {
-        // One build for each distinct source: identical hand-ins share it.
         std::map<std::string, std::vector<Checked*>> by_source;
+        std::vector<Checked*> unread;
         for (const auto& checked : checked_) {
-            if (!checked->result->source.empty()) {
-                by_source[checked->result->program + '\n' + read_bytes(checked->result->source)]
-                    .push_back(checked.get());
-            }
-        }
-        // Each compile, and the precompiled headers it waits for where enough compiles share
-        // them to be worth their cost (each takes as long as about three compiles to make).
-        struct Job {
-            std::vector<std::string> key; // the leading standard headers
-            std::function<void(const fs::path& headers)> compile;
-        };
-        std::vector<Job> jobs;
-        std::size_t number = 0;
-        for (auto& [key, group] : by_source) {
-            const fs::path folder = settings_.work / std::to_string(number++);
-            fs::create_directories(folder);
-            share_with_sandbox(folder, true);
-            const std::string program = group.front()->result->program;
-            const fs::path source = folder / (program + ".cpp");
-            const std::string bytes = key.substr(key.find('\n') + 1);
-            std::ofstream(source, std::ios::binary) << bytes;
-            copied_from_[source.string()] = group.front()->result->source;
-            const bool fill = runner_.fills_unset() && needs_filled_build(*group.front());
-            auto members = std::make_shared<std::vector<Checked*>>(group);
-            auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
-            // The same bytes behave the same: the cases run once, for the first of them.
-            group.front()->twins.assign(group.begin() + 1, group.end());
-            const auto built = [this, members, builds_left] {
-                if (--*builds_left == 0) {
-                    schedule_cases(*members->front());
-                }
-            };
-            for (Checked* checked : group) {
-                checked->executable = folder / program;
-                if (fill) {
-                    checked->filled = folder / (program + ".filled");
-                }
-            }
-            const std::vector<std::string> headers = leading_includes(bytes);
-            const BuildKind plain{false, runs(group.front()->cases, false)};
-            jobs.push_back({headers, [this, source, folder, program, members, built,
-                                      plain](const fs::path& precompiled) {
-                                const Build build =
-                                    compile(source, folder / program, plain, precompiled);
-                                for (Checked* checked : *members) {
-                                    checked->built = build.built;
-                                    // The messages name the person's own source, not the copy.
-                                    checked->result->compiler_output = replace_all(
-                                        build.output, source.string(), checked->result->source);
-                                }
-                                built();
-                            }});
-            if (fill) {
-                const BuildKind filled{true, runs(group.front()->cases, true)};
-                jobs.push_back({headers, [this, source, folder, program, members, built,
-                                          filled](const fs::path& precompiled) {
-                                    const Build build =
-                                        runner_.compile(source, folder / (program + ".filled"),
-                                                        filled, precompiled);
-                                    if (!build.built) {
-                                        for (Checked* checked : *members) {
-                                            checked->filled.clear();
-                                        }
-                                    }
-                                    built();
-                                }});
-            }
-        }
-        std::map<std::vector<std::string>, std::vector<std::function<void(const fs::path&)>>>
-            sharing;
-        for (Job& job : jobs) {
-            sharing[job.key].push_back(std::move(job.compile));
-        }
-        for (auto& [headers, compiles] : sharing) {
-            if (!runner_.precompiles() || headers.empty() ||
-                compiles.size() < compiles_worth_precompiling) {
-                for (auto& compile_one : compiles) {
-                    pool_.add([compile_one] { compile_one({}); });
-                }
+            if (checked->result->source.empty()) {
                 continue;
             }
-            const fs::path folder = settings_.work / ("headers-" + std::to_string(number++));
-            auto waiting = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
-                std::move(compiles));
-            pool_.add([this, headers = headers, folder, waiting] {
-                const bool made = runner_.precompile(headers, folder);
-                for (auto& compile_one : *waiting) {
-                    pool_.add(
-                        [compile_one, folder, made] { compile_one(made ? folder : fs::path()); });
-                }
-            });
+            const FileRead read = read_file(checked->result->source, largest_source);
+            if (read.bytes) {
+                by_source[checked->result->program + '\n' + *read.bytes].push_back(checked.get());
+            } else {
+                checked->result->compiler_output = read.problem + "\n";
+                unread.push_back(checked.get());
+            }
+        }
+        std::vector<Job> jobs;
+        for (auto& [key, group] : by_source) {
+            jobs.push_back(plan_builds(key.substr(key.find('\n') + 1), group));
+        }
+        schedule(std::move(jobs));
+        for (Checked* checked : unread) {
+            schedule_cases(*checked);
         }
         for (const auto& checked : checked_) {
             if (checked->result->source.empty()) {
@@ -231,22 +159,164 @@ class Checker {
     std::map<std::string, std::string> copied_from_; // a copy's person's source
 
   private:
+    // A program's builds (one, or two with the filled one), and the precompiled headers they
+    // could share.
+    struct Job {
+        std::vector<std::string> headers; // the leading standard headers
+        Checked* checked = nullptr;       // the first of those who handed in these bytes
+        std::vector<std::function<void(const fs::path& precompiled)>> compiles;
+    };
+
+    // Writes the copy of the source the builds are made from, in a folder of its own, and plans
+    // its builds; once they are made, its cases run.
+    Job plan_builds(const std::string& bytes, const std::vector<Checked*>& group)
+    {
+        Checked& first = *group.front();
+        const fs::path folder = settings_.work / std::to_string(folders_++);
+        fs::create_directories(folder);
+        share_with_sandbox(folder, true);
+        const std::string program = first.result->program;
+        const fs::path source = folder / (program + ".cpp");
+        std::ofstream(source, std::ios::binary) << bytes;
+        copied_from_[source.string()] = first.result->source;
+        const bool fill = runner_.fills_unset() && needs_filled_build(first);
+        // The same bytes behave the same: the cases run once, for the first of them.
+        first.twins.assign(group.begin() + 1, group.end());
+        first.folder = folder;
+        for (Checked* checked : group) {
+            checked->executable = folder / program;
+            checked->filled = fill ? folder / (program + ".filled") : fs::path();
+        }
+        auto members = std::make_shared<std::vector<Checked*>>(group);
+        auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
+        const auto built = [this, members, builds_left] {
+            if (--*builds_left == 0) {
+                schedule_cases(*members->front());
+            }
+        };
+        Job job{leading_includes(bytes), &first, {}};
+        const BuildKind plain{false, runs(first.cases, false)};
+        job.compiles.emplace_back([this, source, members, built, plain](const fs::path& headers) {
+            Checked& made = *members->front();
+            const Build build =
+                bounded(made, compile(source, made.executable, plain, headers), made.executable);
+            for (Checked* checked : *members) {
+                checked->built = build.built;
+                // The messages name the person's own source, not the copy.
+                checked->result->compiler_output =
+                    replace_all(build.output, source.string(), checked->result->source);
+            }
+            built();
+        });
+        if (fill) {
+            const BuildKind filled{true, runs(first.cases, true)};
+            job.compiles.emplace_back(
+                [this, source, members, built, filled](const fs::path& headers) {
+                    Checked& made = *members->front();
+                    const Build build = bounded(
+                        made, runner_.compile(source, made.filled, filled, headers), made.filled);
+                    if (!build.built) {
+                        for (Checked* checked : *members) {
+                            checked->filled.clear();
+                        }
+                    }
+                    built();
+                });
+        }
+        return job;
+    }
+
+    // Starts the builds, each once its person has room for it, those that share enough leading
+    // headers (each set takes about as long as three compiles to make) once they are made.
+    void schedule(std::vector<Job> jobs)
+    {
+        std::map<std::vector<std::string>, std::vector<Job>> sharing;
+        for (Job& job : jobs) {
+            sharing[job.headers].push_back(std::move(job));
+        }
+        for (auto& [headers, group] : sharing) {
+            std::size_t compiles = 0;
+            for (const Job& job : group) {
+                compiles += job.compiles.size();
+            }
+            if (!runner_.precompiles() || headers.empty() ||
+                compiles < compiles_worth_precompiling) {
+                for (Job& job : group) {
+                    start(std::move(job), {});
+                }
+                continue;
+            }
+            const fs::path folder = settings_.work / ("headers-" + std::to_string(folders_++));
+            auto waiting = std::make_shared<std::vector<Job>>(std::move(group));
+            pool_.add([this, headers = headers, folder, waiting] {
+                const bool made = runner_.precompile(headers, folder);
+                for (Job& job : *waiting) {
+                    start(std::move(job), made ? folder : fs::path());
+                }
+            });
+        }
+    }
+
+    // A program's builds take the most a program may be from its person's room until they are
+    // made, and then what they are, until its cases have run. The pool waits for those that wait.
+    void start(Job job, const fs::path& headers)
+    {
+        const std::uint64_t bytes = settings_.build_limits.program_bytes * job.compiles.size();
+        job.checked->room = bytes;
+        auto compiles = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
+            std::move(job.compiles));
+        pool_.hold();
+        rooms_[job.checked->person]->take(bytes, [this, compiles, headers] {
+            for (auto& compile_one : *compiles) {
+                pool_.add([compile_one, headers] { compile_one(headers); });
+            }
+            pool_.release();
+        });
+    }
+
+    // The build, unless the program is larger than a program may be: then it does not compile,
+    // and is removed at once. What the build does not take of its room is given back.
+    Build bounded(Checked& checked, Build build, const fs::path& executable)
+    {
+        const std::uint64_t largest = settings_.build_limits.program_bytes;
+        std::error_code error;
+        const std::uintmax_t size = build.built ? fs::file_size(executable, error) : 0;
+        if (build.too_large || (build.built && !error && size > largest)) {
+            fs::remove(executable, error);
+            build = Build{false, "the program is larger than " + size_text(largest) + "\n"};
+        }
+        const std::uint64_t unused = largest - (build.built && !error ? size : 0);
+        checked.room -= unused;
+        rooms_[checked.person]->give_back(unused);
+        return build;
+    }
+
     // The plain build of a copy of a person's source: the one made while finding the source, if
     // it was, else a new one.
     Build compile(const fs::path& copy, const fs::path& executable, BuildKind kind,
                   const fs::path& headers)
     {
         const auto found = built_before_.find(copied_from_.at(copy.string()));
-        std::error_code error;
         if (found == built_before_.end() ||
-            (found->second.build.built &&
-             !fs::copy_file(found->second.executable, executable,
-                            fs::copy_options::overwrite_existing, error))) {
+            (found->second.build.built && !take_over(found->second.executable, executable))) {
             return runner_.compile(copy, executable, kind, headers);
         }
         Build build = found->second.build;
         build.output = replace_all(build.output, found->second.copy.string(), copy.string());
         return build;
+    }
+
+    // Moves a build made while finding the sources to where the check keeps its own: it is not
+    // needed where it was, and takes room. False when it cannot be moved or copied.
+    static bool take_over(const fs::path& from, const fs::path& to)
+    {
+        std::error_code error;
+        fs::rename(from, to, error);
+        if (!error) {
+            return true;
+        }
+        error.clear();
+        return fs::copy_file(from, to, fs::copy_options::overwrite_existing, error);
     }
 
     // How many times the cases start the program's build, or its filled build.
@@ -306,7 +376,15 @@ class Checker {
         };
         if (!batch.empty()) {
             pool_.add([this, &checked, batch, done] {
-                run_batch(checked, batch);
+                std::vector<const Case*> cases;
+                for (const std::size_t index : batch) {
+                    cases.push_back(&checked.cases[index]);
+                }
+                ProgramRuns runs = runs_of(checked);
+                std::vector<CaseResult> results = run_batch(cases, runs);
+                for (std::size_t at = 0; at < batch.size(); ++at) {
+                    checked.result->cases[batch[at]] = std::move(results[at]);
+                }
                 done();
             });
         }
@@ -314,103 +392,19 @@ class Checker {
             Pool& pool = checked.cases[index].kind == CaseKind::waiting ? waiting_pool_ : pool_;
             pool.add([this, &checked, index, done] {
                 const Case& one = checked.cases[index];
+                ProgramRuns runs = runs_of(checked);
                 checked.result->cases[index] =
-                    one.kind == CaseKind::stress
-                        ? run_stress(checked, one)
-                        : judge(one, runner_.run(request_for(one, checked.executable)), judging_);
+                    one.kind == CaseKind::stress ? run_stress(one, runs) : run_alone(one, runs);
                 done();
             });
         }
     }
 
-    // Whether the case also runs the build whose unset variables are filled with a pattern.
-    static bool with_filled(const Checked& checked, const Case& one)
+    ProgramRuns runs_of(Checked& checked)
     {
-        return one.failed_read && one.kind == CaseKind::plain && !checked.filled.empty();
-    }
-
-    void run_batch(Checked& checked, const std::vector<std::size_t>& batch) const
-    {
-        std::vector<RunRequest> requests;
-        for (const std::size_t index : batch) {
-            const Case& one = checked.cases[index];
-            requests.push_back(request_for(one, checked.executable));
-            if (with_filled(checked, one)) {
-                requests.push_back(request_for(one, checked.filled));
-            }
-        }
-        Sandbox sandbox = sandbox_;
-        sandbox.read_only = {checked.executable};
-        if (!checked.filled.empty()) {
-            sandbox.read_only.push_back(checked.filled);
-        }
-        const std::vector<RunResult> results = runner_.run_all(requests, sandbox);
-        std::size_t at = 0;
-        for (const std::size_t index : batch) {
-            const Case& one = checked.cases[index];
-            const RunResult& result = results.at(at++);
-            checked.result->cases[index] =
-                with_filled(checked, one)
-                    ? judge_unset_values(one, result, results.at(at++), judging_)
-                    : judge(one, result, judging_);
-        }
-    }
-
-    RunRequest request_for(const Case& one, const fs::path& executable) const
-    {
-        RunRequest request;
-        request.command = settings_.memcheck;
-        request.command.insert(request.command.end(), settings_.emulator.begin(),
-                               settings_.emulator.end());
-        request.command.push_back(executable.string());
-        request.command.insert(request.command.end(), one.args.begin(), one.args.end());
-        request.input = one.input;
-        request.limits = settings_.run_limits;
-        request.sandbox = sandbox_;
-        request.sandbox.read_only.push_back(executable);
-        switch (one.kind) {
-        case CaseKind::waiting:
-            request.input_stays_open = true;
-            request.settles_on = settings_.crlf ? with_crlf(one.expected) : one.expected;
-            break;
-        case CaseKind::input_left_open: request.input_stays_open = true; break;
-        case CaseKind::output_full: request.stdout_to = Stdout::full; break;
-        case CaseKind::output_closed: request.stdout_to = Stdout::closed; break;
-        case CaseKind::plain:
-        case CaseKind::stress: break;
-        }
-        return request;
-    }
-
-    CaseResult run_stress(const Checked& checked, const Case& one) const
-    {
-        InputMaker inputs(settings_.seed);
-        std::vector<std::string> given;
-        std::vector<RunRequest> requests;
-        for (int number = 1; number <= settings_.stress_runs; ++number) {
-            Case random = one;
-            random.input = inputs.next();
-            given.push_back(random.input);
-            requests.push_back(request_for(random, checked.executable));
-        }
-        const std::vector<RunResult> results = runner_.run_all(requests, sandbox_);
-        double seconds = 0;
-        for (std::size_t index = 0; index < results.size(); ++index) {
-            seconds += results[index].seconds;
-            CaseResult judged = judge_random_input(one, given[index], results[index], judging_);
-            if (judged.verdict != CaseVerdict::passed) {
-                judged.random_input = "random input " + std::to_string(index + 1) + " of " +
-                                      std::to_string(settings_.stress_runs) + " (seed " +
-                                      std::to_string(settings_.seed) + ")";
-                judged.seconds = seconds;
-                return judged;
-            }
-        }
-        CaseResult passed;
-        passed.name = one.name;
-        passed.departure = one.departure;
-        passed.seconds = seconds;
-        return passed;
+        return ProgramRuns{
+            settings_,          judging_,       sandbox_,     runner_,
+            checked.executable, checked.filled, checked.time, *person_time_[checked.person]};
     }
 
     void finish_program(Checked& checked)
@@ -421,6 +415,11 @@ class Checker {
             finish_program(*twin);
         }
         decide(*checked.result, checked.built, settings_.strict);
+        if (!checked.folder.empty()) { // its builds have done their work
+            std::error_code error;
+            fs::remove_all(checked.folder, error);
+            rooms_[checked.person]->give_back(checked.room.exchange(0));
+        }
         bool person_done = false;
         std::size_t done = 0;
         {
@@ -447,7 +446,27 @@ class Checker {
     std::vector<std::size_t> people_left_;
     std::size_t people_done_ = 0;
     std::size_t total_people_;
+    std::size_t folders_ = 0;                       // the build folders made, by number
+    std::vector<std::unique_ptr<BuildRoom>> rooms_; // each person's
+    std::vector<std::unique_ptr<TimeSpent>> person_time_;
 };
+
+// Runs programs already built, each as a person of its own.
+void run_built(std::vector<BuiltRun>& programs, const Settings& settings, Runner& runner)
+{
+    const Progress none;
+    Checker checker(settings, runner, programs.size(), none);
+    for (std::size_t index = 0; index < programs.size(); ++index) {
+        BuiltRun& program = programs[index];
+        program.result = ProgramResult{};
+        program.result.program = program.exercise->name;
+        program.result.source = program.executable.string();
+        Checked& checked = checker.add(index, program.result, *program.exercise, program.cases);
+        checked.filled = program.filled;
+        checker.use_built(checked, program.executable);
+    }
+    checker.work();
+}
 
 ProgramResult empty_result(const Exercise& exercise)
 {
@@ -491,228 +510,6 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
     report.memory_limit = settings.sandbox ? settings.memory_limit : "";
     report.strict = settings.strict;
     return report;
-}
-
-// One variant of one typical fault, for the exercise in slot: its source, its builds, its runs.
-struct Variant {
-    std::size_t slot = 0;
-    const Fault* fault = nullptr;
-    std::string source;
-    fs::path executable; // empty when it did not build
-    fs::path filled;
-    ProgramResult result; // of the cases run so far
-    VariantRun run;
-};
-
-// Builds source into folder/<program> (and <program>.filled with fill), from the kept builds
-// where they are, keeping those it makes. False when it does not build.
-bool build_kept(Runner& runner, const Settings& settings, Variant& variant,
-                const std::string& program, const fs::path& folder, bool fill, std::size_t runs)
-{
-    fs::create_directories(folder);
-    share_with_sandbox(folder, true);
-    const fs::path source = folder / (program + ".cpp");
-    std::ofstream(source, std::ios::binary) << variant.source;
-    const fs::path kept =
-        kept_folder(settings.fault_cache, runner.build_identity(), variant.source);
-    const auto one_build = [&](const std::string& name, BuildKind kind) {
-        const fs::path executable = folder / name;
-        if (fetch_kept(kept, name, executable)) {
-            return true;
-        }
-        if (!runner.compile(source, executable, kind, {}).built) {
-            return false;
-        }
-        keep(kept, name, executable);
-        return true;
-    };
-    if (!one_build(program, BuildKind{false, runs})) {
-        return false;
-    }
-    variant.executable = folder / program;
-    if (fill && one_build(program + ".filled", BuildKind{true, runs})) {
-        variant.filled = folder / (program + ".filled");
-    }
-    return true;
-}
-
-// Runs each variant on those of its exercise's cases that cases_of gives, adding the results to
-// what it ran before.
-void run_variants(std::vector<Variant*>& variants, const std::vector<Exercise>& exercises,
-                  const std::vector<std::set<std::string>>& cases_of, const Settings& settings,
-                  Runner& runner)
-{
-    // A variant is the exercise's own program with a change, which ends in milliseconds: one that
-    // runs for seconds waits or loops, and is ended sooner than a person's program is.
-    constexpr double variant_seconds = 2;
-    Settings limited = settings;
-    limited.run_limits.wall_seconds = std::min(limited.run_limits.wall_seconds, variant_seconds);
-    limited.run_limits.cpu_seconds = std::min(limited.run_limits.cpu_seconds, variant_seconds);
-    const Progress none;
-    Checker checker(limited, runner, variants.size(), none);
-    for (std::size_t index = 0; index < variants.size(); ++index) {
-        Variant& variant = *variants[index];
-        variant.result = ProgramResult{};
-        variant.result.program = exercises[variant.slot].name;
-        variant.result.source = variant.executable.string();
-        Checked& checked =
-            checker.add(index, variant.result, exercises[variant.slot], &cases_of[variant.slot]);
-        checked.filled = variant.filled;
-        checker.use_built(checked, variant.executable);
-    }
-    checker.work();
-    for (Variant* variant : variants) {
-        for (const CaseResult& one : variant->result.cases) {
-            variant->run.cases[one.name] = one;
-        }
-    }
-}
-
-// What a class's diagnosis works on, per exercise: its wrong programs, the names of the cases
-// they failed and of the others, its faults; and the variants of them all.
-struct Diagnosing {
-    std::vector<std::vector<ProgramResult*>> wrong;
-    std::vector<std::vector<Fault>> faults;
-    std::vector<std::set<std::string>> failed;
-    std::vector<std::set<std::string>> rest;
-    std::vector<std::set<std::string>> left_out; // cases the variants do not run
-    std::vector<std::unique_ptr<Variant>> variants;
-
-    explicit Diagnosing(std::size_t exercises)
-        : wrong(exercises), faults(exercises), failed(exercises), rest(exercises),
-          left_out(exercises)
-    {
-    }
-
-    void add_wrong(std::size_t slot, ProgramResult& program)
-    {
-        wrong[slot].push_back(&program);
-        for (const CaseResult& one : program.cases) {
-            (one.verdict == CaseVerdict::passed ? rest : failed)[slot].insert(one.name);
-        }
-    }
-
-    // The variants of the exercise's faults that can be made from its own program.
-    void add_variants(std::size_t slot, const Settings& settings, const Exercise& exercise)
-    {
-        const fs::path own = own_source(settings.case_data, exercise);
-        if (own.empty()) {
-            return;
-        }
-        try {
-            faults[slot] = load_faults(settings.case_data, exercise);
-        } catch (const std::runtime_error&) {
-            return; // faults that cannot be read name none: the check goes on without them
-        }
-        // Random inputs are left to the program's own check: each costs a variant hundreds of
-        // runs, and only a shape backs it. The fixed cases tell the faults apart.
-        for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
-            if (one.kind == CaseKind::stress) {
-                failed[slot].erase(one.name);
-                rest[slot].erase(one.name);
-                left_out[slot].insert(one.name);
-            }
-        }
-        const std::string bytes = read_bytes(own);
-        for (const Fault& fault : faults[slot]) {
-            for (const std::vector<Change>& changes : fault.variants) {
-                if (std::optional<std::string> source = apply(bytes, changes)) {
-                    auto variant = std::make_unique<Variant>();
-                    variant->slot = slot;
-                    variant->fault = &fault;
-                    variant->run.fault = &fault;
-                    variant->source = std::move(*source);
-                    variants.push_back(std::move(variant));
-                }
-            }
-        }
-    }
-};
-
-// Builds every variant, several at a time; those that built.
-std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
-                                     const std::vector<Exercise>& exercises,
-                                     const Settings& settings, Runner& runner)
-{
-    Pool builds;
-    std::mutex built_mutex;
-    std::vector<Variant*> built;
-    for (std::size_t index = 0; index < diagnosing.variants.size(); ++index) {
-        builds.add([&, index] {
-            Variant& variant = *diagnosing.variants[index];
-            const Exercise& exercise = exercises[variant.slot];
-            const std::vector<Case> cases =
-                load_cases(settings.case_data, exercise, settings.stdlib);
-            const bool fill = runner.fills_unset() &&
-                              std::any_of(cases.begin(), cases.end(), [](const Case& one) {
-                                  return one.failed_read && one.kind == CaseKind::plain;
-                              });
-            const fs::path folder = settings.work / ("fault-" + std::to_string(index));
-            // Linked as a program that runs many times: it is kept, and runs at every check.
-            const std::size_t runs =
-                cases.size() + static_cast<std::size_t>(std::max(settings.stress_runs, 0));
-            if (build_kept(runner, settings, variant, exercise.name, folder, fill, runs)) {
-                const std::lock_guard<std::mutex> lock(built_mutex);
-                built.push_back(&variant);
-            }
-        });
-    }
-    builds.run(settings.jobs);
-    return built;
-}
-
-// Names the typical faults of each wrong program. The variants of an exercise's faults are built
-// once for the class, and run first on the cases some wrong program failed; only those that
-// explain a failure run on the other cases, to show they pass where the program does.
-void diagnose_people(Report& report, const Settings& settings, Runner& runner)
-{
-    const std::vector<Exercise>& exercises = report.exercises;
-    Diagnosing diagnosing(exercises.size());
-    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
-        for (PersonResult& person : report.people) {
-            if (person.programs[slot].verdict == ProgramVerdict::wrong) {
-                diagnosing.add_wrong(slot, person.programs[slot]);
-            }
-        }
-        if (!diagnosing.wrong[slot].empty()) { // a class whose programs are right costs nothing
-            diagnosing.add_variants(slot, settings, exercises[slot]);
-        }
-        for (const std::string& name : diagnosing.failed[slot]) {
-            diagnosing.rest[slot].erase(name);
-        }
-    }
-    if (diagnosing.variants.empty()) {
-        return;
-    }
-
-    std::vector<Variant*> built = build_variants(diagnosing, exercises, settings, runner);
-    if (!settings.fault_cache.empty()) {
-        constexpr std::chrono::hours month{24 * 30};
-        prune_kept(settings.fault_cache, month);
-    }
-    run_variants(built, exercises, diagnosing.failed, settings, runner);
-    std::vector<Variant*> explaining;
-    for (Variant* variant : built) {
-        const auto& programs = diagnosing.wrong[variant->slot];
-        if (std::any_of(programs.begin(), programs.end(), [&](const ProgramResult* program) {
-                return explains_any(variant->run, *program);
-            })) {
-            explaining.push_back(variant);
-        }
-    }
-    run_variants(explaining, exercises, diagnosing.rest, settings, runner);
-
-    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
-        std::vector<VariantRun> runs;
-        for (const Variant* variant : explaining) {
-            if (variant->slot == slot) {
-                runs.push_back(variant->run);
-            }
-        }
-        for (ProgramResult* program : diagnosing.wrong[slot]) {
-            diagnose(*program, runs, settings.strict, diagnosing.left_out[slot]);
-        }
-    }
 }
 
 } // namespace
@@ -792,7 +589,10 @@ Report check_located(const std::vector<Person>& people, std::vector<Located> loc
     checker.compile_all();
     checker.work();
     if (settings.diagnose) {
-        diagnose_people(report, settings, runner);
+        diagnose_people(report, settings, runner,
+                        [&runner](std::vector<BuiltRun>& programs, const Settings& limited) {
+                            run_built(programs, limited, runner);
+                        });
     }
 
     // Which people handed in the same bytes for a program.
@@ -800,10 +600,11 @@ Report check_located(const std::vector<Person>& people, std::vector<Located> loc
         std::map<std::string, std::vector<std::size_t>> by_bytes;
         for (std::size_t index = 0; index < report.people.size(); ++index) {
             const ProgramResult& result = report.people[index].programs[slot];
-            if (!result.source.empty()) {
-                const std::string bytes = read_bytes(result.source);
-                report.people[index].programs[slot].source_sha256 = sha256_hex(bytes);
-                by_bytes[bytes].push_back(index);
+            const FileRead read =
+                result.source.empty() ? FileRead{} : read_file(result.source, largest_source);
+            if (read.bytes) {
+                report.people[index].programs[slot].source_sha256 = sha256_hex(*read.bytes);
+                by_bytes[*read.bytes].push_back(index);
             }
         }
         for (const auto& [bytes, group] : by_bytes) {

@@ -41,11 +41,16 @@ bool is_blank(char byte)
            byte == '\f';
 }
 
-// Words and numbers are runs of letters, digits, points and signs; every other byte that is not
-// a blank stands alone.
-std::vector<std::string_view> tokens(std::string_view text)
+} // namespace
+
+bool operator==(const Token& left, const Token& right)
 {
-    std::vector<std::string_view> found;
+    return left.text == right.text;
+}
+
+std::vector<Token> tokens_of(std::string_view text)
+{
+    std::vector<Token> found;
     std::size_t at = 0;
     const auto in_word = [](char byte) {
         const auto code = static_cast<unsigned char>(byte);
@@ -62,13 +67,11 @@ std::vector<std::string_view> tokens(std::string_view text)
                 ++end;
             }
         }
-        found.push_back(text.substr(at, end - at));
+        found.push_back({text.substr(at, end - at), at});
         at = end;
     }
     return found;
 }
-
-} // namespace
 
 std::optional<Difference> first_difference(std::string_view expected, std::string_view actual)
 {
@@ -102,7 +105,7 @@ std::string describe(const Difference& difference)
 
 bool same_but_layout(std::string_view expected, std::string_view actual)
 {
-    return tokens(expected) == tokens(actual);
+    return tokens_of(expected) == tokens_of(actual);
 }
 
 std::string visible(std::string_view bytes, std::size_t limit)

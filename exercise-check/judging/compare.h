@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace check {
 
@@ -28,6 +29,18 @@ std::string describe(const Difference& difference);
 // True when the texts differ only in blanks, tabs and line ends: the same words, numbers and
 // signs in the same order ("Broj:65" and "Broj: 65", an extra or missing line end).
 bool same_but_layout(std::string_view expected, std::string_view actual);
+
+// A word, a number or a sign of a text, and where it starts in the text.
+struct Token {
+    std::string_view text;
+    std::size_t at = 0;
+};
+
+bool operator==(const Token& left, const Token& right); // the same text, wherever it stands
+
+// The words, numbers and signs of a text, as same_but_layout() compares them: runs of letters,
+// digits, points and signs; every other byte that is not a blank stands alone.
+std::vector<Token> tokens_of(std::string_view text);
 
 // The text as it reads, with each line end shown as \n before the real one, a CR as \r, a tab as
 // \t and any other byte outside printable ASCII as \xHH; cut after limit bytes, saying how many

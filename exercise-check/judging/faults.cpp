@@ -1,12 +1,12 @@
 #include "faults.h"
 
+#include "files.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstddef>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 
 namespace check {
@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::size_t largest_faults_file = std::size_t{256} * 1024;
+constexpr std::uint64_t largest_faults_file = std::uint64_t{256} * 1024;
 constexpr std::size_t hint_lines = 2;
 
 std::string text_of(const nlohmann::json& entry, const char* key, const std::string& place)
@@ -88,20 +88,15 @@ Fault fault_of(const nlohmann::json& entry, const std::string& file)
 std::vector<Fault> load_faults(const fs::path& case_data, const Exercise& exercise)
 {
     const fs::path path = case_data / exercise.group / exercise.name / faults_file;
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error) {
+    const FileRead read = read_file(path, largest_faults_file);
+    if (read.missing) {
         return {};
     }
-    const std::string file = path.string();
-    if (size > largest_faults_file) {
-        throw std::runtime_error(file + " is larger than " +
-                                 std::to_string(largest_faults_file / 1024) + " KiB");
+    if (!read.bytes) {
+        throw std::runtime_error(read.problem);
     }
-    std::ifstream file_in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file_in.rdbuf();
-    const nlohmann::json data = nlohmann::json::parse(bytes.str(), nullptr, false);
+    const std::string file = path.string();
+    const nlohmann::json data = nlohmann::json::parse(*read.bytes, nullptr, false);
     if (data.is_discarded() || !data.is_object() || !data.contains("faults") ||
         !data["faults"].is_array()) {
         throw std::runtime_error(file + " is not {\"faults\": [...]} in JSON");

@@ -5,12 +5,16 @@
 #include "build.h"
 #include "model.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace check {
+
+// A source larger than this is not read: a program of an exercise never comes near it.
+constexpr std::uintmax_t largest_source = 1024 * 1024;
 
 struct Source {
     const Exercise* exercise = nullptr;

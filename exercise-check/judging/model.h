@@ -81,6 +81,10 @@ struct CaseResult {
     std::optional<Shown> expected;        // "expected output", or what the output is compared with
     std::optional<Shown> actual;          // "actual output", or "output so far" when it was stopped
     std::optional<Difference> difference; // where expected and actual first differ
+    // What differs, in one line that says where and what to write instead (in_words()): `line 1:
+    // write a blank after "Broj:"`. Of a run that was stopped, only a prompt it repeats without
+    // end; empty where the output was not compared with an expected one.
+    std::string in_words;
     std::optional<Shown> standard_error;
     // How the run ended: its exit status, or the signal that ended it, or neither (stopped).
     std::optional<int> exit_status;

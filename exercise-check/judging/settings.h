@@ -23,6 +23,21 @@ struct MapLine {
 // is set.
 std::filesystem::path default_fault_cache();
 
+// What the builds of a check may take on disk: each program, and all of one person's that are
+// kept at once (a build is removed once its cases have run). A larger program does not compile.
+struct BuildLimits {
+    std::uint64_t program_bytes = 64 * mebibyte;
+    std::uint64_t person_bytes = 256 * mebibyte;
+};
+
+// How long a program's runs may take together, and a person's: once that is spent, the runs left
+// are cut short (see cut_seconds). Far more than a right program's runs take: they are for one
+// that stops answering, whose every case would wait out its time limit.
+struct RunBudget {
+    double program_seconds = 60;
+    double person_seconds = 300;
+};
+
 struct Settings {
     std::filesystem::path case_data;
     std::vector<Exercise> exercises; // the catalogue's
@@ -46,6 +61,8 @@ struct Settings {
     // Where the builds of the faults' variants are kept from one check to the next; with none,
     // each check builds those it needs once.
     std::filesystem::path fault_cache = default_fault_cache();
+    BuildLimits build_limits{};
+    RunBudget run_budget{};
 };
 
 } // namespace check

@@ -3,6 +3,7 @@
 #include "signals.h"
 
 #include "compare.h"
+#include "difference_words.h"
 #include "stress.h"
 
 #include <algorithm>
@@ -99,13 +100,18 @@ void compare(CaseResult& result, const std::string& expected, const std::string&
              const char* actual_title = "actual output")
 {
     result.difference = first_difference(expected, actual);
+    if (result.difference) {
+        result.in_words = in_words(expected, actual, *result.difference);
+    }
     result.expected = shown(expected_title, expected, text_limit);
     result.actual = shown(actual_title, actual, text_limit);
 }
 
-void output_so_far(CaseResult& result, const RunResult& run)
+// What a run that was stopped had written, and the prompt it repeats without end, if it does.
+void output_so_far(CaseResult& result, const RunResult& run, const std::string& expected)
 {
     result.actual = shown("output so far", run.out, so_far_limit);
+    result.in_words = endless_repetition(expected, run.out);
 }
 
 void finish(CaseResult& result, const Case& one, const RunResult& run, const std::string& why)
@@ -186,7 +192,7 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
 
     if (judge_ending(run, judging, one.kind == CaseKind::input_left_open, result, why)) {
         if (!lost_output) {
-            output_so_far(result, run);
+            output_so_far(result, run, expected);
         }
         finish(result, one, run, why);
         return result;
@@ -245,7 +251,7 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
             why = "wrote to standard error, which should stay empty";
         }
     } else {
-        output_so_far(result, run);
+        output_so_far(result, run, one.expected); // the shape's prompts are its own text
     }
     finish(result, random, run, why);
     return result;
@@ -265,6 +271,7 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
                "a pattern, it prints something else");
         result.standard_error.reset();
         result.remark.clear();
+        result.in_words.clear(); // two builds' outputs: neither is what to write
     }
     return result;
 }
