@@ -3,11 +3,9 @@
 
 #include "archives.h"
 #include "check.h"
+#include "shown_paths.h" // how a class's report shows the paths that lead into its copies
 
 #include <filesystem>
-#include <optional>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace check {
@@ -26,29 +24,5 @@ namespace check {
 std::vector<Person> find_class(const std::filesystem::path& path, const std::filesystem::path& work,
                                const std::vector<Exercise>& exercises,
                                const ArchiveLimits& limits = {});
-
-// The paths in the report that lead into the copies under work, as they were handed in:
-// <class>/alice.zip/alice/twodigits.cpp, in sources, folders and compiler messages.
-void show_as_handed_in(Report& report, const std::filesystem::path& folder,
-                       const std::filesystem::path& work);
-
-// Where in a hand-in its sources are: the folder, and how it was chosen where that is not
-// obvious, and which sources were left out. shown_as names root in the note (alice, alice.zip).
-struct HandIn {
-    std::filesystem::path folder;
-    std::string note;
-};
-HandIn find_hand_in(const std::filesystem::path& root, const std::string& shown_as,
-                    const std::vector<Exercise>& exercises);
-
-// A course platform's name for an entry of its download: Ana Marić_1001_assignsubmission_file_
-// (a folder) or Ana Marić_1001_assignsubmission_file_circle.cpp (a loose file).
-struct PlatformName {
-    std::string name; // Ana Marić; Participant where names are hidden
-    std::string id;   // 1001
-    std::string kind; // file, onlinetext
-    std::string file; // circle.cpp; empty for a folder
-};
-std::optional<PlatformName> platform_name(std::string_view entry);
 
 } // namespace check

@@ -1,12 +1,10 @@
 // A class's hand-ins: each person found, named, and the folder that holds the sources.
-#include "cases.h"
-#include "catalogue.h"
 #include "handins.h"
+#include "known_test.h"
 #include "sources.h"
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <iterator>
@@ -19,109 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace check;
 
-namespace {
-
-// The exercises of this project's case data.
-const std::vector<Exercise>& known()
-{
-    static const std::vector<Exercise> exercises = load_catalogue(default_case_data());
-    return exercises;
-}
-
-} // namespace
 using namespace check::test;
 
 } // namespace
-
-TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
-{
-    struct Layout {
-        std::string what;
-        std::vector<std::string> files;
-        std::string folder; // relative to the hand-in
-        std::string note;   // a part of the note; empty: no note
-    };
-    const std::vector<Layout> layouts{
-        {"side by side", {"twodigits.cpp", "circle.cpp"}, ".", ""},
-        {"in the three folders",
-         {"digit-exercises/twodigits.cpp", "calculators/circle.cpp", "greeting-programs/x.txt"},
-         ".",
-         ""},
-        {"one wrapper", {"alice/twodigits.cpp"}, "alice", ""},
-        {"wrapped deep",
-         {"hand-in/v2/twodigits.cpp"},
-         "hand-in/v2",
-         "sources found in Alice B/hand-in/v2"},
-        {"the three folders wrapped deep",
-         {"a/b/digit-exercises/twodigits.cpp", "a/b/calculators/circle.cpp",
-          "a/b/calculators/echonumber.cpp"},
-         "a/b",
-         "sources found in Alice B/a/b"},
-        {"platform junk beside a wrapper",
-         {"__MACOSX/alice/twodigits.cpp", "__MACOSX/alice/circle.cpp", "alice/._circle.cpp",
-          "._twodigits.cpp", ".DS_Store", "alice/twodigits.cpp"},
-         "alice",
-         ""},
-        {"two versions: the one with more programs",
-         {"v1/twodigits.cpp", "v2/twodigits.cpp", "v2/circle.cpp"},
-         "v2",
-         "sources found in Alice B/v2 (2 programs); not checked: Alice B/v1 (1 program)"},
-        {"two versions of as many: the less deep",
-         {"old/deeper/twodigits.cpp", "new/twodigits.cpp"},
-         "new",
-         "not checked: Alice B/old/deeper"},
-        {"IDE projects, one a program's",
-         {"hand-in/TwoDigits/main.cpp", "hand-in/TwoDigits/bin/Debug/main.cpp",
-          "hand-in/Projekt2/main.cpp"},
-         "hand-in",
-         ""},
-        {"numbered sources wrapped, and a version with a name",
-         {"old/circle.cpp", "new/zadatak1.cpp", "new/zadatak2.cpp"},
-         "old",
-         ""},
-        {"only numbered sources, wrapped deep: the least deep folder that holds the most",
-         {"a/b/zadatak1.cpp", "a/b/zadatak2.cpp", "a/b/c/d/zadatak3.cpp"},
-         "a",
-         ""},
-        {"only numbered sources, wrapped deeper",
-         {"v/w/a/b/c/zadatak1.cpp", "v/w/a/b/c/zadatak2.cpp"},
-         "v/w",
-         "sources found in Alice B/v/w"},
-        {"nothing", {}, ".", "nothing handed in"},
-        {"only junk", {"__MACOSX/._twodigits.cpp", ".DS_Store"}, ".", "nothing handed in"},
-        {"other files",
-         {"notes/readme.txt", "twodigits.c"},
-         ".",
-         "none of the exercises' programs found in Alice B"},
-    };
-    for (const Layout& layout : layouts) {
-        CAPTURE(layout.what);
-        const Scratch scratch;
-        const fs::path root = scratch.path / "Alice B";
-        fs::create_directories(root);
-        for (const std::string& file : layout.files) {
-            touch(root / file);
-        }
-        const HandIn hand_in = find_hand_in(root, "Alice B", known());
-        CHECK(hand_in.folder.lexically_relative(root).generic_string() == layout.folder);
-        if (layout.note.empty()) {
-            CHECK(hand_in.note.empty());
-        } else {
-            CHECK(hand_in.note.find(layout.note) != std::string::npos);
-        }
-    }
-}
-
-TEST_CASE("a hand-in's links to folders elsewhere are not followed")
-{
-    const Scratch scratch;
-    touch(scratch.path / "elsewhere" / "twodigits.cpp");
-    fs::create_directories(scratch.path / "alice");
-    fs::create_directory_symlink(scratch.path / "elsewhere", scratch.path / "alice" / "link");
-    const HandIn hand_in = find_hand_in(scratch.path / "alice", "alice", known());
-    CHECK(hand_in.folder == scratch.path / "alice");
-    CHECK(hand_in.note.find("none of the exercises") != std::string::npos);
-}
 
 TEST_CASE("every folder and zip of a class is a person, named as it is")
 {
@@ -169,125 +67,6 @@ TEST_CASE("every folder and zip of a class is a person, named as it is")
     const std::string shown = (folder / "Émile Zola.ZIP" / "Émile Zola" / "twodigits.cpp").string();
     CHECK(report.people[0].programs[0].source == shown);
     CHECK(report.people[0].programs[0].compiler_output == shown + ":1:1: warning: something");
-}
-
-TEST_CASE("a link in a hand-in is never read: sources, folders and people that are links")
-{
-    const Scratch scratch;
-    const fs::path folder = scratch.path / "class";
-    const fs::path work = scratch.path / "work";
-    touch(scratch.path / "private" / "twodigits.cpp", "int main() { return 42; } // private\n");
-    write_zip(scratch.path / "elsewhere.zip", {{"twodigits.cpp", AE_IFREG, "int x;\n", ""}});
-    touch(folder / "alice" / "echonumber.cpp");
-    fs::create_symlink(scratch.path / "private" / "twodigits.cpp",
-                       folder / "alice" / "twodigits.cpp");
-    fs::create_symlink("/proc/self/environ", folder / "alice" / "circle.cpp");
-    // A pipe that no one writes to: reading it would wait for ever.
-    REQUIRE(mkfifo((folder / "alice" / "notes.txt").c_str(), 0600) == 0);
-    fs::create_directory_symlink(scratch.path / "private", folder / "bob");
-    fs::create_symlink(scratch.path / "elsewhere.zip", folder / "carol.zip");
-    fs::create_directories(folder / "dora" / "calculators");
-    fs::create_symlink(scratch.path / "private" / "twodigits.cpp",
-                       folder / "dora" / "calculators" / "circle.cpp");
-
-    std::vector<std::string> left_out;
-    const std::vector<Source> sources = find_sources(folder / "alice", known(), &left_out);
-    REQUIRE(sources.size() == 1);
-    CHECK(sources[0].exercise->name == "echonumber");
-    CHECK(left_out == std::vector<std::string>{"twodigits.cpp is a link: left out",
-                                               "circle.cpp is a link: left out"});
-    CHECK(find_hand_in(folder / "dora", "dora", known()).note ==
-          "none of the exercises' programs found in dora; dora/calculators/circle.cpp is a link: "
-          "left out");
-
-    const std::vector<Person> people = find_class(folder, work, known());
-    REQUIRE(people.size() == 4);
-    CHECK(people[0].name == "alice");
-    CHECK(files_under(work / "alice") == "echonumber.cpp");
-    CHECK(people[0].note == "left out 3 links or devices: circle.cpp, notes.txt, twodigits.cpp");
-    CHECK(people[1].name == "bob");
-    CHECK(people[1].note == "bob is a link: left out");
-    CHECK(people[2].name == "carol");
-    CHECK(people[2].note == "carol.zip is a link: left out");
-    CHECK(people[3].note ==
-          "none of the exercises' programs found in dora; left out 1 link or device: "
-          "calculators/circle.cpp");
-    for (const Person& person : people) {
-        CAPTURE(person.name);
-        CHECK(find_sources(person.folder, known()).size() == (person.name == "alice" ? 1 : 0));
-    }
-}
-
-TEST_CASE("sizes are bounded before anything is read")
-{
-    const Scratch scratch;
-    const fs::path folder = scratch.path / "class";
-    const fs::path work = scratch.path / "work";
-    // Sparse: huge as they are read, a few KiB on disk.
-    touch(folder / "dan" / "twodigits.cpp", "");
-    fs::resize_file(folder / "dan" / "twodigits.cpp", 128ULL * 1024 * 1024);
-    touch(folder / "dan" / "circle.cpp");
-    touch(folder / "eve" / "twodigits.cpp");
-    touch(folder / "eve" / "lecture.mp4", "");
-    fs::resize_file(folder / "eve" / "lecture.mp4", 3ULL * 1024 * 1024);
-    fs::create_directories(folder / "fay" / "many");
-    for (int file = 0; file < 50; ++file) {
-        const std::ofstream empty(folder / "fay" / "many" / std::to_string(file));
-    }
-    touch(folder / "fay" / "twodigits.cpp");
-
-    std::vector<std::string> left_out;
-    CHECK(find_sources(folder / "dan", known(), &left_out).size() == 1);
-    CHECK(left_out == std::vector<std::string>{"twodigits.cpp is larger than 1 MiB: left out"});
-
-    ArchiveLimits limits;
-    limits.bytes = 2 * 1024 * 1024;
-    limits.entries = 50;
-    const std::vector<Person> people = find_class(folder, work, known(), limits);
-    REQUIRE(people.size() == 3);
-    CHECK(files_under(people[0].folder) == "circle.cpp");
-    CHECK(people[0].note == "left out 1 source larger than 1 MiB: twodigits.cpp");
-    for (const std::size_t refused : {std::size_t{1}, std::size_t{2}}) {
-        CAPTURE(people[refused].name);
-        CHECK(people[refused].note == people[refused].name +
-                                          " holds more than 2 MiB or 50 entries: taken as "
-                                          "nothing handed in");
-        CHECK(fs::is_empty(people[refused].folder));
-    }
-}
-
-TEST_CASE("a course platform's entry names: who, their number, what kind")
-{
-    struct Example {
-        std::string entry;
-        std::optional<PlatformName> name;
-    };
-    const std::vector<Example> examples{
-        {"Ana Marić_1001_assignsubmission_file_", PlatformName{"Ana Marić", "1001", "file", ""}},
-        {"Ana Marić_1001_assignsubmission_onlinetext_",
-         PlatformName{"Ana Marić", "1001", "onlinetext", ""}},
-        {"Luka Horvat_77_assignsubmission_file_two_digits_v2.cpp",
-         PlatformName{"Luka Horvat", "77", "file", "two_digits_v2.cpp"}},
-        {"Participant_5512_assignsubmission_file_",
-         PlatformName{"Participant", "5512", "file", ""}},
-        {"Ana Marić", std::nullopt},
-        {"Ana_x1_assignsubmission_file_", std::nullopt},
-        {"_1001_assignsubmission_file_", std::nullopt},
-        {"Ana__assignsubmission_file_", std::nullopt},
-        {"Ana_1001_assignsubmission_", std::nullopt},
-        {"1001_assignsubmission_file_", std::nullopt},
-    };
-    for (const Example& example : examples) {
-        CAPTURE(example.entry);
-        const std::optional<PlatformName> name = platform_name(example.entry);
-        REQUIRE(name.has_value() == example.name.has_value());
-        if (name) {
-            CHECK(name->name == example.name->name);
-            CHECK(name->id == example.name->id);
-            CHECK(name->kind == example.name->kind);
-            CHECK(name->file == example.name->file);
-        }
-    }
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "catalogue.h"
+#include "files.h"
 #include "pool.h"
 #include "source_map.h"
 #include "text.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
-#include <sstream>
 
 namespace check {
 
@@ -144,20 +144,23 @@ std::vector<std::size_t> assign_by_resemblance(const std::vector<std::vector<dou
     return taken_as;
 }
 
-std::vector<Located> locate_sources(const std::vector<Person>& people, const Settings& settings,
-                                    const std::vector<Exercise>& exercises, Runner& runner)
-{
-    std::vector<Located> located(people.size());
-    std::vector<std::vector<fs::path>> unnamed(people.size());
-    std::map<std::string, Probe> probes; // by exercise, loaded when first needed
-    const auto probe_of = [&](const Exercise& exercise) -> const Probe& {
-        auto [at, added] = probes.try_emplace(exercise.name);
+namespace {
+
+// The exercises' probes, each loaded when first needed.
+class Probes {
+  public:
+    explicit Probes(const Settings& settings) : settings_(settings) {}
+
+    const Probe& of(const Exercise& exercise)
+    {
+        auto [at, added] = probes_.try_emplace(exercise.name);
         if (added) {
             at->second.exercise = &exercise;
-            for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
-                at->second.runs += one.kind == CaseKind::stress
-                                       ? static_cast<std::size_t>(std::max(settings.stress_runs, 0))
-                                       : 1;
+            for (const Case& one : load_cases(settings_.case_data, exercise, settings_.stdlib)) {
+                at->second.runs +=
+                    one.kind == CaseKind::stress
+                        ? static_cast<std::size_t>(std::max(settings_.stress_runs, 0))
+                        : 1;
                 if (one.kind == CaseKind::plain &&
                     (at->second.plain.name.empty() ||
                      one.name == exercise.group + "." + exercise.name + ".plain")) {
@@ -166,99 +169,245 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
             }
         }
         return at->second;
-    };
+    }
 
+  private:
+    const Settings& settings_;
+    std::map<std::string, Probe> probes_; // by exercise
+};
+
+// The person's sources by their names, then by the teacher's map, which decides over any name:
+// the file it names is that program, and no other.
+FolderSources by_name_and_map(const Person& person, const Settings& settings,
+                              const std::vector<Exercise>& exercises, Located& here)
+{
+    FolderSources found = sources_in(person.folder, exercises);
+    for (const MapLine& line : settings.map) {
+        const std::vector<std::string> names{person.name, person.handed_in.filename().string()};
+        const std::optional<fs::path> file =
+            mapped_file(line, names, {person.folder, person.handed_in});
+        if (!file) {
+            // A line for this person by name that names nothing is the teacher's to mend.
+            const std::string first = fs::path(line.path).begin()->string();
+            if (std::find(names.begin(), names.end(), first) != names.end()) {
+                here.notes.push_back("line " + std::to_string(line.line) +
+                                     " of the map names no source: " + terminal_line(line.path));
+            }
+            continue;
+        }
+        const Exercise* exercise = find_exercise(exercises, line.program);
+        if (exercise == nullptr) {
+            continue; // not among the exercises checked
+        }
+        auto& sources = found.sources;
+        sources.erase(std::remove_if(sources.begin(), sources.end(),
+                                     [&](const Source& source) {
+                                         return source.exercise == exercise || source.path == *file;
+                                     }),
+                      sources.end());
+        found.unnamed.erase(std::remove(found.unnamed.begin(), found.unnamed.end(), *file),
+                            found.unnamed.end());
+        sources.push_back({exercise, *file, "by the map"});
+    }
+    return found;
+}
+
+// How each source was chosen where not by its exact name; many by their names or folders, which
+// name their programs, in one line.
+void note_how_chosen(const std::vector<Source>& sources, const fs::path& folder,
+                     std::vector<std::string>& notes)
+{
+    for (const auto& [how, many] : {std::pair{"by its name", "by their names: "},
+                                    std::pair{"by its folder", "by their folders: "}}) {
+        std::vector<std::string> paths;
+        for (const Source& source : sources) {
+            if (source.chosen == how) {
+                paths.push_back(shown_path(source.path, folder));
+            }
+        }
+        if (paths.size() > 3) {
+            notes.push_back(std::to_string(paths.size()) + " sources taken " + many +
+                            names_of(paths));
+        }
+    }
+    for (const Source& source : sources) {
+        const bool grouped =
+            std::count_if(sources.begin(), sources.end(),
+                          [&](const Source& other) { return other.chosen == source.chosen; }) > 3 &&
+            source.chosen != "by the map";
+        if (!source.chosen.empty() && !grouped) {
+            notes.push_back(shown_path(source.path, folder) + " taken as " + source.exercise->name +
+                            " " + source.chosen);
+        }
+    }
+}
+
+// The exercises that no source was found for, which a source no name ties to a program may be
+// tried as by its output; and those sources, at most most_unnamed, as trials.
+std::vector<const Probe*> plan_trials(std::size_t index, const Person& person,
+                                      const std::vector<Exercise>& exercises, Probes& probes,
+                                      std::vector<fs::path> rest, Located& here,
+                                      std::vector<Trial>& trials)
+{
+    std::vector<const Probe*> left;
+    for (const Exercise& exercise : exercises) {
+        if (std::none_of(here.sources.begin(), here.sources.end(),
+                         [&](const Source& source) { return source.exercise == &exercise; })) {
+            const Probe& probe = probes.of(exercise);
+            if (!probe.plain.name.empty()) {
+                left.push_back(&probe);
+            }
+        }
+    }
+    if (left.empty() && !rest.empty()) {
+        std::vector<std::string> names;
+        for (const fs::path& path : rest) {
+            names.push_back(shown_path(path, person.folder));
+        }
+        here.notes.push_back("not checked: " + names_of(names) +
+                             (rest.size() == 1 ? " (no program is left to take it as)"
+                                               : " (no program is left to take them as)"));
+        rest.clear();
+    }
+    if (rest.size() > most_unnamed) {
+        here.notes.push_back(std::to_string(rest.size()) +
+                             " sources that no name ties to a program: only the first " +
+                             std::to_string(most_unnamed) + " are tried by their output");
+        rest.resize(most_unnamed);
+    }
+    for (const fs::path& path : rest) {
+        trials.push_back({index, path, {}, {}});
+    }
+    return left;
+}
+
+// Builds the trial's source in folder, within the most a program may be, and runs it once on
+// each probe: its scores.
+void run_trial(Trial& trial, const std::vector<const Probe*>& probes, const fs::path& folder,
+               const Settings& settings, Runner& runner)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    share_with_sandbox(folder, true);
+    trial.built.copy = folder / "source.cpp";
+    trial.built.executable = folder / "program";
+    trial.scores.assign(probes.size(), 0);
+    const FileRead read = read_file(trial.source, largest_source, Links::refused);
+    if (!read.bytes) {
+        trial.built.build = Build{false, read.problem + "\n"};
+        return;
+    }
+    std::ofstream(trial.built.copy, std::ios::binary) << *read.bytes;
+    std::size_t runs = 0;
+    for (const Probe* probe : probes) {
+        runs = std::max(runs, probe->runs);
+    }
+    trial.built.build =
+        runner.compile(trial.built.copy, trial.built.executable, BuildKind{false, runs}, {});
+    const std::uint64_t largest = settings.build_limits.program_bytes;
+    if (trial.built.build.built && fs::file_size(trial.built.executable, error) > largest) {
+        fs::remove(trial.built.executable, error);
+        trial.built.build = Build{false, "the program is larger than " + size_text(largest) + "\n"};
+    }
+    if (!trial.built.build.built) {
+        return;
+    }
+    Sandbox sandbox;
+    sandbox.enabled = settings.sandbox;
+    sandbox.hidden = {settings.case_data, default_case_data()};
+    sandbox.read_only = {trial.built.executable};
+    std::vector<RunRequest> requests;
+    for (const Probe* probe : probes) {
+        RunRequest request;
+        request.command = {trial.built.executable.string()};
+        request.command.insert(request.command.end(), probe->plain.args.begin(),
+                               probe->plain.args.end());
+        request.input = probe->plain.input;
+        request.limits = settings.run_limits;
+        request.sandbox = sandbox;
+        requests.push_back(request);
+    }
+    const std::vector<RunResult> results = runner.run_all(requests, sandbox);
+    for (std::size_t at = 0; at < probes.size() && at < results.size(); ++at) {
+        trial.scores[at] = resemblance(probes[at]->plain.expected, results[at].out);
+    }
+}
+
+// Takes each of a person's trials as the exercise it resembles most, one each, where it is like
+// enough; says why the others were not; removes the builds that are not taken.
+void take_by_output(std::size_t index, const fs::path& folder, std::vector<Trial>& trials,
+                    const std::vector<const Probe*>& left, Located& here)
+{
+    std::vector<Trial*> mine;
+    std::vector<std::vector<double>> scores;
+    for (Trial& trial : trials) {
+        if (trial.person == index) {
+            mine.push_back(&trial);
+            scores.push_back(trial.scores);
+        }
+    }
+    const std::vector<std::size_t> taken_as = assign_by_resemblance(scores);
+    std::vector<std::string> broken;
+    std::vector<std::string> unlike;
+    for (std::size_t at = 0; at < mine.size(); ++at) {
+        const Trial& trial = *mine[at];
+        const std::string name = shown_path(trial.source, folder);
+        if (taken_as[at] != std::string::npos) {
+            const Exercise* exercise = left[taken_as[at]]->exercise;
+            here.sources.push_back({exercise, trial.source, "by its output"});
+            here.builds[trial.source.string()] = trial.built;
+            here.notes.push_back(name + " taken as " + exercise->name + " by its output");
+            continue;
+        }
+        std::error_code error;
+        fs::remove_all(trial.built.executable.parent_path(), error);
+        if (!trial.built.build.built) {
+            broken.push_back(name);
+            continue;
+        }
+        // The program it resembles most, and who took it.
+        const auto best = std::max_element(trial.scores.begin(), trial.scores.end());
+        if (best == trial.scores.end() || *best < least_resemblance) {
+            unlike.push_back(name);
+            continue;
+        }
+        const auto program = static_cast<std::size_t>(best - trial.scores.begin());
+        std::string other;
+        for (std::size_t by = 0; by < mine.size(); ++by) {
+            if (taken_as[by] == program) {
+                other = shown_path(mine[by]->source, folder);
+            }
+        }
+        here.notes.push_back(name + " also prints what " + left[program]->exercise->name +
+                             " does, as " + other + " does more closely: not checked");
+    }
+    if (!broken.empty()) {
+        here.notes.push_back(listed(broken) +
+                             (broken.size() == 1 ? " does not compile" : " do not compile") +
+                             ": not tried by the output");
+    }
+    if (!unlike.empty()) {
+        here.notes.push_back(listed(unlike) + (unlike.size() == 1 ? " prints" : " print") +
+                             " what none of the programs left does: not checked");
+    }
+}
+
+} // namespace
+
+std::vector<Located> locate_sources(const std::vector<Person>& people, const Settings& settings,
+                                    const std::vector<Exercise>& exercises, Runner& runner)
+{
+    std::vector<Located> located(people.size());
+    Probes probes(settings);
     std::vector<Trial> trials;
     std::vector<std::vector<const Probe*>> left(people.size()); // exercises without a source
     for (std::size_t index = 0; index < people.size(); ++index) {
-        const Person& person = people[index];
         Located& here = located[index];
-        FolderSources found = sources_in(person.folder, exercises);
-        std::vector<fs::path>& rest = unnamed[index];
-        rest = found.unnamed;
-        // The map decides over any name: the file it names is that program, and no other.
-        for (const MapLine& line : settings.map) {
-            const std::vector<std::string> names{person.name, person.handed_in.filename().string()};
-            const std::optional<fs::path> file =
-                mapped_file(line, names, {person.folder, person.handed_in});
-            if (!file) {
-                // A line for this person by name that names nothing is the teacher's to mend.
-                const std::string first = fs::path(line.path).begin()->string();
-                if (std::find(names.begin(), names.end(), first) != names.end()) {
-                    here.notes.push_back(
-                        "line " + std::to_string(line.line) +
-                        " of the map names no source: " + terminal_line(line.path));
-                }
-                continue;
-            }
-            const Exercise* exercise = find_exercise(exercises, line.program);
-            if (exercise == nullptr) {
-                continue; // not among the exercises checked
-            }
-            auto& sources = found.sources;
-            sources.erase(std::remove_if(sources.begin(), sources.end(),
-                                         [&](const Source& source) {
-                                             return source.exercise == exercise ||
-                                                    source.path == *file;
-                                         }),
-                          sources.end());
-            rest.erase(std::remove(rest.begin(), rest.end(), *file), rest.end());
-            sources.push_back({exercise, *file, "by the map"});
-        }
-        // Many sources taken by their names or folders, which name their programs: one line.
-        for (const auto& [how, many] : {std::pair{"by its name", "by their names: "},
-                                        std::pair{"by its folder", "by their folders: "}}) {
-            std::vector<std::string> paths;
-            for (const Source& source : found.sources) {
-                if (source.chosen == how) {
-                    paths.push_back(shown_path(source.path, person.folder));
-                }
-            }
-            if (paths.size() > 3) {
-                here.notes.push_back(std::to_string(paths.size()) + " sources taken " + many +
-                                     names_of(paths));
-            }
-        }
-        for (const Source& source : found.sources) {
-            const bool grouped = std::count_if(found.sources.begin(), found.sources.end(),
-                                               [&](const Source& other) {
-                                                   return other.chosen == source.chosen;
-                                               }) > 3 &&
-                                 source.chosen != "by the map";
-            if (!source.chosen.empty() && !grouped) {
-                here.notes.push_back(shown_path(source.path, person.folder) + " taken as " +
-                                     source.exercise->name + " " + source.chosen);
-            }
-        }
+        FolderSources found = by_name_and_map(people[index], settings, exercises, here);
+        note_how_chosen(found.sources, people[index].folder, here.notes);
         here.sources = found.sources;
-        for (const Exercise& exercise : exercises) {
-            if (std::none_of(here.sources.begin(), here.sources.end(),
-                             [&](const Source& source) { return source.exercise == &exercise; })) {
-                const Probe& probe = probe_of(exercise);
-                if (!probe.plain.name.empty()) {
-                    left[index].push_back(&probe);
-                }
-            }
-        }
-        if (left[index].empty() && !rest.empty()) {
-            std::vector<std::string> names;
-            for (const fs::path& path : rest) {
-                names.push_back(shown_path(path, person.folder));
-            }
-            here.notes.push_back("not checked: " + names_of(names) +
-                                 (rest.size() == 1 ? " (no program is left to take it as)"
-                                                   : " (no program is left to take them as)"));
-            rest.clear();
-        }
-        if (rest.size() > most_unnamed) {
-            here.notes.push_back(std::to_string(rest.size()) +
-                                 " sources that no name ties to a program: only the first " +
-                                 std::to_string(most_unnamed) + " are tried by their output");
-            rest.resize(most_unnamed);
-        }
-        for (const fs::path& path : rest) {
-            trials.push_back({index, path, {}, {}});
-        }
+        left[index] =
+            plan_trials(index, people[index], exercises, probes, found.unnamed, here, trials);
     }
 
     // Each source left is built once and run on each plain case of the exercises left.
@@ -266,105 +415,14 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
     for (std::size_t number = 0; number < trials.size(); ++number) {
         pool.add([&, number] {
             Trial& trial = trials[number];
-            const std::vector<const Probe*>& probes_left = left[trial.person];
-            const fs::path folder = settings.work / "by-output" / std::to_string(number);
-            std::error_code error;
-            fs::create_directories(folder, error);
-            share_with_sandbox(folder, true);
-            trial.built.copy = folder / "source.cpp";
-            trial.built.executable = folder / "program";
-            {
-                std::ifstream in(trial.source, std::ios::binary);
-                std::ofstream out(trial.built.copy, std::ios::binary);
-                out << in.rdbuf();
-            }
-            std::size_t runs = 0;
-            for (const Probe* probe : probes_left) {
-                runs = std::max(runs, probe->runs);
-            }
-            trial.built.build = runner.compile(trial.built.copy, trial.built.executable,
-                                               BuildKind{false, runs}, {});
-            trial.scores.assign(probes_left.size(), 0);
-            if (!trial.built.build.built) {
-                return;
-            }
-            Sandbox sandbox;
-            sandbox.enabled = settings.sandbox;
-            sandbox.hidden = {settings.case_data, default_case_data()};
-            sandbox.read_only = {trial.built.executable};
-            std::vector<RunRequest> requests;
-            for (const Probe* probe : probes_left) {
-                RunRequest request;
-                request.command = {trial.built.executable.string()};
-                request.command.insert(request.command.end(), probe->plain.args.begin(),
-                                       probe->plain.args.end());
-                request.input = probe->plain.input;
-                request.limits = settings.run_limits;
-                request.sandbox = sandbox;
-                requests.push_back(request);
-            }
-            const std::vector<RunResult> results = runner.run_all(requests, sandbox);
-            for (std::size_t at = 0; at < probes_left.size() && at < results.size(); ++at) {
-                trial.scores[at] = resemblance(probes_left[at]->plain.expected, results[at].out);
-            }
+            run_trial(trial, left[trial.person],
+                      settings.work / "by-output" / std::to_string(number), settings, runner);
         });
     }
     pool.run(settings.jobs);
 
     for (std::size_t index = 0; index < people.size(); ++index) {
-        std::vector<Trial*> mine;
-        std::vector<std::vector<double>> scores;
-        for (Trial& trial : trials) {
-            if (trial.person == index) {
-                mine.push_back(&trial);
-                scores.push_back(trial.scores);
-            }
-        }
-        const std::vector<std::size_t> taken_as = assign_by_resemblance(scores);
-        Located& here = located[index];
-        const fs::path& folder = people[index].folder;
-        std::vector<std::string> broken;
-        std::vector<std::string> unlike;
-        for (std::size_t at = 0; at < mine.size(); ++at) {
-            const Trial& trial = *mine[at];
-            const std::string name = shown_path(trial.source, folder);
-            if (taken_as[at] != std::string::npos) {
-                const Exercise* exercise = left[index][taken_as[at]]->exercise;
-                here.sources.push_back({exercise, trial.source, "by its output"});
-                here.builds[trial.source.string()] = trial.built;
-                here.notes.push_back(name + " taken as " + exercise->name + " by its output");
-                continue;
-            }
-            if (!trial.built.build.built) {
-                broken.push_back(name);
-                continue;
-            }
-            // The program it resembles most, and who took it.
-            const auto best = std::max_element(trial.scores.begin(), trial.scores.end());
-            if (best == trial.scores.end() || *best < least_resemblance) {
-                unlike.push_back(name);
-                continue;
-            }
-            const auto program = static_cast<std::size_t>(best - trial.scores.begin());
-            std::string other;
-            for (std::size_t by = 0; by < mine.size(); ++by) {
-                if (taken_as[by] == program) {
-                    other = shown_path(mine[by]->source, folder);
-                }
-            }
-            here.notes.push_back(name + " also prints what " +
-                                 left[index][program]->exercise->name + " does, as " + other +
-                                 " does more closely: not checked");
-        }
-        if (!broken.empty()) {
-            here.notes.push_back(listed(broken) +
-                                 (broken.size() == 1 ? " does not compile" : " do not compile") +
-                                 ": not tried by the output");
-        }
-        if (!unlike.empty()) {
-            here.notes.push_back(listed(unlike) + (unlike.size() == 1 ? " prints" : " print") +
-                                 " what none of the programs left does: not checked");
-        }
+        take_by_output(index, people[index].folder, trials, left[index], located[index]);
     }
     // In the order of the exercises, as the check lists them.
     for (Located& here : located) {

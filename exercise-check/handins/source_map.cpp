@@ -1,10 +1,10 @@
 #include "source_map.h"
 
 #include "catalogue.h"
+#include "files.h"
 #include "sources.h"
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -59,13 +59,13 @@ std::vector<MapLine> parse_map(const std::string& text, const std::vector<Exerci
 
 std::vector<MapLine> read_map(const fs::path& file, const std::vector<Exercise>& exercises)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read the map " + file.string());
+    // A map is a line for each program of each person: far less than this.
+    constexpr std::uint64_t largest_map = 16 * mebibyte;
+    const FileRead read = read_file(file, largest_map);
+    if (!read.bytes) {
+        throw std::runtime_error("the map: " + read.problem);
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return parse_map(text.str(), exercises);
+    return parse_map(*read.bytes, exercises);
 }
 
 std::optional<fs::path> mapped_file(const MapLine& line, const std::vector<std::string>& names,

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace check {
@@ -82,6 +83,190 @@ std::string head_of(const fs::path& path)
     return std::string(buffer.data(), static_cast<std::size_t>(in.gcount()));
 }
 
+// Where a file lies in a folder: the folder itself, an exercises' folder (digit-exercises/), or
+// a project folder (then project is its name, loosely).
+enum class Place {
+    folder,
+    exercises_folder,
+    project
+};
+
+// Choosing the sources of one folder: its files, those taken or left out so far, and the notes.
+class Choosing {
+  public:
+    Choosing(const fs::path& folder, const std::vector<Exercise>& exercises) : folder_(folder)
+    {
+        sources_under(folder, folder, deepest_project + 1, files_);
+        for (const Exercise& exercise : exercises) {
+            if (!exercise.folder.empty()) {
+                group_folders_.insert(exercise.folder);
+            }
+        }
+    }
+
+    // The source taken as the exercise, and how, if any: <name>.cpp in the folder or in the
+    // exercise's own folder there, else one named loosely after it, else a project's.
+    std::optional<Source> choose(const Exercise& exercise, std::vector<std::string>& notes)
+    {
+        std::vector<const File*> exact_name;
+        std::vector<const File*> by_name;
+        std::vector<const File*> in_project;
+        sort_out(exercise, exact_name, by_name, in_project);
+        const File* taken = nullptr;
+        std::string how;
+        for (const auto& [group, said] :
+             {std::pair{&exact_name, ""}, std::pair{&by_name, "by its name"}}) {
+            for (const File* file : *group) {
+                if (taken == nullptr && usable(*file, notes)) {
+                    taken = file;
+                    how = said;
+                } else if (taken != nullptr && used_.count(file) == 0) {
+                    notes.push_back(file->shown + " is named after " + exercise.name +
+                                    " too: left out, " + taken->shown + " taken");
+                    used_.insert(file);
+                }
+            }
+        }
+        if (taken == nullptr && !in_project.empty()) {
+            // A project's main.cpp, or its one source.
+            const auto main =
+                std::find_if(in_project.begin(), in_project.end(), [](const File* file) {
+                    return lower(file->path.filename().string()) == "main.cpp";
+                });
+            const File* pick = main != in_project.end() ? *main
+                               : in_project.size() == 1 ? in_project.front()
+                                                        : nullptr;
+            if (pick != nullptr && usable(*pick, notes)) {
+                taken = pick;
+                how = "by its folder";
+            }
+        }
+        if (taken == nullptr) {
+            return std::nullopt;
+        }
+        used_.insert(taken);
+        return Source{&exercise, taken->path, how};
+    }
+
+    // The sources no exercise took, that may be read, in name order.
+    std::vector<fs::path> unnamed(std::vector<std::string>& notes)
+    {
+        std::vector<fs::path> paths;
+        for (const File& file : files_) {
+            if (used_.count(&file) == 0 && usable(file, notes)) {
+                paths.push_back(file.path);
+            }
+        }
+        std::sort(paths.begin(), paths.end(), [](const fs::path& a, const fs::path& b) {
+            return name_order(a.generic_string(), b.generic_string());
+        });
+        return paths;
+    }
+
+  private:
+    Place place(const File& file, std::string& project) const
+    {
+        const fs::path relative = file.path.lexically_relative(folder_);
+        std::vector<std::string> parts;
+        for (const fs::path& part : relative.parent_path()) {
+            parts.push_back(part.string());
+        }
+        if (!parts.empty() && group_folders_.count(parts.front()) > 0) {
+            parts.erase(parts.begin());
+            if (parts.empty()) {
+                return Place::exercises_folder;
+            }
+        }
+        if (parts.empty()) {
+            return Place::folder;
+        }
+        project = loose_name(parts.front());
+        return Place::project;
+    }
+
+    // The files not yet taken that the exercise's name ties to it: exactly, the folder itself
+    // first; loosely; by their project's name.
+    void sort_out(const Exercise& exercise, std::vector<const File*>& exact_name,
+                  std::vector<const File*>& by_name, std::vector<const File*>& in_project) const
+    {
+        const std::string exact = exercise.name + ".cpp";
+        const std::string loose = loose_name(exercise.name);
+        for (const File& file : files_) {
+            if (used_.count(&file) > 0) {
+                continue;
+            }
+            std::string project;
+            const Place where = place(file, project);
+            const std::string name = file.path.filename().string();
+            const bool exact_here =
+                name == exact &&
+                (where == Place::folder || (where == Place::exercises_folder &&
+                                            file.path.parent_path().filename() == exercise.folder));
+            if (exact_here) {
+                exact_name.push_back(&file);
+            } else if (where != Place::project && loose_name(stem_of(name)) == loose) {
+                by_name.push_back(&file);
+            } else if (where == Place::project && project == loose) {
+                in_project.push_back(&file);
+            }
+        }
+        // The folder itself before the exercise's folder, as they are sorted.
+        std::stable_sort(exact_name.begin(), exact_name.end(), [&](const File* a, const File* b) {
+            return a->path.parent_path() == folder_ && b->path.parent_path() != folder_;
+        });
+    }
+
+    // Whether the file may be read as a source: not a link, not over 1 MiB. A file that may not
+    // is noted once, and counts as used.
+    bool usable(const File& file, std::vector<std::string>& notes)
+    {
+        if (file.link) {
+            notes.push_back(file.shown + " is a link: left out");
+            used_.insert(&file);
+            return false;
+        }
+        if (file.size > largest_source) {
+            notes.push_back(file.shown + " is larger than 1 MiB: left out");
+            used_.insert(&file);
+            return false;
+        }
+        return true;
+    }
+
+    fs::path folder_;
+    std::vector<File> files_;
+    std::set<std::string> group_folders_;
+    std::set<const File*> used_;
+};
+
+// Notes each source that is no text; an unnamed one is left out, not tried.
+void leave_out_non_text(const fs::path& folder, FolderSources& result)
+{
+    for (Source& source : result.sources) {
+        const std::string why = not_plain_text(head_of(source.path));
+        if (!why.empty()) {
+            result.notes.push_back(
+                terminal_line(source.path.lexically_relative(folder).generic_string()) + " " + why);
+        }
+    }
+    std::vector<fs::path> text;
+    std::size_t not_text = 0;
+    for (const fs::path& path : result.unnamed) {
+        const std::string why = not_plain_text(head_of(path));
+        if (why.empty()) {
+            text.push_back(path);
+        } else if (++not_text <= most_named) {
+            result.notes.push_back(terminal_line(path.lexically_relative(folder).generic_string()) +
+                                   " " + why);
+        }
+    }
+    if (not_text > most_named) {
+        result.notes.push_back(std::to_string(not_text - most_named) +
+                               " more sources that are no text left out");
+    }
+    result.unnamed = text;
+}
+
 } // namespace
 
 std::string loose_name(std::string_view name)
@@ -143,153 +328,14 @@ std::string not_plain_text(std::string_view head)
 FolderSources sources_in(const fs::path& folder, const std::vector<Exercise>& exercises)
 {
     FolderSources result;
-    std::vector<File> files;
-    sources_under(folder, folder, deepest_project + 1, files);
-
-    // Where a file lies: the folder itself (0), an exercises' folder (1), a project folder (2);
-    // and the folder of the project it lies in, loosely named.
-    std::set<std::string> group_folders;
+    Choosing choosing(folder, exercises);
     for (const Exercise& exercise : exercises) {
-        if (!exercise.folder.empty()) {
-            group_folders.insert(exercise.folder);
+        if (std::optional<Source> source = choosing.choose(exercise, result.notes)) {
+            result.sources.push_back(std::move(*source));
         }
     }
-    const auto place = [&](const File& file, std::string& project) {
-        const fs::path relative = file.path.lexically_relative(folder);
-        std::vector<std::string> parts;
-        for (const fs::path& part : relative.parent_path()) {
-            parts.push_back(part.string());
-        }
-        if (!parts.empty() && group_folders.count(parts.front()) > 0) {
-            parts.erase(parts.begin());
-            if (parts.empty()) {
-                return 1;
-            }
-        }
-        if (parts.empty()) {
-            return 0;
-        }
-        project = loose_name(parts.front());
-        return 2;
-    };
-
-    std::set<const File*> used;
-    std::vector<std::pair<const Exercise*, Source>> chosen;
-    const auto take = [&](const Exercise& exercise, const File& file, const std::string& how) {
-        used.insert(&file);
-        chosen.push_back({&exercise, {&exercise, file.path, how}});
-    };
-    const auto usable = [&](const File& file) {
-        if (file.link) {
-            result.notes.push_back(file.shown + " is a link: left out");
-            used.insert(&file);
-            return false;
-        }
-        if (file.size > largest_source) {
-            result.notes.push_back(file.shown + " is larger than 1 MiB: left out");
-            used.insert(&file);
-            return false;
-        }
-        return true;
-    };
-    for (const Exercise& exercise : exercises) {
-        const std::string exact = exercise.name + ".cpp";
-        const std::string loose = loose_name(exercise.name);
-        std::vector<const File*> by_name;
-        std::vector<const File*> exact_name;
-        std::vector<const File*> in_project;
-        for (const File& file : files) {
-            if (used.count(&file) > 0) {
-                continue;
-            }
-            std::string project;
-            const int where = place(file, project);
-            const std::string name = file.path.filename().string();
-            const bool exact_here =
-                name == exact && (where == 0 || (where == 1 && file.path.parent_path().filename() ==
-                                                                   exercise.folder));
-            if (exact_here) {
-                exact_name.push_back(&file);
-            } else if (where < 2 && loose_name(stem_of(name)) == loose) {
-                by_name.push_back(&file);
-            } else if (where == 2 && project == loose) {
-                in_project.push_back(&file);
-            }
-        }
-        // The folder itself before the exercise's folder, as they are sorted.
-        std::stable_sort(exact_name.begin(), exact_name.end(), [&](const File* a, const File* b) {
-            return a->path.parent_path() == folder && b->path.parent_path() != folder;
-        });
-        const File* taken = nullptr;
-        std::string how;
-        for (const auto& [group, said] :
-             {std::pair{&exact_name, ""}, std::pair{&by_name, "by its name"}}) {
-            for (const File* file : *group) {
-                if (taken == nullptr && usable(*file)) {
-                    taken = file;
-                    how = said;
-                } else if (taken != nullptr && used.count(file) == 0) {
-                    result.notes.push_back(file->shown + " is named after " + exercise.name +
-                                           " too: left out, " + taken->shown + " taken");
-                    used.insert(file);
-                }
-            }
-        }
-        if (taken == nullptr && !in_project.empty()) {
-            // A project's main.cpp, or its one source.
-            const auto main =
-                std::find_if(in_project.begin(), in_project.end(), [](const File* file) {
-                    return lower(file->path.filename().string()) == "main.cpp";
-                });
-            const File* pick = main != in_project.end() ? *main
-                               : in_project.size() == 1 ? in_project.front()
-                                                        : nullptr;
-            if (pick != nullptr && usable(*pick)) {
-                taken = pick;
-                how = "by its folder";
-            }
-        }
-        if (taken != nullptr) {
-            take(exercise, *taken, how);
-        }
-    }
-    for (const auto& [exercise, source] : chosen) {
-        result.sources.push_back(source);
-    }
-    for (const File& file : files) {
-        if (used.count(&file) == 0 && usable(file)) {
-            result.unnamed.push_back(file.path);
-        }
-    }
-    std::sort(result.unnamed.begin(), result.unnamed.end(),
-              [](const fs::path& a, const fs::path& b) {
-                  return name_order(a.generic_string(), b.generic_string());
-              });
-
-    // A source that is no text is noted; an unnamed one is not tried.
-    for (Source& source : result.sources) {
-        const std::string why = not_plain_text(head_of(source.path));
-        if (!why.empty()) {
-            result.notes.push_back(
-                terminal_line(source.path.lexically_relative(folder).generic_string()) + " " + why);
-        }
-    }
-    std::vector<fs::path> text;
-    std::size_t not_text = 0;
-    for (const fs::path& path : result.unnamed) {
-        const std::string why = not_plain_text(head_of(path));
-        if (why.empty()) {
-            text.push_back(path);
-        } else if (++not_text <= most_named) {
-            result.notes.push_back(terminal_line(path.lexically_relative(folder).generic_string()) +
-                                   " " + why);
-        }
-    }
-    if (not_text > most_named) {
-        result.notes.push_back(std::to_string(not_text - most_named) +
-                               " more sources that are no text left out");
-    }
-    result.unnamed = text;
+    result.unnamed = choosing.unnamed(result.notes);
+    leave_out_non_text(folder, result);
     return result;
 }
 

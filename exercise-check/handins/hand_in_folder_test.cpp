@@ -1,0 +1,107 @@
+// Where in a hand-in its sources are: inside wrappers and junk, never through a link.
+#include "hand_in_folder.h"
+#include "known_test.h"
+#include "test_folders.h"
+
+#include <doctest/doctest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace check;
+using namespace check::test;
+
+} // namespace
+
+TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
+{
+    struct Layout {
+        std::string what;
+        std::vector<std::string> files;
+        std::string folder; // relative to the hand-in
+        std::string note;   // a part of the note; empty: no note
+    };
+    const std::vector<Layout> layouts{
+        {"side by side", {"twodigits.cpp", "circle.cpp"}, ".", ""},
+        {"in the three folders",
+         {"digit-exercises/twodigits.cpp", "calculators/circle.cpp", "greeting-programs/x.txt"},
+         ".",
+         ""},
+        {"one wrapper", {"alice/twodigits.cpp"}, "alice", ""},
+        {"wrapped deep",
+         {"hand-in/v2/twodigits.cpp"},
+         "hand-in/v2",
+         "sources found in Alice B/hand-in/v2"},
+        {"the three folders wrapped deep",
+         {"a/b/digit-exercises/twodigits.cpp", "a/b/calculators/circle.cpp",
+          "a/b/calculators/echonumber.cpp"},
+         "a/b",
+         "sources found in Alice B/a/b"},
+        {"platform junk beside a wrapper",
+         {"__MACOSX/alice/twodigits.cpp", "__MACOSX/alice/circle.cpp", "alice/._circle.cpp",
+          "._twodigits.cpp", ".DS_Store", "alice/twodigits.cpp"},
+         "alice",
+         ""},
+        {"two versions: the one with more programs",
+         {"v1/twodigits.cpp", "v2/twodigits.cpp", "v2/circle.cpp"},
+         "v2",
+         "sources found in Alice B/v2 (2 programs); not checked: Alice B/v1 (1 program)"},
+        {"two versions of as many: the less deep",
+         {"old/deeper/twodigits.cpp", "new/twodigits.cpp"},
+         "new",
+         "not checked: Alice B/old/deeper"},
+        {"IDE projects, one a program's",
+         {"hand-in/TwoDigits/main.cpp", "hand-in/TwoDigits/bin/Debug/main.cpp",
+          "hand-in/Projekt2/main.cpp"},
+         "hand-in",
+         ""},
+        {"numbered sources wrapped, and a version with a name",
+         {"old/circle.cpp", "new/zadatak1.cpp", "new/zadatak2.cpp"},
+         "old",
+         ""},
+        {"only numbered sources, wrapped deep: the least deep folder that holds the most",
+         {"a/b/zadatak1.cpp", "a/b/zadatak2.cpp", "a/b/c/d/zadatak3.cpp"},
+         "a",
+         ""},
+        {"only numbered sources, wrapped deeper",
+         {"v/w/a/b/c/zadatak1.cpp", "v/w/a/b/c/zadatak2.cpp"},
+         "v/w",
+         "sources found in Alice B/v/w"},
+        {"nothing", {}, ".", "nothing handed in"},
+        {"only junk", {"__MACOSX/._twodigits.cpp", ".DS_Store"}, ".", "nothing handed in"},
+        {"other files",
+         {"notes/readme.txt", "twodigits.c"},
+         ".",
+         "none of the exercises' programs found in Alice B"},
+    };
+    for (const Layout& layout : layouts) {
+        CAPTURE(layout.what);
+        const Scratch scratch;
+        const fs::path root = scratch.path / "Alice B";
+        fs::create_directories(root);
+        for (const std::string& file : layout.files) {
+            touch(root / file);
+        }
+        const HandIn hand_in = find_hand_in(root, "Alice B", known());
+        CHECK(hand_in.folder.lexically_relative(root).generic_string() == layout.folder);
+        if (layout.note.empty()) {
+            CHECK(hand_in.note.empty());
+        } else {
+            CHECK(hand_in.note.find(layout.note) != std::string::npos);
+        }
+    }
+}
+
+TEST_CASE("a hand-in's links to folders elsewhere are not followed")
+{
+    const Scratch scratch;
+    touch(scratch.path / "elsewhere" / "twodigits.cpp");
+    fs::create_directories(scratch.path / "alice");
+    fs::create_directory_symlink(scratch.path / "elsewhere", scratch.path / "alice" / "link");
+    const HandIn hand_in = find_hand_in(scratch.path / "alice", "alice", known());
+    CHECK(hand_in.folder == scratch.path / "alice");
+    CHECK(hand_in.note.find("none of the exercises") != std::string::npos);
+}
