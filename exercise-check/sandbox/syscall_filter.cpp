@@ -296,9 +296,12 @@ const std::vector<std::string>& allowed()
         // Starting: the loader maps the program and its libraries.
         "execve", "brk", "mmap", "munmap", "mprotect", "mremap", "madvise", "arch_prctl",
         "set_tid_address", "set_robust_list", "rseq", "getrandom", "uname", "readlink",
-        // Files it may open (Landlock says which), reads and writes.
-        "openat", "close", "read", "write", "readv", "writev", "pread64", "lseek", "fstat",
-        "newfstatat", "access", "faccessat", "ioctl", "getcwd", "dup", "dup2",
+        // Files it may open (Landlock says which), reads and writes, and what it may do in
+        // its own folder beside them.
+        "openat", "close", "read", "write", "readv", "writev", "pread64", "pwrite64", "lseek",
+        "fstat", "newfstatat", "statx", "access", "faccessat", "ioctl", "getcwd", "getdents64",
+        "dup", "dup2", "ftruncate", "fsync", "mkdir", "mkdirat", "unlink", "unlinkat", "rename",
+        "renameat", "renameat2",
         // Time, ids, threads, and what system() needs to wait for its shell.
         "clock_gettime", "clock_getres", "clock_nanosleep", "nanosleep", "gettimeofday", "time",
         "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid", "futex",
