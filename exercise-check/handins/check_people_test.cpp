@@ -1,6 +1,7 @@
 #include "check_people.h"
 
 #include "catalogue.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -113,13 +114,13 @@ class FakeRunner : public Runner {
 // Case data of its own: one exercise, "echo", whose program prints what it reads; its case
 // "empty" is a failed read that must print 0.
 struct Fixture {
-    fs::path root = fs::temp_directory_path() / "exercise-check-check-test";
+    test::Scratch scratch;
+    fs::path root = scratch.path;
     Settings settings;
     FakeRunner runner;
 
     Fixture()
     {
-        fs::remove_all(root);
         write(root / "data" / "exercises.json",
               R"({"exercises": [{"name": "echo", "group": "calc"}]})");
         const fs::path cases = root / "data" / "calc" / "echo";
@@ -139,7 +140,7 @@ struct Fixture {
     Fixture& operator=(const Fixture&) = delete;
     Fixture(Fixture&&) = delete;
     Fixture& operator=(Fixture&&) = delete;
-    ~Fixture() { fs::remove_all(root); }
+    ~Fixture() = default;
 
     // A person whose echo.cpp holds that text (a folder without it when empty).
     Person person(const std::string& name, const std::string& source, const std::string& tail = "")
