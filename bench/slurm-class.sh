@@ -141,6 +141,7 @@ for (( wait = 0; ; wait++ )); do
     (( wait < 60 )) || fail "the node $host is not idle after a minute: $(sinfo -h -o %t)"
     sleep 1
 done
+echo "Slurm is up: the node $host idle, $cpus CPUs, $memory MB"
 
 # The class: this project's nine sources in each person's folder, each person's own by a comment.
 # Person 2's circle is wrong, person 3's hellolines does not compile, person 5 hands in two
@@ -177,6 +178,9 @@ merge=$(sbatch --parsable --dependency="afterok:$array" --output=merge.out \
     --wrap '"$EXERCISE_CHECK" merge shard-*.json --csv merged.csv --json merged.json; [ $? -le 1 ]')
 merge=${merge%%;*}
 jobs+=("$merge")
+echo "submitted the array $array (shards 1 to $shards) and the merge $merge after it:"
+sleep 2
+squeue -o '%.8i %.14j %.8T %.10M %R' | sed 's/^/  /'
 for (( wait = 0; ; wait++ )); do
     if queued=$(squeue -h -j "$array,$merge" 2>/dev/null); then
         [[ -z $queued ]] && break
@@ -233,9 +237,9 @@ shares=$(jq -r --arg name "Person $people" \
 
 count() { jq "[.people[].programs[] | select($1)] | length" one.json; }
 echo "$(date -u +%Y-%m-%d), $cpus cores, Slurm $(sinfo --version | cut -d' ' -f2)," \
-     "$(jq '.people | length' one.json) people: $(count '.verdict == "wrong"') programs wrong," \
-     "$(count '.verdict == "does-not-compile"') not compiling," \
-     "$(count '.verdict == "absent"') absent"
+     "$(jq '.people | length' one.json) people; programs wrong: $(count '.verdict == "wrong"')," \
+     "not compiling: $(count '.verdict == "does-not-compile"')," \
+     "absent: $(count '.verdict == "absent"')"
 for (( shard = 1; shard <= shards; shard++ )); do
     printf '  shard %d of %d: %s people, ran %s\n' "$shard" "$shards" \
         "$(jq '.people | length' "shard-$shard.json")" \
