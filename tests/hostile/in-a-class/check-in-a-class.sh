@@ -76,6 +76,8 @@ if $as_nobody && [[ $(id -u) == 0 ]]; then
     check=$work/bin/exercise-check
     chown -R 65534:65534 "$work" || exit 1
     run_as=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    "${run_as[@]}" test -x "$check" ||
+        { echo "nobody cannot run $check: the folders above $work must be open to all"; exit 2; }
 fi
 
 # The checker's folder goes under $work/checker, where its size is measured while it works. The
