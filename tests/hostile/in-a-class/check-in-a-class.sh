@@ -57,14 +57,15 @@ done <"$hostile/expected"
 for n in $(seq "$attackers"); do
     person=attacker-$n
     mkdir -p "$work/class/$person"
-    { cat "$hostile/helloworld.cpp.in"; echo "// $person"; } >"$work/class/$person/helloworld.cpp" ||
-        exit 1
+    { cat "$hostile/helloworld.cpp.in"; echo "// $person"; } \
+        >"$work/class/$person/helloworld.cpp" || exit 1
 done
 for n in $(seq "$victims"); do
     person=victim-$n
     mkdir -p "$work/class/$person"
     for program in "${programs[@]}"; do
-        source=$(ls "$project"/*/"$program.cpp" 2>/dev/null | head -n 1)
+        source=$(ls "$project"/{digit-exercises,calculators,greeting-programs}/"$program.cpp" \
+                 2>/dev/null | head -n 1)
         [[ -n $source ]] || { echo "the project has no $program.cpp"; exit 2; }
         { cat "$source"; echo "// $person"; } >"$work/class/$person/$program.cpp" || exit 1
     done
@@ -83,8 +84,9 @@ fi
 # The checker's folder goes under $work/checker, where its size is measured while it works. The
 # check has a session of its own: a hostile program that takes the processes of its session takes
 # the check's, and no one else's.
-"${run_as[@]}" setsid -w env HOME="$work/home" TMPDIR="$work/checker" "$check" "$@" "${options[@]}" \
-    --timeout 5 --no-diagnosis --json "$work/report.json" "$work/class"/* >"$work/report.txt" 2>&1 &
+"${run_as[@]}" setsid -w env HOME="$work/home" TMPDIR="$work/checker" \
+    "$check" "$@" "${options[@]}" --timeout 5 --no-diagnosis --json "$work/report.json" \
+    "$work/class"/* >"$work/report.txt" 2>&1 &
 checking=$!
 most_kib=0
 while kill -0 $checking 2>/dev/null; do
@@ -137,7 +139,7 @@ for wanted in "${verdicts_wanted[@]}"; do
             problems+=("$who-$n's $program: expected /$pattern/, got: ${line:-nothing}")
     done
 done
-if [[ -n ${EXPECT_SANDBOX:-} ]]; then
+if [[ -n ${EXPECT_SANDBOX:-} && -s $work/report.json ]]; then
     printf '%s\n' 'file(READ "${REPORT}" r)' 'string(JSON s GET "${r}" sandbox)' \
         'message("${s}")' >"$work/sandbox.cmake"
     used=$(cmake -DREPORT="$work/report.json" -P "$work/sandbox.cmake" 2>&1)
@@ -151,11 +153,12 @@ fi
 sleep 0.5
 left=$(pgrep -f "$mark")
 if [[ -n $left ]]; then
-    problems+=("processes left running: $(ps -o pid=,args= -p "$(tr '\n' ',' <<<"$left" | sed 's/,$//')")")
+    problems+=("processes left running: $(ps -o pid=,args= -p "$(paste -sd, <<<"$left")")")
     kill -9 $left 2>/dev/null
 fi
 if [[ -n $(ls -A "$work/checker") ]]; then
-    problems+=("the checker left $(du -sh "$work/checker" 2>/dev/null | cut -f1) behind: $(ls "$work/checker")")
+    size=$(du -sh "$work/checker" 2>/dev/null | cut -f1)
+    problems+=("the checker left $size behind: $(ls "$work/checker")")
 fi
 chmod -R u+rwX "$work/checker" 2>/dev/null
 rm -rf "$work/checker"/* 2>/dev/null
