@@ -5,25 +5,19 @@
 #include "handins.h"
 #include "interrupt.h"
 #include "merge.h"
+#include "outputs.h"
 #include "process.h"
 #include "progress.h"
 #include "report.h"
-#include "report_classroom.h"
-#include "report_gradescope.h"
-#include "report_vpl.h"
 #include "sandbox_landlock.h"
 #include "settings_from_options.h"
 #include "shard.h"
 #include "source_map.h"
 #include "sources.h"
-#include "text.h"
-#include "worksheet.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -96,51 +90,6 @@ class WorkFolder {
     fs::path path_;
 };
 
-using ReportWriter = std::function<void(std::ostream&, const Report&)>;
-
-struct ReportFile {
-    std::string path;
-    ReportWriter writer;
-};
-
-// The report's file must be one that can be written: its folder is there and takes files. Found
-// out before anything is checked, so that a long check does not end in a report lost.
-void check_writable(const std::string& file)
-{
-    const fs::path path(file);
-    const fs::path folder = path.parent_path().empty() ? fs::path(".") : path.parent_path();
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        throw Refusal("cannot write " + file + ": there is no folder " + folder.string());
-    }
-    if (fs::is_directory(path, error)) {
-        throw Refusal("cannot write " + file + ": it is a folder");
-    }
-    if (access(folder.c_str(), W_OK | X_OK) != 0 ||
-        (fs::exists(path, error) && access(path.c_str(), W_OK) != 0)) {
-        throw Refusal("cannot write " + file + ": permission denied");
-    }
-}
-
-// Writes the report beside its file and renames it into place: a reader never sees half a
-// report, and a report that cannot be written leaves what was there.
-bool write_report(const ReportFile& file, const Report& report)
-{
-    const std::string partial = file.path + ".partial";
-    {
-        std::ofstream out(partial, std::ios::binary | std::ios::trunc);
-        file.writer(out, report);
-        out.close();
-        if (out && std::rename(partial.c_str(), file.path.c_str()) == 0) {
-            return true;
-        }
-    }
-    std::error_code error;
-    fs::remove(partial, error);
-    std::cerr << "exercise-check: cannot write " << file.path << '\n';
-    return false;
-}
-
 void list_cases(const Settings& settings)
 {
     for (const Exercise& exercise : settings.exercises) {
@@ -187,6 +136,17 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
     return people;
 }
 
+// The output asked for that grades a hand-in of its own, or nullptr.
+const OutputAsked* grading_own_hand_in(const Options& options)
+{
+    for (const OutputAsked& asked : options.outputs) {
+        if (asked.output->hand_in) {
+            return &asked;
+        }
+    }
+    return nullptr;
+}
+
 Report check_sources(const Options& options, Settings& settings)
 {
     std::error_code error;
@@ -196,14 +156,14 @@ Report check_sources(const Options& options, Settings& settings)
                       "course platform's download (.zip)");
     }
     std::vector<Person> people;
-    if (options.gradescope) {
+    if (const OutputAsked* grading = grading_own_hand_in(options)) {
         // A submission with none of the programs is not graded, rather than given 0: the
-        // autograder's run then fails where the teacher sees it.
-        const fs::path submission = fs::path(options.gradescope_root) / "submission";
+        // platform's run then fails where the teacher sees it.
+        const std::string submission = grading->output->hand_in(*grading);
         if (!fs::is_directory(submission, error)) {
-            throw Refusal("no submission to grade: " + submission.string() + " is not a folder");
+            throw Refusal("no submission to grade: " + submission + " is not a folder");
         }
-        people = people_of({submission.string()}, settings.exercises);
+        people = people_of({submission}, settings.exercises);
     } else {
         people = people_of(options.folders, settings.exercises);
     }
@@ -277,73 +237,29 @@ void choose_sandbox(const Options& options, Settings& settings)
     settings.memory_limit = memory_limit_held_by();
 }
 
-// VPL's grade range, MIN:MAX, two finite numbers with MIN at most MAX.
-std::pair<double, double> vpl_range(const std::string& text)
+// Everything that can be known wrong before the check starts, refused before it does.
+void check_before(const Options& options)
 {
-    const std::size_t colon = text.find(':');
-    try {
-        std::size_t used_low = 0;
-        std::size_t used_high = 0;
-        const double low = std::stod(text.substr(0, colon), &used_low);
-        const double high = std::stod(text.substr(colon + 1), &used_high);
-        if (colon != std::string::npos && used_low == colon &&
-            used_high == text.size() - colon - 1 && std::isfinite(low) && std::isfinite(high) &&
-            low <= high) {
-            return {low, high};
-        }
-    } catch (const std::exception&) {
-    }
-    throw Refusal("--vpl " + text + ": give the grade's range as MIN:MAX, such as 0:10");
-}
-
-// The worksheet can be read, and its filled-in copy written elsewhere.
-void check_worksheet(const Options& options)
-{
-    if (options.worksheet.empty()) {
-        return;
-    }
-    std::error_code error;
-    if (!fs::is_regular_file(options.worksheet, error)) {
-        throw Refusal("no such worksheet: " + options.worksheet);
-    }
-    const fs::path in = fs::weakly_canonical(fs::absolute(options.worksheet), error);
-    const fs::path out = fs::weakly_canonical(fs::absolute(options.worksheet_out), error);
-    if (in == out || fs::equivalent(options.worksheet, options.worksheet_out, error)) {
-        throw Refusal("--worksheet-out " + options.worksheet_out +
-                      " is the worksheet read: give another file, so that the one downloaded "
-                      "stays as it was");
-    }
-    check_writable(options.worksheet_out);
-}
-
-// Fills the worksheet in with the report's grades; the hand-ins that have no row are listed on
-// standard error and in the report.
-void fill_in_worksheet(const Options& options, Report& report)
-{
-    if (options.worksheet.empty()) {
-        return;
-    }
-    const WorksheetOutcome outcome =
-        write_worksheet_file(options.worksheet, options.worksheet_out, graded_people(report));
-    report.unmatched_hand_ins = outcome.unmatched;
-    for (const std::string& name : outcome.unmatched) {
-        std::cerr << "exercise-check: no row of the worksheet for " << terminal_line(name) << '\n';
-    }
-    for (const std::string& problem : outcome.problems) {
-        std::cerr << "exercise-check: " << terminal_line(problem) << '\n';
+    check_outputs(options.outputs);
+    if (!options.shard.empty() && !parse_shard(options.shard)) {
+        throw Refusal("--shard " + options.shard + ": give it as K/N, K from 1 to N, such as 2/3");
     }
 }
 
-// Writes every report asked for; false when one could not be written.
-bool write_reports(const std::vector<ReportFile>& files, const Report& report)
+// The outputs written; the exit status.
+int finish(const Options& options, Report& report, std::chrono::steady_clock::time_point started,
+           const std::function<void(std::ostream&, const Report&)>& terminal)
 {
-    bool written = true;
-    for (const ReportFile& file : files) {
-        if (!file.path.empty()) {
-            written = write_report(file, report) && written;
-        }
+    const bool written =
+        write_outputs(options.outputs, report, started, terminal, std::cout, std::cerr);
+    std::cout.flush();
+    if (!written) {
+        return exit_usage;
     }
-    return written;
+    const bool grading =
+        std::any_of(options.outputs.begin(), options.outputs.end(),
+                    [](const OutputAsked& asked) { return asked.output->status_is_grading; });
+    return grading && !options.merge ? exit_right : exit_status(report);
 }
 
 int carry_out(const Options& options)
@@ -358,76 +274,34 @@ int carry_out(const Options& options)
         std::cout.flush();
         return std::cout ? exit_right : exit_usage;
     }
-    std::vector<ReportFile> files{{options.json, write_json},
-                                  {options.junit, write_junit},
-                                  {options.csv, write_csv},
-                                  {options.html, write_html},
-                                  {options.classroom, write_classroom}};
-    if (options.gradescope) {
-        const fs::path results = fs::path(options.gradescope_root) / "results";
-        std::error_code error;
-        fs::create_directories(results, error);
-        files.push_back({(results / "results.json").string(),
-                         [started](std::ostream& out, const Report& report) {
-                             write_gradescope(out, report,
-                                              std::chrono::duration<double>(
-                                                  std::chrono::steady_clock::now() - started)
-                                                  .count());
-                         }});
-    }
-    for (const ReportFile& file : files) {
-        if (!file.path.empty()) {
-            check_writable(file.path);
-        }
-    }
-    check_worksheet(options);
-    std::optional<std::pair<double, double>> vpl;
-    if (!options.vpl.empty()) {
-        vpl = vpl_range(options.vpl);
-    }
-    if (!options.shard.empty() && !parse_shard(options.shard)) {
-        throw Refusal("--shard " + options.shard + ": give it as K/N, K from 1 to N, such as 2/3");
-    }
-
+    check_before(options);
     TerminalStyle style;
     style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
     style.verbose = options.verbose;
-    Report report;
+    const auto gradebook = [&style](std::ostream& out, const Report& report) {
+        write_gradebook(out, report, style);
+    };
     if (options.merge) {
-        report = merge_report_files(options.merge_files, settings.exercises);
-        fill_in_worksheet(options, report);
-        write_gradebook(std::cout, report, style);
-        const bool written = write_reports(files, report);
-        std::cout.flush();
-        return written ? exit_status(report) : exit_usage;
+        Report report = merge_report_files(options.merge_files, settings.exercises);
+        return finish(options, report, started, gradebook);
     }
-
     if (!options.built.empty() && !fs::is_directory(options.built)) {
         throw Refusal("no such folder: " + options.built);
     }
     choose_sandbox(options, settings);
+    Report report;
     if (!options.built.empty()) {
         SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
         report = check_built(options.built, settings, runner);
     } else {
         report = check_sources(options, settings);
     }
-    fill_in_worksheet(options, report);
-
-    if (vpl) {
-        write_vpl(std::cout, report, vpl->first, vpl->second);
-    } else if (options.class_folder.empty()) {
-        write_terminal(std::cout, report, style);
-    } else {
-        write_gradebook(std::cout, report, style);
+    if (!options.class_folder.empty()) {
+        return finish(options, report, started, gradebook);
     }
-    const bool written = write_reports(files, report);
-    std::cout.flush();
-    if (!written) {
-        return exit_usage;
-    }
-    // The autograder's own status says whether grading worked, not what the programs earned.
-    return options.gradescope ? exit_right : exit_status(report);
+    return finish(options, report, started, [&style](std::ostream& out, const Report& checked) {
+        write_terminal(out, checked, style);
+    });
 }
 
 } // namespace

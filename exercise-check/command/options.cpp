@@ -32,22 +32,39 @@ CLI::Validator finite_range(double low, double high)
         "");
 }
 
-} // namespace
-
-ParsedOptions parse_options(int argc, char** argv)
+// The outputs of the group, from the table: each its option, and the second option it needs
+// where it has one. In merge, those that merge has a use for.
+void add_outputs(CLI::App& app, OutputGroup group, bool merge, std::vector<OutputAsked>& given)
 {
-    CLI::App app{"Checks anyone's versions of the exercises' programs against the golden cases, "
-                 "and answers with a verdict per program.",
-                 "exercise-check"};
-    ParsedOptions parsed;
-    Options& options = parsed.options;
+    for (std::size_t index = 0; index < outputs().size(); ++index) {
+        const Output& output = outputs()[index];
+        const std::string_view help = merge ? output.merge_help : output.help;
+        if (output.group != group || help.empty()) {
+            continue;
+        }
+        auto* option =
+            app.add_option("--" + std::string(output.name), given[index].value, std::string(help));
+        if (!output.implicit_value.empty()) {
+            option->expected(0, 1)->default_str(std::string(output.implicit_value));
+        }
+        if (!output.second_name.empty()) {
+            auto* second =
+                app.add_option("--" + std::string(output.second_name), given[index].second,
+                               std::string(merge ? output.second_merge_help : output.second_help));
+            option->needs(second);
+            second->needs(option);
+        }
+    }
+}
 
+// Whose programs are checked, and how they are judged.
+void add_people_options(CLI::App& app, Options& options)
+{
     app.add_option("FOLDER", options.folders,
                    "a person's folder of <program>.cpp files, side by side or "
                    "in digit-exercises/, calculators/ and greeting-programs/");
-    auto* class_option =
-        app.add_option("--class", options.class_folder,
-                       "a class: a folder of one folder or .zip archive per person");
+    app.add_option("--class", options.class_folder,
+                   "a class: a folder of one folder or .zip archive per person");
     app.add_option("--map", options.map,
                    "a file of `source path = program` lines: which source is which program");
     app.add_option("--jobs,-j", options.jobs, "builds and runs at a time (default: the cores)")
@@ -56,10 +73,11 @@ ParsedOptions parse_options(int argc, char** argv)
                    "the C++ compiler (default: the one the tool was built with)");
     app.add_flag("--strict", options.strict, "count remarks as wrong");
     app.add_flag("--verbose,-v", options.verbose, "show every failing case, not only the first");
-    app.add_option("--json", options.json, "also write the results as JSON to this file");
-    app.add_option("--junit", options.junit, "also write the results as JUnit XML to this file");
-    app.add_option("--csv", options.csv, "also write the gradebook as CSV to this file");
-    app.add_option("--html", options.html, "also write the results as a web page to this file");
+}
+
+// What the programs may do, and the inputs they are given.
+void add_limit_options(CLI::App& app, Options& options)
+{
     app.add_option("--sandbox", options.sandbox,
                    "what keeps the programs away from the machine: auto (the default: bubblewrap "
                    "where it can start, else landlock), bubblewrap, landlock, or none (your own "
@@ -86,22 +104,11 @@ ParsedOptions parse_options(int argc, char** argv)
                    "installed)");
     app.add_option("--programs", options.programs,
                    "check only these programs, as an assignment lists them: twodigits,circle,...");
-    app.add_option("--gradescope", options.gradescope_root,
-                   "grade ROOT/submission as Gradescope's autograder, writing "
-                   "ROOT/results/results.json (ROOT: /autograder)")
-        ->expected(0, 1)
-        ->default_str("/autograder");
-    app.add_option("--classroom", options.classroom,
-                   "also write GitHub Classroom's autograding result to this file");
-    app.add_option("--vpl", options.vpl,
-                   "write Moodle VPL's comments and the grade from MIN to MAX (MIN:MAX) instead "
-                   "of the report");
-    auto* worksheet = app.add_option("--worksheet", options.worksheet,
-                                     "Moodle's grading worksheet (CSV) to fill in with the grades");
-    auto* worksheet_out = app.add_option("--worksheet-out", options.worksheet_out,
-                                         "where the filled-in worksheet goes (never the one read)");
-    worksheet->needs(worksheet_out);
-    worksheet_out->needs(worksheet);
+}
+
+// A class split across machines, the typical faults, and the cases themselves.
+void add_class_options(CLI::App& app, Options& options)
+{
     app.add_option("--shard", options.shard,
                    "check only the people of shard K of N (K/N), for a class split across "
                    "machines; exercise-check merge joins the shards' JSON reports");
@@ -112,9 +119,14 @@ ParsedOptions parse_options(int argc, char** argv)
                    "(default: $XDG_CACHE_HOME/exercise-check/faults)");
     app.add_flag("--list-cases", options.list_cases,
                  "list every case, one a line: its name, kind and labels");
+}
+
+// Programs built elsewhere, as a cross build or another library gives them.
+void add_built_options(CLI::App& app, Options& options)
+{
     auto* built_option = app.add_option(
         "--built", options.built, "check the programs already built in this folder, not sources");
-    class_option->excludes(built_option);
+    app.get_option("--class")->excludes(built_option);
     app.add_option("--case", options.only_case,
                    "run only this case, such as calculators.circle.plain");
     app.add_option("--emulator", options.emulator, "run the built programs through this command")
@@ -125,22 +137,93 @@ ParsedOptions parse_options(int argc, char** argv)
                    "the built programs' C++ library: libstdc++ or libc++");
     app.add_flag("--memcheck", options.memcheck, "run the built programs under valgrind memcheck")
         ->needs(built_option);
+}
 
-    // exercise-check merge A.json B.json ...: the shards' reports as one.
+// exercise-check merge A.json B.json ...: the shards' reports as one.
+CLI::App* add_merge(CLI::App& app, Options& options, std::vector<OutputAsked>& given)
+{
     auto* merge = app.add_subcommand("merge", "join the JSON reports of a class checked in shards "
                                               "into the reports one check would have given");
     merge->add_option("REPORT", options.merge_files, "a shard's JSON report")->required();
-    merge->add_option("--json", options.json, "write the joined results as JSON to this file");
-    merge->add_option("--junit", options.junit, "write them as JUnit XML to this file");
-    merge->add_option("--csv", options.csv, "write the gradebook as CSV to this file");
-    merge->add_option("--html", options.html, "write them as a web page to this file");
+    add_outputs(*merge, OutputGroup::results, true, given);
     merge->add_option("--cases", options.cases, "the folder of case data");
-    auto* merge_worksheet = merge->add_option("--worksheet", options.worksheet,
-                                              "Moodle's grading worksheet to fill in");
-    merge_worksheet->needs(merge->add_option("--worksheet-out", options.worksheet_out,
-                                             "where the filled-in worksheet goes"));
+    add_outputs(*merge, OutputGroup::platforms, true, given);
     merge->add_flag("--verbose,-v", options.verbose, "show every failing case");
+    return merge;
+}
 
+// The outputs given a value, or given at all where they need none.
+std::vector<OutputAsked> outputs_asked(const CLI::App& app, const CLI::App& merge,
+                                       std::vector<OutputAsked> given)
+{
+    std::vector<OutputAsked> asked;
+    for (std::size_t index = 0; index < outputs().size(); ++index) {
+        const Output& output = outputs()[index];
+        OutputAsked& one = given[index];
+        one.output = &output;
+        if (output.implicit_value.empty()) {
+            if (!one.value.empty()) {
+                asked.push_back(one);
+            }
+            continue;
+        }
+        const std::string name = "--" + std::string(output.name);
+        const auto given_in = [&name](const CLI::App& command) {
+            const CLI::Option* option = command.get_option_no_throw(name);
+            return option != nullptr && option->count() > 0;
+        };
+        if (given_in(app) || given_in(merge)) {
+            if (one.value.empty()) {
+                one.value = output.implicit_value;
+            }
+            asked.push_back(one);
+        }
+    }
+    return asked;
+}
+
+// Why the command line cannot be right, or nothing.
+std::optional<std::string> refusal(const Options& options)
+{
+    if (options.list_cases || options.merge) {
+        return std::nullopt;
+    }
+    for (const OutputAsked& asked : options.outputs) {
+        if (asked.output->hand_in) {
+            if (!options.folders.empty() || !options.class_folder.empty() ||
+                !options.built.empty()) {
+                return "--" + std::string(asked.output->name) + " checks " +
+                       std::string(asked.output->hand_in_shown) + ": give no folder beside it";
+            }
+            return std::nullopt;
+        }
+    }
+    if (options.folders.empty() && options.built.empty() && options.class_folder.empty()) {
+        return "name a folder to check, such as: exercise-check path/to/folder";
+    }
+    if (!options.class_folder.empty() && !options.folders.empty()) {
+        return "give either --class or folders of people, not both";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+ParsedOptions parse_options(int argc, char** argv)
+{
+    CLI::App app{"Checks anyone's versions of the exercises' programs against the golden cases, "
+                 "and answers with a verdict per program.",
+                 "exercise-check"};
+    ParsedOptions parsed;
+    Options& options = parsed.options;
+    std::vector<OutputAsked> given(outputs().size());
+    add_people_options(app, options);
+    add_outputs(app, OutputGroup::results, false, given);
+    add_limit_options(app, options);
+    add_outputs(app, OutputGroup::platforms, false, given);
+    add_class_options(app, options);
+    add_built_options(app, options);
+    CLI::App* merge = add_merge(app, options, given);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& help) {
@@ -151,30 +234,11 @@ ParsedOptions parse_options(int argc, char** argv)
         parsed.exit_now = usage_error;
         return parsed;
     }
-    const auto refuse = [&parsed](const std::string& why) {
-        std::cerr << "exercise-check: " << why << '\n';
-        parsed.exit_now = usage_error;
-        return parsed;
-    };
     options.merge = merge->parsed();
-    options.gradescope = app.count("--gradescope") > 0;
-    if (options.gradescope && options.gradescope_root.empty()) {
-        options.gradescope_root = "/autograder";
-    }
-    if (options.list_cases || options.merge) {
-        return parsed;
-    }
-    if (options.gradescope) {
-        if (!options.folders.empty() || !options.class_folder.empty() || !options.built.empty()) {
-            return refuse("--gradescope checks ROOT/submission: give no folder beside it");
-        }
-        return parsed;
-    }
-    if (options.folders.empty() && options.built.empty() && options.class_folder.empty()) {
-        return refuse("name a folder to check, such as: exercise-check path/to/folder");
-    }
-    if (!options.class_folder.empty() && !options.folders.empty()) {
-        return refuse("give either --class or folders of people, not both");
+    options.outputs = outputs_asked(app, *merge, given);
+    if (const auto why = refusal(options)) {
+        std::cerr << "exercise-check: " << *why << '\n';
+        parsed.exit_now = usage_error;
     }
     return parsed;
 }

@@ -1,6 +1,8 @@
 // The checker's command line: what it says, read and checked, before anything is done.
 #pragma once
 
+#include "outputs.h"
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,22 +15,13 @@ struct Options {
     std::string built;
     std::string cases; // the folder of case data; empty: the one that travels with the tool
     std::string cxx;
-    std::string json;
-    std::string junit;
-    std::string csv;
-    std::string html;
     std::string only_case;
     std::string emulator;
     std::string stdlib;
-    std::string programs;        // an assignment's programs: twodigits,circle,...
-    std::string gradescope_root; // with gradescope: the autograder's folder
-    bool gradescope = false;
-    std::string classroom; // GitHub Classroom's result file
-    std::string vpl;       // MIN:MAX: VPL's comments and grade on standard output
-    std::string worksheet; // Moodle's grading worksheet, and where it goes filled in
-    std::string worksheet_out;
-    std::string shard;  // K/N: the people of shard K of N
-    bool merge = false; // exercise-check merge A.json B.json ...
+    std::string programs;             // an assignment's programs: twodigits,circle,...
+    std::vector<OutputAsked> outputs; // those asked for, in the order of outputs()
+    std::string shard;                // K/N: the people of shard K of N
+    bool merge = false;               // exercise-check merge A.json B.json ...
     std::vector<std::string> merge_files;
     std::string map; // a file of `source path = program` lines
     bool no_diagnosis = false;

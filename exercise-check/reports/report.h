@@ -1,5 +1,6 @@
 // The reports: the terminal's, JSON, JUnit, and a class's gradebook as a table, CSV and a web
-// page. The only code that knows about output formats; each formats the results as they are.
+// page, each formatting the results as they are. Which a command writes, and where, comes from
+// the table of outputs (outputs.h).
 #pragma once
 
 #include "model.h"
