@@ -147,7 +147,9 @@ const OutputAsked* grading_own_hand_in(const Options& options)
     return nullptr;
 }
 
-Report check_sources(const Options& options, Settings& settings)
+// The people of the folders named, or of the one hand-in an output grades; a class's are found
+// later, once there is a work folder to unpack them in.
+std::vector<Person> people_named(const Options& options, const Settings& settings)
 {
     std::error_code error;
     if (!options.class_folder.empty() && !fs::exists(options.class_folder, error)) {
@@ -155,7 +157,6 @@ Report check_sources(const Options& options, Settings& settings)
                       ": give --class a folder of one folder or archive per person, or a "
                       "course platform's download (.zip)");
     }
-    std::vector<Person> people;
     if (const OutputAsked* grading = grading_own_hand_in(options)) {
         // A submission with none of the programs is not graded, rather than given 0: the
         // platform's run then fails where the teacher sees it.
@@ -163,21 +164,15 @@ Report check_sources(const Options& options, Settings& settings)
         if (!fs::is_directory(submission, error)) {
             throw Refusal("no submission to grade: " + submission + " is not a folder");
         }
-        people = people_of({submission}, settings.exercises);
-    } else {
-        people = people_of(options.folders, settings.exercises);
+        return people_of({submission}, settings.exercises);
     }
-    const WorkFolder work(settings.sandbox);
-    settings.work = work.path();
-    make_run_folders_in(work.path());
-    if (!settings.sandbox) {
-        // The compilers' own temporary files then go with the work folder, even when they are
-        // stopped halfway. No other thread reads the environment yet.
-        const fs::path temporary = work.path() / "tmp";
-        fs::create_directories(temporary);
-        setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
-    }
-    const fs::path hand_ins = work.path() / "hand-ins";
+    return people_of(options.folders, settings.exercises);
+}
+
+// The class's people, unpacked into hand_ins; those of the shard asked for.
+std::vector<Person> class_people(const Options& options, const Settings& settings,
+                                 const fs::path& hand_ins, std::vector<Person> people)
+{
     if (!options.class_folder.empty()) {
         people = find_class(options.class_folder, hand_ins, settings.exercises);
         if (people.empty()) {
@@ -191,10 +186,13 @@ Report check_sources(const Options& options, Settings& settings)
                            [&](const Person& person) { return !in_shard(person.name, *shard); }),
             people.end());
     }
-    const Sandbox sandbox = base_sandbox(settings);
-    const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
-    settings.stdlib = compiler.stdlib;
-    SystemRunner runner(compiler, sandbox, compile_limits());
+    return people;
+}
+
+// Checks the people, with a meter on standard error where it is a terminal and there are more
+// than one.
+Report check_with_meter(const std::vector<Person>& people, const Settings& settings, Runner& runner)
+{
     std::optional<ProgressMeter> meter;
     if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
         const auto empty = static_cast<std::size_t>(
@@ -208,6 +206,29 @@ Report check_sources(const Options& options, Settings& settings)
     if (meter) {
         meter->finish();
     }
+    return report;
+}
+
+Report check_sources(const Options& options, Settings& settings)
+{
+    std::vector<Person> people = people_named(options, settings);
+    const WorkFolder work(settings.sandbox);
+    settings.work = work.path();
+    make_run_folders_in(work.path());
+    if (!settings.sandbox) {
+        // The compilers' own temporary files then go with the work folder, even when they are
+        // stopped halfway. No other thread reads the environment yet.
+        const fs::path temporary = work.path() / "tmp";
+        fs::create_directories(temporary);
+        setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
+    }
+    const fs::path hand_ins = work.path() / "hand-ins";
+    people = class_people(options, settings, hand_ins, std::move(people));
+    const Sandbox sandbox = base_sandbox(settings);
+    const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
+    settings.stdlib = compiler.stdlib;
+    SystemRunner runner(compiler, sandbox, compile_limits());
+    Report report = check_with_meter(people, settings, runner);
     if (!options.class_folder.empty()) {
         show_as_handed_in(report, options.class_folder, hand_ins);
     }

@@ -94,95 +94,117 @@ std::vector<std::string> fill_worksheet_in(Report& report, const OutputAsked& as
     return lines;
 }
 
-std::vector<Output> make_outputs()
+// A file of the results, in a format that needs nothing but the report.
+Output results_file(std::string_view name, std::string_view help, std::string_view merge_help,
+                    void (*writer)(std::ostream&, const Report&))
 {
-    std::vector<Output> table;
-    table.reserve(8); // each entry is filled in through a reference to it
-    const auto add_file = [&table](std::string_view name, std::string_view help,
-                                   std::string_view merge_help,
-                                   void (*writer)(std::ostream&, const Report&)) {
-        Output& output = table.emplace_back();
-        output.name = name;
-        output.value_name = "FILE";
-        output.help = help;
-        output.merge_help = merge_help;
-        output.file = the_value;
-        output.write = plain(writer);
-        return std::ref(output);
-    };
-    add_file("json", "also write the results as JSON to this file",
-             "write the joined results as JSON to this file", write_json);
-    add_file("junit", "also write the results as JUnit XML to this file",
-             "write them as JUnit XML to this file", write_junit);
-    add_file("csv", "also write the gradebook as CSV to this file",
-             "write the gradebook as CSV to this file", write_csv);
-    add_file("html", "also write the results as a web page to this file",
-             "write them as a web page to this file", write_html);
+    Output output;
+    output.name = name;
+    output.value_name = "FILE";
+    output.help = help;
+    output.merge_help = merge_help;
+    output.file = the_value;
+    output.write = plain(writer);
+    return output;
+}
 
-    // Gradescope's autograder runs the checker in its own folder, ROOT: the submission is
-    // ROOT/submission and the results go to ROOT/results/results.json, with the time the check
-    // took. The autograder's run fails only when grading did.
-    Output& gradescope = table.emplace_back();
-    gradescope.name = "gradescope";
-    gradescope.value_name = "ROOT";
-    gradescope.help = "grade ROOT/submission as Gradescope's autograder, writing "
-                      "ROOT/results/results.json (ROOT: /autograder)";
-    gradescope.group = OutputGroup::platforms;
-    gradescope.implicit_value = "/autograder";
-    gradescope.hand_in = [](const OutputAsked& asked) {
+// Gradescope's autograder runs the checker in its own folder, ROOT: the submission is
+// ROOT/submission and the results go to ROOT/results/results.json, with the time the check took.
+// The autograder's run fails only when grading did.
+Output gradescope()
+{
+    Output output;
+    output.name = "gradescope";
+    output.value_name = "ROOT";
+    output.help = "grade ROOT/submission as Gradescope's autograder, writing "
+                  "ROOT/results/results.json (ROOT: /autograder)";
+    output.group = OutputGroup::platforms;
+    output.implicit_value = "/autograder";
+    output.hand_in = [](const OutputAsked& asked) {
         return (fs::path(asked.value) / "submission").string();
     };
-    gradescope.hand_in_shown = "ROOT/submission";
-    gradescope.status_is_grading = true;
-    gradescope.file = gradescope_results;
-    gradescope.check = [](const OutputAsked& asked) {
+    output.hand_in_shown = "ROOT/submission";
+    output.status_is_grading = true;
+    output.file = gradescope_results;
+    output.check = [](const OutputAsked& asked) {
         std::error_code error;
         fs::create_directories(fs::path(gradescope_results(asked)).parent_path(), error);
         check_writable(gradescope_results(asked));
     };
-    gradescope.write = [](std::ostream& out, const Report& report, const OutputAsked&,
-                          Clock::time_point started) {
+    output.write = [](std::ostream& out, const Report& report, const OutputAsked&,
+                      Clock::time_point started) {
         write_gradescope(out, report,
                          std::chrono::duration<double>(Clock::now() - started).count());
     };
+    return output;
+}
 
-    add_file("classroom", "also write GitHub Classroom's autograding result to this file", "",
-             write_classroom)
-        .get()
-        .group = OutputGroup::platforms;
-
-    // VPL reads the comments and the grade from standard output, so they take the terminal
-    // report's place; MIN:MAX is the grade's range of the activity.
-    Output& vpl = table.emplace_back();
-    vpl.name = "vpl";
-    vpl.value_name = "MIN:MAX";
-    vpl.help = "write Moodle VPL's comments and the grade from MIN to MAX (MIN:MAX) instead of "
-               "the report";
-    vpl.group = OutputGroup::platforms;
-    vpl.place = OutputPlace::standard_output;
-    vpl.check = [](const OutputAsked& asked) { vpl_range(asked.value); };
-    vpl.write = [](std::ostream& out, const Report& report, const OutputAsked& asked,
-                   Clock::time_point) {
+// VPL reads the comments and the grade from standard output, so they take the terminal report's
+// place; MIN:MAX is the range of the activity's grade.
+Output vpl()
+{
+    Output output;
+    output.name = "vpl";
+    output.value_name = "MIN:MAX";
+    output.help = "write Moodle VPL's comments and the grade from MIN to MAX (MIN:MAX) instead of "
+                  "the report";
+    output.group = OutputGroup::platforms;
+    output.place = OutputPlace::standard_output;
+    output.check = [](const OutputAsked& asked) { vpl_range(asked.value); };
+    output.write = [](std::ostream& out, const Report& report, const OutputAsked& asked,
+                      Clock::time_point) {
         const auto [low, high] = vpl_range(asked.value);
         write_vpl(out, report, low, high);
     };
+    return output;
+}
 
-    // Moodle's worksheet is a file of the teacher's that is read and filled in, so it needs a
-    // second file to go to: the one downloaded stays as it was. It is filled in first, since the
-    // other outputs name the hand-ins it had no row for.
-    Output& worksheet = table.emplace_back();
-    worksheet.name = "worksheet";
-    worksheet.value_name = "FILE";
-    worksheet.help = "Moodle's grading worksheet (CSV) to fill in with the grades";
-    worksheet.merge_help = "Moodle's grading worksheet to fill in";
-    worksheet.group = OutputGroup::platforms;
-    worksheet.place = OutputPlace::filled_in;
-    worksheet.second_name = "worksheet-out";
-    worksheet.second_help = "where the filled-in worksheet goes (never the one read)";
-    worksheet.second_merge_help = "where the filled-in worksheet goes";
-    worksheet.check = check_worksheet;
-    worksheet.fill = fill_worksheet_in;
-    return table;
+// Moodle's worksheet is a file of the teacher's, read and filled in, so it needs a second file to
+// go to: the one downloaded stays as it was. It is filled in first, since the other outputs name
+// the hand-ins it had no row for.
+Output worksheet()
+{
+    Output output;
+    output.name = "worksheet";
+    output.value_name = "FILE";
+    output.help = "Moodle's grading worksheet (CSV) to fill in with the grades";
+    output.merge_help = "Moodle's grading worksheet to fill in";
+    output.group = OutputGroup::platforms;
+    output.place = OutputPlace::filled_in;
+    output.second_name = "worksheet-out";
+    output.second_help = "where the filled-in worksheet goes (never the one read)";
+    output.second_merge_help = "where the filled-in worksheet goes";
+    output.check = check_worksheet;
+    output.fill = fill_worksheet_in;
+    return output;
+}
+
+Output platform(Output output)
+{
+    output.group = OutputGroup::platforms;
+    return output;
+}
+
+// Adding an output is its writer and one entry here.
+std::vector<Output> make_outputs()
+{
+    return {
+        results_file("json", "also write the results as JSON to this file",
+                     "write the joined results as JSON to this file", write_json),
+        results_file("junit", "also write the results as JUnit XML to this file",
+                     "write them as JUnit XML to this file", write_junit),
+        results_file("csv", "also write the gradebook as CSV to this file",
+                     "write the gradebook as CSV to this file", write_csv),
+        results_file("html", "also write the results as a web page to this file",
+                     "write them as a web page to this file", write_html),
+        gradescope(),
+        // A repository's own result: merge, which joins a class, has no use for it.
+        platform(results_file("classroom",
+                              "also write GitHub Classroom's autograding result to this file", "",
+                              write_classroom)),
+        vpl(),
+        worksheet(),
+    };
 }
 
 } // namespace

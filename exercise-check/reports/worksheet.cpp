@@ -249,6 +249,98 @@ std::vector<std::vector<std::string>> read_csv(std::string_view text)
     return rows;
 }
 
+namespace {
+
+// The worksheet's columns that are read or filled in.
+struct Columns {
+    std::optional<std::size_t> grade, maximum, identifier, name, feedback;
+};
+
+Columns columns_of(const Record& header)
+{
+    Columns columns{column(header, "Grade"), column(header, "Maximum Grade"),
+                    column(header, "Identifier"), column(header, "Full name"),
+                    column(header, "Feedback comments")};
+    if (!columns.grade || !columns.maximum || (!columns.identifier && !columns.name)) {
+        throw std::runtime_error("not a grading worksheet: it needs the columns Identifier or "
+                                 "Full name, Grade and Maximum Grade");
+    }
+    return columns;
+}
+
+std::string cell(const Record& record, std::optional<std::size_t> index)
+{
+    return index && *index < record.size() ? trimmed(record[*index].value) : std::string();
+}
+
+// The rows by participant number and by full name.
+class Rows {
+  public:
+    Rows(const std::vector<Record>& records, const Columns& columns)
+    {
+        for (std::size_t row = 1; row < records.size(); ++row) {
+            const std::string id = participant_number(cell(records[row], columns.identifier));
+            if (!id.empty()) {
+                by_id_.emplace(id, row);
+            }
+            const std::string name = cell(records[row], columns.name);
+            if (!name.empty()) {
+                by_name_.emplace(name, row);
+            }
+        }
+    }
+
+    // The person's row: by the participant number when it is known and in the worksheet, else
+    // by the name, when one row alone has either.
+    std::optional<std::size_t> of(const Graded& person) const
+    {
+        std::optional<std::size_t> row = only_row(by_id_, person.id);
+        if (!row && (person.id.empty() || by_id_.count(person.id) == 0)) {
+            row = only_row(by_name_, trimmed(person.name));
+        }
+        return row;
+    }
+
+  private:
+    using Index = std::multimap<std::string, std::size_t>;
+    static std::optional<std::size_t> only_row(const Index& rows, const std::string& key)
+    {
+        if (key.empty() || rows.count(key) != 1) {
+            return std::nullopt;
+        }
+        return rows.find(key)->second;
+    }
+    Index by_id_;
+    Index by_name_;
+};
+
+// The fields given new text, each by the begin of its bytes.
+struct Edits {
+    std::map<std::size_t, std::string> text;
+    std::map<std::size_t, std::size_t> end;
+
+    void replace(const Field& field, const std::string& with)
+    {
+        text[field.begin] = csv_text(with, field.quoted);
+        end[field.begin] = field.end;
+    }
+
+    std::string applied_to(std::string_view worksheet) const
+    {
+        std::string result;
+        std::size_t copied = 0;
+        for (const auto& [begin, replacement] : text) {
+            result.append(worksheet.substr(copied, begin - copied));
+            result += replacement;
+            copied = end.at(begin);
+        }
+        result.append(worksheet.substr(copied));
+        return result;
+    }
+};
+
+} // namespace
+
 WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded)
 {
     const std::size_t start =
@@ -257,49 +349,14 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
     if (records.empty()) {
         throw std::runtime_error("the worksheet is empty");
     }
-    const Record& header = records.front();
-    const auto grade_column = column(header, "Grade");
-    const auto maximum_column = column(header, "Maximum Grade");
-    const auto identifier_column = column(header, "Identifier");
-    const auto name_column = column(header, "Full name");
-    const auto feedback_column = column(header, "Feedback comments");
-    if (!grade_column || !maximum_column || (!identifier_column && !name_column)) {
-        throw std::runtime_error("not a grading worksheet: it needs the columns Identifier or "
-                                 "Full name, Grade and Maximum Grade");
-    }
-
-    const auto cell = [](const Record& record, std::optional<std::size_t> index) {
-        return index && *index < record.size() ? trimmed(record[*index].value) : std::string();
-    };
-    std::multimap<std::string, std::size_t> by_id;
-    std::multimap<std::string, std::size_t> by_name;
-    for (std::size_t row = 1; row < records.size(); ++row) {
-        const std::string id = participant_number(cell(records[row], identifier_column));
-        if (!id.empty()) {
-            by_id.emplace(id, row);
-        }
-        const std::string name = cell(records[row], name_column);
-        if (!name.empty()) {
-            by_name.emplace(name, row);
-        }
-    }
-    const auto only_row = [](const std::multimap<std::string, std::size_t>& rows,
-                             const std::string& key) -> std::optional<std::size_t> {
-        if (key.empty() || rows.count(key) != 1) {
-            return std::nullopt;
-        }
-        return rows.find(key)->second;
-    };
+    const Columns columns = columns_of(records.front());
+    const Rows rows(records, columns);
 
     WorksheetOutcome outcome;
-    std::map<std::size_t, std::string> replaced; // the begin of a field's bytes: its new text
-    std::map<std::size_t, std::size_t> replaced_end;
+    Edits edits;
     std::map<std::size_t, std::string> graded_row; // row: whose grade it holds
     for (const Graded& person : graded) {
-        std::optional<std::size_t> row = only_row(by_id, person.id);
-        if (!row && (person.id.empty() || by_id.count(person.id) == 0)) {
-            row = only_row(by_name, trimmed(person.name));
-        }
+        const std::optional<std::size_t> row = rows.of(person);
         // A name as it may be shown on a terminal: no control byte is sent as it is.
         const std::string who = plain_text(
             person.id.empty() ? person.name : person.name + " (participant " + person.id + ")", 200,
@@ -314,10 +371,10 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
         }
         const Record& record = records[*row];
         bool comma = false;
-        const auto maximum = *maximum_column < record.size()
-                                 ? read_number(record[*maximum_column].value, comma)
+        const auto maximum = *columns.maximum < record.size()
+                                 ? read_number(record[*columns.maximum].value, comma)
                                  : std::nullopt;
-        if (!maximum || *grade_column >= record.size()) {
+        if (!maximum || *columns.grade >= record.size()) {
             outcome.problems.push_back("row " + std::to_string(*row + 1) + " (" + who +
                                        "): Maximum Grade is not a number, so no grade is given");
             continue;
@@ -325,24 +382,13 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
         graded_row[*row] = who;
         const double grade =
             person.max_points > 0 ? *maximum * person.points / person.max_points : 0;
-        const Field& grade_field = record[*grade_column];
-        replaced[grade_field.begin] = csv_text(two_decimals(grade, comma), grade_field.quoted);
-        replaced_end[grade_field.begin] = grade_field.end;
-        if (feedback_column && *feedback_column < record.size()) {
-            const Field& feedback_field = record[*feedback_column];
-            replaced[feedback_field.begin] = csv_text(person.feedback, feedback_field.quoted);
-            replaced_end[feedback_field.begin] = feedback_field.end;
+        edits.replace(record[*columns.grade], two_decimals(grade, comma));
+        if (columns.feedback && *columns.feedback < record.size()) {
+            edits.replace(record[*columns.feedback], person.feedback);
         }
         ++outcome.graded;
     }
-
-    std::size_t copied = 0;
-    for (const auto& [begin, text] : replaced) {
-        outcome.text.append(worksheet.substr(copied, begin - copied));
-        outcome.text += text;
-        copied = replaced_end[begin];
-    }
-    outcome.text.append(worksheet.substr(copied));
+    outcome.text = edits.applied_to(worksheet);
     return outcome;
 }
 
