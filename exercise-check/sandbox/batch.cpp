@@ -319,6 +319,65 @@ int serve_runs()
     return 0;
 }
 
+namespace {
+
+// The sandbox's run that serves the requests from next on, and the group that holds them.
+struct Batch {
+    RunRequest server;
+    std::unique_ptr<MemoryGroup> group;
+};
+
+Batch batch_from(const std::vector<RunRequest>& requests, std::size_t next, const Sandbox& sandbox,
+                 const fs::path& self)
+{
+    Batch batch;
+    RunRequest& server = batch.server;
+    server.command = {self.string(), serve_runs_argument};
+    server.sandbox = sandbox;
+    server.sandbox.read_only.push_back(self);
+    server.limits.wall_seconds = 5;
+    server.limits.cpu_seconds = 5;
+    server.limits.memory_bytes = 0;
+    server.limits.output_bytes = 0;
+    server.limits.processes = 0;
+    // One group for the sandbox, as large as the largest run's limit: the runs take turns.
+    std::uint64_t memory = 0;
+    bool unlimited = false;
+    int processes = 0;
+    for (std::size_t index = next; index < requests.size(); ++index) {
+        const Limits& limits = requests[index].limits;
+        memory = std::max(memory, limits.memory_bytes);
+        unlimited = unlimited || limits.memory_bytes == 0;
+        processes = std::max(processes, limits.processes);
+    }
+    batch.group = group_for(unlimited ? 0 : memory, processes + 1);
+    BatchEncoder out;
+    for (std::size_t index = next; index < requests.size(); ++index) {
+        RunRequest request = requests[index];
+        if (batch.group == nullptr) {
+            request.limits = without_group(request.limits, sandbox);
+        }
+        put_request(out, request);
+        server.sandbox.read_only.insert(server.sandbox.read_only.end(),
+                                        request.sandbox.read_only.begin(),
+                                        request.sandbox.read_only.end());
+        const Limits& limits = request.limits;
+        server.limits.wall_seconds += limits.wall_seconds + 1;
+        server.limits.cpu_seconds += limits.cpu_seconds + 1;
+        server.limits.output_bytes += 2 * returned_bytes + 4096 + result_frame_bytes;
+        // The batch server (the sandbox's first process) is counted beside the program's.
+        server.limits.processes = std::max(server.limits.processes, limits.processes + 1);
+        server.limits.file_bytes = std::max(server.limits.file_bytes, limits.file_bytes);
+    }
+    std::vector<fs::path>& read_only = server.sandbox.read_only;
+    std::sort(read_only.begin(), read_only.end());
+    read_only.erase(std::unique(read_only.begin(), read_only.end()), read_only.end());
+    server.input = out.bytes();
+    return batch;
+}
+
+} // namespace
+
 std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sandbox& sandbox)
 {
     std::vector<RunResult> results;
@@ -336,52 +395,10 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     std::size_t next = 0;
     while (next < requests.size()) {
-        RunRequest batch;
-        batch.command = {self.string(), serve_runs_argument};
-        batch.sandbox = sandbox;
-        batch.sandbox.read_only.push_back(self);
-        batch.limits.wall_seconds = 5;
-        batch.limits.cpu_seconds = 5;
-        batch.limits.memory_bytes = 0;
-        batch.limits.output_bytes = 0;
-        batch.limits.processes = 0;
-        // One group for the sandbox, as large as the largest run's limit: the runs take turns.
-        std::uint64_t memory = 0;
-        bool unlimited = false;
-        for (std::size_t index = next; index < requests.size(); ++index) {
-            const Limits& limits = requests[index].limits;
-            memory = std::max(memory, limits.memory_bytes);
-            unlimited = unlimited || limits.memory_bytes == 0;
-            batch.limits.processes = std::max(batch.limits.processes, limits.processes);
-        }
-        const std::unique_ptr<MemoryGroup> group =
-            group_for(unlimited ? 0 : memory, batch.limits.processes + 1);
-        batch.limits.processes = 0;
-        BatchEncoder out;
-        for (std::size_t index = next; index < requests.size(); ++index) {
-            RunRequest request = requests[index];
-            if (group == nullptr) {
-                request.limits = without_group(request.limits, sandbox);
-            }
-            put_request(out, request);
-            batch.sandbox.read_only.insert(batch.sandbox.read_only.end(),
-                                           request.sandbox.read_only.begin(),
-                                           request.sandbox.read_only.end());
-            const Limits& limits = request.limits;
-            batch.limits.wall_seconds += limits.wall_seconds + 1;
-            batch.limits.cpu_seconds += limits.cpu_seconds + 1;
-            batch.limits.output_bytes += 2 * returned_bytes + 4096 + result_frame_bytes;
-            // The batch server (the sandbox's first process) is counted beside the program's.
-            batch.limits.processes = std::max(batch.limits.processes, limits.processes + 1);
-            batch.limits.file_bytes = std::max(batch.limits.file_bytes, limits.file_bytes);
-        }
-        std::sort(batch.sandbox.read_only.begin(), batch.sandbox.read_only.end());
-        batch.sandbox.read_only.erase(
-            std::unique(batch.sandbox.read_only.begin(), batch.sandbox.read_only.end()),
-            batch.sandbox.read_only.end());
-        batch.input = out.bytes();
+        const Batch batch = batch_from(requests, next, sandbox, self);
         const std::size_t expected = requests.size() - next;
-        BatchResults got = batch_results(run_in_sandbox(batch, group.get(), true), expected);
+        BatchResults got =
+            batch_results(run_in_sandbox(batch.server, batch.group.get(), true), expected);
         if (got.broken) {
             // Nothing of this batch can be trusted; the rest of the program's runs are not made.
             results.resize(requests.size(), unreadable_results());

@@ -300,15 +300,15 @@ const std::vector<std::string>& allowed()
         // its own folder beside them.
         "openat", "close", "read", "write", "readv", "writev", "pread64", "pwrite64", "lseek",
         "fstat", "newfstatat", "statx", "access", "faccessat", "ioctl", "getcwd", "getdents64",
-        "dup", "dup2", "ftruncate", "fsync", "mkdir", "mkdirat", "unlink", "unlinkat", "rename",
-        "renameat", "renameat2",
+        "dup", "dup2", "dup3", "pipe", "pipe2", "poll", "ppoll", "select", "pselect6", "ftruncate",
+        "fsync", "mkdir", "mkdirat", "unlink", "unlinkat", "rename", "renameat", "renameat2",
         // Time, ids, threads, and what system() needs to wait for its shell.
         "clock_gettime", "clock_getres", "clock_nanosleep", "nanosleep", "gettimeofday", "time",
         "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid", "futex",
         "sched_yield", "sched_getaffinity", "wait4", "waitid",
         // Signals of its own, and the way out.
-        "rt_sigaction", "rt_sigprocmask", "rt_sigreturn", "sigaltstack", "restart_syscall", "exit",
-        "exit_group"};
+        "rt_sigaction", "rt_sigprocmask", "rt_sigreturn", "sigaltstack", "restart_syscall", "pause",
+        "exit", "exit_group"};
     return names;
 }
 
