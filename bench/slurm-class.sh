@@ -179,7 +179,10 @@ merge=$(sbatch --parsable --dependency="afterok:$array" --output=merge.out \
 merge=${merge%%;*}
 jobs+=("$merge")
 echo "submitted the array $array (shards 1 to $shards) and the merge $merge after it:"
-sleep 2
+for (( wait = 0; wait < 20; wait++ )); do # the queue once the first tasks have started
+    [[ -n $(squeue -h -t RUNNING -j "$array" 2>/dev/null) ]] && break
+    sleep 0.5
+done
 squeue -o '%.8i %.14j %.8T %.10M %R' | sed 's/^/  /'
 for (( wait = 0; ; wait++ )); do
     if queued=$(squeue -h -j "$array,$merge" 2>/dev/null); then
