@@ -75,9 +75,10 @@ bool is_junk(std::string_view name)
 // fallback where nothing is left.
 std::string shown_name(std::string_view text, std::string_view fallback)
 {
-    std::string name = valid_utf8(text, false);
+    std::string name(text);
     std::replace_if(
         name.begin(), name.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+    name = valid_utf8(name, false);
     name = std::string(trimmed(name));
     if (name.size() > longest_name) {
         std::size_t at = 0;
@@ -241,6 +242,11 @@ std::string joined(const std::vector<std::string>& parts, const char* separator 
     return text;
 }
 
+void add_note(std::string& note, const std::string& more)
+{
+    note += (note.empty() ? "" : "; ") + more;
+}
+
 // What the reading of one platform's entries sees: the entries it reads, the rest said unread.
 struct Reading {
     const std::vector<const DownloadEntry*>& entries;
@@ -274,8 +280,8 @@ void read_canvas(const Reading& reading)
             found.first.note = "handed in late";
         }
         if (!found.first.earlier.empty()) {
-            found.first.note += std::string(found.first.note.empty() ? "" : "; ") +
-                                "earlier uploads not checked: " + joined(found.first.earlier);
+            add_note(found.first.note,
+                     "earlier uploads not checked: " + joined(found.first.earlier));
         }
         reading.download.people.push_back(std::move(found.first));
     }
@@ -374,85 +380,100 @@ void read_blackboard(const Reading& reading)
     }
 }
 
+// A submitter's latest submission of those the metadata lists, and the keys of the others.
+struct Chosen {
+    const MetadataSubmission* submission;
+    const Submitter* submitter;
+    std::vector<std::string> earlier;
+};
+
+// Each submitter's latest submission, in the order the metadata first names them; a submitter is
+// known by SID, else e-mail, else name.
+std::vector<std::pair<std::string, Chosen>>
+latest_submissions(const std::vector<MetadataSubmission>& metadata)
+{
+    std::vector<std::pair<std::string, Chosen>> chosen;
+    std::map<std::string, std::size_t> by_id;
+    for (const MetadataSubmission& submission : metadata) {
+        for (const Submitter& submitter : submission.submitters) {
+            const std::string id = !submitter.sid.empty()     ? submitter.sid
+                                   : !submitter.email.empty() ? submitter.email
+                                                              : submitter.name;
+            const auto [at, added] = by_id.emplace(id, chosen.size());
+            if (added) {
+                chosen.push_back({id, Chosen{&submission, &submitter, {}}});
+                continue;
+            }
+            Chosen& known = chosen[at->second].second;
+            if (known.submission->key == submission.key) {
+                continue; // named twice in one submission
+            }
+            if (known.submission->created_at < submission.created_at) {
+                known.earlier.push_back(known.submission->key);
+                known.submission = &submission;
+                known.submitter = &submitter;
+            } else {
+                known.earlier.push_back(submission.key);
+            }
+        }
+    }
+    return chosen;
+}
+
+DownloadPerson gradescope_person(const std::string& id, const Chosen& chosen,
+                                 const std::map<std::string, const DownloadEntry*>& submissions)
+{
+    DownloadPerson person;
+    person.id = shown_name(id, chosen.submission->key);
+    person.name = shown_name(chosen.submitter->name, person.id);
+    person.receipts.emplace_back(gradescope_metadata);
+    if (const auto found = submissions.find(chosen.submission->key); found != submissions.end()) {
+        person.entries.push_back({found->second->name, found->second->name, found->second->folder});
+    } else {
+        person.note = "Gradescope's export has no " + chosen.submission->key;
+    }
+    for (const Submitter& other : chosen.submission->submitters) {
+        const std::string other_id = !other.sid.empty() ? other.sid : other.email;
+        if (&other != chosen.submitter && (other_id.empty() || other_id != id)) {
+            person.with.push_back(shown_name(other.name, other_id));
+        }
+    }
+    std::set<std::string> earlier;
+    for (const std::string& key : chosen.earlier) {
+        if (const auto found = submissions.find(key);
+            found != submissions.end() && earlier.insert(key).second) {
+            person.earlier.push_back(found->second->name);
+        }
+    }
+    if (!person.with.empty()) {
+        add_note(person.note, "handed in with " + joined(person.with));
+    }
+    if (!chosen.earlier.empty()) {
+        add_note(person.note, "earlier submissions not checked: " + joined(chosen.earlier));
+    }
+    return person;
+}
+
 void read_gradescope(const Reading& reading)
 {
     std::map<std::string, const DownloadEntry*> submissions;
     std::vector<MetadataSubmission> metadata;
-    std::string metadata_name;
     for (const DownloadEntry* entry : reading.entries) {
         const std::string key = gradescope_key(*entry);
         if (!entry->folder && entry->name == gradescope_metadata) {
             metadata = read_gradescope_metadata(entry->text);
-            metadata_name = entry->name;
-        } else if (!key.empty() && submissions.emplace(key, entry).second) {
-            continue;
-        } else {
+        } else if (key.empty() || !submissions.emplace(key, entry).second) {
             reading.download.not_read.push_back(
                 {entry->name, key.empty() ? "not a submission_<id> of Gradescope's export"
                                           : "a second entry of " + key});
         }
     }
-    // Each submitter's latest submission; a submitter is known by SID, else e-mail, else name.
-    struct Chosen {
-        const MetadataSubmission* submission;
-        const Submitter* submitter;
-        std::vector<std::string> earlier;
-    };
-    std::map<std::string, Chosen> by_person;
-    std::vector<std::string> order;
     std::set<std::string> listed;
     for (const MetadataSubmission& submission : metadata) {
         listed.insert(submission.key);
-        for (const Submitter& submitter : submission.submitters) {
-            const std::string id = !submitter.sid.empty()     ? submitter.sid
-                                   : !submitter.email.empty() ? submitter.email
-                                                              : submitter.name;
-            auto [at, added] = by_person.emplace(id, Chosen{&submission, &submitter, {}});
-            if (added) {
-                order.push_back(id);
-            } else if (at->second.submission->created_at < submission.created_at) {
-                at->second.earlier.push_back(at->second.submission->key);
-                at->second.submission = &submission;
-                at->second.submitter = &submitter;
-            } else {
-                at->second.earlier.push_back(submission.key);
-            }
-        }
     }
-    for (const std::string& id : order) {
-        const Chosen& chosen = by_person[id];
-        DownloadPerson person;
-        person.id = shown_name(id, chosen.submission->key);
-        person.name = shown_name(chosen.submitter->name, person.id);
-        if (!metadata_name.empty()) {
-            person.receipts.push_back(metadata_name);
-        }
-        if (const auto found = submissions.find(chosen.submission->key);
-            found != submissions.end()) {
-            person.entries.push_back(
-                {found->second->name, found->second->name, found->second->folder});
-        } else {
-            person.note = "Gradescope's export has no " + chosen.submission->key;
-        }
-        for (const Submitter& other : chosen.submission->submitters) {
-            if (&other != chosen.submitter) {
-                person.with.push_back(shown_name(other.name, other.sid));
-            }
-        }
-        for (const std::string& key : chosen.earlier) {
-            if (const auto found = submissions.find(key); found != submissions.end()) {
-                person.earlier.push_back(found->second->name);
-            }
-        }
-        if (!person.with.empty()) {
-            person.note += std::string(person.note.empty() ? "" : "; ") + "handed in with " +
-                           joined(person.with);
-        }
-        if (!chosen.earlier.empty()) {
-            person.note += std::string(person.note.empty() ? "" : "; ") +
-                           "earlier submissions not checked: " + joined(chosen.earlier);
-        }
-        reading.download.people.push_back(std::move(person));
+    for (const auto& [id, chosen] : latest_submissions(metadata)) {
+        reading.download.people.push_back(gradescope_person(id, chosen, submissions));
     }
     // A submission the metadata does not name is a person of its own, known by its number.
     for (const auto& [key, entry] : submissions) {

@@ -247,13 +247,15 @@ std::vector<Layout> layouts()
          {file("Ana Čeh - twodigits.cpp"), file("Ana Čeh - circle.cpp"),
           file("Šimić Ivan - twodigits.cpp"), file("Šimić Ivan - twodigits (1).cpp"),
           file("Šimić Ivan - twodigits (2).cpp"), file("Đurđević Luka - Zadatak - 1 (1).cpp"),
-          folder("Marko Horvat"), folder("Ana Čeh - projekt"), file("upute.pdf")},
+          folder("Marko Horvat"), folder("Ana Čeh - projekt"), folder("Šimić Ivan"),
+          file("upute.pdf")},
          Platform::google_drive,
          {"Ana Čeh []: twodigits.cpp<Ana Čeh - twodigits.cpp circle.cpp<Ana Čeh - circle.cpp "
           "projekt/<Ana Čeh - projekt",
           "Marko Horvat []: Marko Horvat/<Marko Horvat",
           "Đurđević Luka []: Zadatak - 1 (1).cpp<Đurđević Luka - Zadatak - 1 (1).cpp",
-          "Šimić Ivan []: twodigits.cpp<Šimić Ivan - twodigits (2).cpp; earlier: Šimić Ivan - "
+          "Šimić Ivan []: twodigits.cpp<Šimić Ivan - twodigits (2).cpp Šimić Ivan/<Šimić Ivan; "
+          "earlier: Šimić Ivan - "
           "twodigits.cpp Šimić Ivan - twodigits (1).cpp"},
          {"upute.pdf"}},
         {"a class's own folders are no platform's",
@@ -334,6 +336,48 @@ TEST_CASE("a person's note says late work, earlier attempts and the group")
     }
 }
 
+TEST_CASE("the names receipts and metadata give are shown as they are, one line, not too long")
+{
+    struct Case {
+        std::string raw; // as in the metadata's double quotes
+        std::string shown;
+    };
+    const std::string long_name(300, 'a');
+    std::string many_c;
+    for (int i = 0; i < 150; ++i) {
+        many_c += "č";
+    }
+    const std::vector<Case> cases{
+        {"Ana Čeh", "Ana Čeh"},
+        {"  Ana\\tČeh \\n", "Ana Čeh"},               // escapes
+        {"Ana\\e[31mČeh", "Ana\xEF\xBF\xBD[31mČeh"},  // an escape made ESC
+        {"Ana\x1b[31mČeh", "Ana\xEF\xBF\xBD[31mČeh"}, // ESC itself
+        {"\\xff", "\xC3\xBF"},                        // an escape is a code point, U+00FF
+        {"", "0036"},                                 // no name: the SID
+        {"\\n\\r\\t", "0036"},
+        {long_name, std::string(200, 'a') + "…"},
+        {many_c, many_c.substr(0, 200) + "…"}, // never cut inside a letter
+    };
+    for (const Case& test : cases) {
+        CAPTURE(test.raw);
+        const std::string yaml =
+            "submission_1:\n  :submitters:\n  - :name: \"" + test.raw + "\"\n    :sid: '0036'\n";
+        const Download download = read_download(
+            {file("submission_metadata.yml", yaml), folder("submission_1")}, programs);
+        REQUIRE(download.people.size() == 1);
+        CHECK(download.people[0].name == test.shown);
+        CHECK(is_utf8(download.people[0].name));
+    }
+    // A name with bytes that are no UTF-8 at all, as a receipt may hold.
+    const Download download =
+        read_download({file(bb + "aceh_attempt_2024-03-01-10-00-00.txt", receipt("Ana \xC8"
+                                                                                 "eh (aceh)"))},
+                      programs);
+    REQUIRE(download.people.size() == 1);
+    CHECK(download.people[0].name == "Ana \xEF\xBF\xBD"
+                                     "eh");
+}
+
 TEST_CASE("Gradescope's metadata read defensively: what it cannot read is passed over")
 {
     struct Case {
@@ -365,6 +409,10 @@ TEST_CASE("Gradescope's metadata read defensively: what it cannot read is passed
          "submission_1:\n  :submitters:\n  - :name: \"\\uD800\\U0011FFFF\"\n",
          {"submission_1: \xEF\xBF\xBD\xF4\x8F\xBF\xBF//"}},
         {"nothing at all", "", {}},
+        {"a submitter named twice",
+         "submission_1:\n  :submitters:\n  - :name: A\n    :sid: '1'\n"
+         "  - :name: A\n    :sid: '1'\n",
+         {"submission_1: A/1/ A/1/"}},
     };
     for (const Case& test : cases) {
         CAPTURE(test.what);

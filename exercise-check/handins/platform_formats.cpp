@@ -69,6 +69,15 @@ void append_utf8(std::string& text, unsigned long code)
     }
 }
 
+// The character a YAML escape of one letter stands for: \n, \t, \e and the like.
+char unescaped(char escape)
+{
+    constexpr std::string_view letters = "0abtnvfre";
+    constexpr std::string_view characters("\0\a\b\t\n\v\f\r\x1b", 9);
+    const std::size_t at = letters.find(escape);
+    return at == std::string_view::npos ? escape : characters[at];
+}
+
 // A "double-quoted" YAML scalar's text, its escapes undone.
 std::string double_quoted(std::string_view text)
 {
@@ -87,7 +96,7 @@ std::string double_quoted(std::string_view text)
             append_utf8(value, std::min(std::stoul(std::string(hex), nullptr, 16), 0x10FFFFUL));
             i += digits;
         } else {
-            value += escape == 'n' ? '\n' : escape == 't' ? '\t' : escape == '0' ? '\0' : escape;
+            value += unescaped(escape);
         }
     }
     return value;
