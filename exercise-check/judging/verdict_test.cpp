@@ -357,3 +357,37 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
         CHECK(program.remarks == example.remarks);
     }
 }
+
+TEST_CASE("a difference is said in words where the output was compared, and only there")
+{
+    const Case one = make(CaseKind::plain, "Molim, unesite broj: Uneseni broj: 17\n");
+    std::string asking;
+    for (int i = 0; i < 40; ++i) {
+        asking += "Molim, unesite broj: ";
+    }
+    RunResult stopped = ended(Ending::output_limit);
+    stopped.out = asking;
+    struct Example {
+        const char* what;
+        CaseResult result;
+        const char* words;
+    };
+    const Example examples[] = {
+        {"a lost blank", judge(one, exited(0, "Molim, unesite broj: Uneseni broj:17\n"), Judging{}),
+         "line 1: write a blank after \"Uneseni broj:\""},
+        {"another value",
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 18\n"), Judging{}),
+         "line 1: write 17, not 18: another value"},
+        {"a prompt without end, stopped", judge(one, stopped, Judging{}),
+         "line 1: it asks \"Molim, unesite broj:\" again and again (40 times): its loop never "
+         "ends; let it end when the input does or a read fails"},
+        {"a crash", judge(one, ended(Ending::signalled, SIGSEGV), Judging{}), ""},
+        {"passed", judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n"), Judging{}), ""},
+        {"two builds that differ",
+         judge_unset_values(one, exited(0, "0\n"), exited(0, "1\n"), Judging{}), ""},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.what);
+        CHECK(example.result.in_words == example.words);
+    }
+}
