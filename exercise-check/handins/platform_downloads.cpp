@@ -233,11 +233,11 @@ std::string number_order(const std::string& digits)
     return std::string(digits.size() < 20 ? 20 - digits.size() : 0, '0') + digits;
 }
 
-std::string joined(const std::vector<std::string>& parts, const char* separator = ", ")
+std::string joined(const std::vector<std::string>& pieces, const char* separator = ", ")
 {
     std::string text;
-    for (const std::string& part : parts) {
-        text += (text.empty() ? "" : separator) + part;
+    for (const std::string& piece : pieces) {
+        text += (text.empty() ? "" : separator) + piece;
     }
     return text;
 }
@@ -602,6 +602,14 @@ Download read_download(const std::vector<DownloadEntry>& top,
                      [](const DownloadPerson& a, const DownloadPerson& b) {
                          return name_order(a.name, b.name);
                      });
+    std::set<std::string> folders;
+    for (DownloadPerson& person : download.people) {
+        const std::string folder = safe_file_name(person.name);
+        person.folder = folder;
+        for (std::size_t more = 2; !folders.insert(person.folder).second; ++more) {
+            person.folder = safe_file_name(folder + " (" + std::to_string(more) + ")");
+        }
+    }
     return download;
 }
 

@@ -68,6 +68,8 @@ struct DownloadPerson {
     std::vector<std::string> receipts; // Blackboard's receipts, Gradescope's metadata: read
     std::vector<std::string> with;     // the others of a group's submission
     std::string note;                  // what of the above a report says: late, earlier, with
+    std::string folder; // what to copy the hand-in into: the name made a safe file name, each
+                        // person's their own
 };
 
 struct NotRead {

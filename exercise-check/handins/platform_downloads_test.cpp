@@ -57,8 +57,14 @@ void check_accounted(const std::vector<DownloadEntry>& top, const Download& down
 {
     std::set<std::string> someones;
     std::map<std::string, int> unread;
+    std::set<std::string> folders;
     for (const DownloadPerson& person : download.people) {
         CAPTURE(person.name);
+        CHECK(folders.insert(person.folder).second);
+        CHECK(is_utf8(person.folder));
+        CHECK((!person.folder.empty() && person.folder != "." && person.folder != ".."));
+        CHECK(person.folder.size() <= 255);
+        CHECK(person.folder.find_first_of("/\\\n\x1b\x07") == std::string::npos);
         CHECK(is_utf8(person.name));
         CHECK(person.name.find_first_of("\n\r\t\x1b\x07") == std::string::npos);
         CHECK(!person.name.empty());
@@ -305,7 +311,7 @@ TEST_CASE("a person's note says late work, earlier attempts and the group")
     struct Case {
         std::vector<DownloadEntry> top;
         std::string person;
-        std::vector<std::string> said; // parts of the note
+        std::vector<std::string> said; // what the note says, each in its words
     };
     const std::vector<Case> cases{
         {{file("anaana_late_1_2_circle.cpp"), file("anaana_late_1_3_circle-1.cpp")},
@@ -329,9 +335,9 @@ TEST_CASE("a person's note says late work, earlier attempts and the group")
             std::find_if(download.people.begin(), download.people.end(),
                          [&](const DownloadPerson& p) { return p.name == test.person; });
         REQUIRE(person != download.people.end());
-        for (const std::string& part : test.said) {
+        for (const std::string& words : test.said) {
             CAPTURE(person->note);
-            CHECK(person->note.find(part) != std::string::npos);
+            CHECK(person->note.find(words) != std::string::npos);
         }
     }
 }
@@ -356,14 +362,17 @@ TEST_CASE("the names receipts and metadata give are shown as they are, one line,
         {"", "0036"},                                 // no name: the SID
         {"\\n\\r\\t", "0036"},
         {long_name, std::string(200, 'a') + "…"},
-        {many_c, many_c.substr(0, 200) + "…"}, // never cut inside a letter
+        {many_c, many_c.substr(0, 200) + "…"},    // never cut inside a letter
+        {"../../etc/passwd", "../../etc/passwd"}, // shown, and its folder made safe
     };
     for (const Case& test : cases) {
         CAPTURE(test.raw);
         const std::string yaml =
             "submission_1:\n  :submitters:\n  - :name: \"" + test.raw + "\"\n    :sid: '0036'\n";
-        const Download download = read_download(
-            {file("submission_metadata.yml", yaml), folder("submission_1")}, programs);
+        const std::vector<DownloadEntry> top{file("submission_metadata.yml", yaml),
+                                             folder("submission_1")};
+        const Download download = read_download(top, programs);
+        check_accounted(top, download);
         REQUIRE(download.people.size() == 1);
         CHECK(download.people[0].name == test.shown);
         CHECK(is_utf8(download.people[0].name));
@@ -376,6 +385,26 @@ TEST_CASE("the names receipts and metadata give are shown as they are, one line,
     REQUIRE(download.people.size() == 1);
     CHECK(download.people[0].name == "Ana \xEF\xBF\xBD"
                                      "eh");
+}
+
+TEST_CASE("each person's folder is their own, where names differ only in what is unsafe")
+{
+    std::string yaml;
+    std::vector<DownloadEntry> top{file("submission_metadata.yml")};
+    const std::vector<std::string> names{"a_b", "a/b", "a\\\\b"};
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        yaml += "submission_" + std::to_string(i) + ":\n  :submitters:\n  - :name: \"" + names[i] +
+                "\"\n    :sid: '" + std::to_string(i) + "'\n";
+        top.push_back(folder("submission_" + std::to_string(i)));
+    }
+    top.front().text = yaml;
+    const Download download = read_download(top);
+    check_accounted(top, download);
+    std::vector<std::string> folders;
+    for (const DownloadPerson& person : download.people) {
+        folders.push_back(person.name + ">" + person.folder);
+    }
+    CHECK(folders == std::vector<std::string>{"a/b>a_b", "a\\b>a_b (2)", "a_b>a_b (3)"});
 }
 
 TEST_CASE("Gradescope's metadata read defensively: what it cannot read is passed over")
