@@ -604,7 +604,9 @@ Download read_download(const std::vector<DownloadEntry>& top,
                      });
     std::set<std::string> folders;
     for (DownloadPerson& person : download.people) {
-        const std::string folder = safe_file_name(person.name);
+        // Never hidden, nor taken for what file managers add.
+        const std::string folder =
+            safe_file_name((person.name.front() == '.' ? "_" : "") + person.name);
         person.folder = folder;
         for (std::size_t more = 2; !folders.insert(person.folder).second; ++more) {
             person.folder = safe_file_name(folder + " (" + std::to_string(more) + ")");

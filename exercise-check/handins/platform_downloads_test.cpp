@@ -64,6 +64,7 @@ void check_accounted(const std::vector<DownloadEntry>& top, const Download& down
         CHECK(is_utf8(person.folder));
         CHECK((!person.folder.empty() && person.folder != "." && person.folder != ".."));
         CHECK(person.folder.size() <= 255);
+        CHECK(person.folder.front() != '.');
         CHECK(person.folder.find_first_of("/\\\n\x1b\x07") == std::string::npos);
         CHECK(is_utf8(person.name));
         CHECK(person.name.find_first_of("\n\r\t\x1b\x07") == std::string::npos);
@@ -391,7 +392,7 @@ TEST_CASE("each person's folder is their own, where names differ only in what is
 {
     std::string yaml;
     std::vector<DownloadEntry> top{file("submission_metadata.yml")};
-    const std::vector<std::string> names{"a_b", "a/b", "a\\\\b"};
+    const std::vector<std::string> names{"a_b", "a/b", "a\\\\b", ".download"};
     for (std::size_t i = 0; i < names.size(); ++i) {
         yaml += "submission_" + std::to_string(i) + ":\n  :submitters:\n  - :name: \"" + names[i] +
                 "\"\n    :sid: '" + std::to_string(i) + "'\n";
@@ -404,7 +405,8 @@ TEST_CASE("each person's folder is their own, where names differ only in what is
     for (const DownloadPerson& person : download.people) {
         folders.push_back(person.name + ">" + person.folder);
     }
-    CHECK(folders == std::vector<std::string>{"a/b>a_b", "a\\b>a_b (2)", "a_b>a_b (3)"});
+    CHECK(folders == std::vector<std::string>{".download>_.download", "a/b>a_b", "a\\b>a_b (2)",
+                                              "a_b>a_b (3)"});
 }
 
 TEST_CASE("Gradescope's metadata read defensively: what it cannot read is passed over")
