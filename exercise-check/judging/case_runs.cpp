@@ -4,6 +4,7 @@
 #include "stress.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 namespace check {
@@ -87,6 +88,17 @@ RunRequest request_for(const Case& one, const fs::path& executable, const Limits
     return request;
 }
 
+// How many runs of the whole time limit fit in what is left of the budgets, at most most: one at
+// least, so that a budget is overrun by no more than a run.
+std::size_t runs_that_fit(const ProgramRuns& runs, std::size_t most)
+{
+    const RunBudget& budget = runs.settings.run_budget;
+    const double left = std::min(budget.program_seconds - runs.program.seconds(),
+                                 budget.person_seconds - runs.person.seconds());
+    const double fit = std::floor(left / std::max(runs.settings.run_limits.wall_seconds, 0.001));
+    return fit < 1 ? 1 : std::min(most, static_cast<std::size_t>(std::min(fit, 1e9)));
+}
+
 // Whether the case also runs the build whose unset variables are filled with a pattern.
 bool with_filled(const ProgramRuns& runs, const Case& one)
 {
@@ -131,14 +143,16 @@ double cut_seconds(const Limits& limits)
 
 std::vector<CaseResult> run_batch(const std::vector<const Case*>& cases, ProgramRuns& runs)
 {
-    // A few at first, then twice as many while none times out, one at a time after a timeout,
-    // and all that are left once the runs are cut short: a program that stops answering waits
-    // out few timeouts, and one that answers starts few sandboxes.
+    // A few at first, then twice as many while none times out (as many as the budgets leave time
+    // for), one at a time after a timeout, and all that are left once the runs are cut short: a
+    // program that stops answering waits out few timeouts, and one that answers starts few
+    // sandboxes.
     std::vector<CaseResult> results;
     std::size_t some = 2;
     for (std::size_t start = 0; start < cases.size();) {
         const bool cut = !limits_now(runs).why.empty();
-        const std::size_t count = cut ? cases.size() - start : std::min(some, cases.size() - start);
+        const std::size_t count =
+            cut ? cases.size() - start : std::min(runs_that_fit(runs, some), cases.size() - start);
         const int timeouts = runs.program.timeouts();
         run_some(cases, start, count, runs, results);
         start += count;
@@ -162,7 +176,7 @@ CaseResult run_stress(const Case& one, ProgramRuns& runs)
     double seconds = 0;
     int some = 1;
     for (int done = 0; done < total; done += some, some = std::min(some * 2, most_at_once)) {
-        some = std::min(some, total - done);
+        some = std::min({some, total - done, static_cast<int>(runs_that_fit(runs, most_at_once))});
         const Cut cut = limits_now(runs);
         std::vector<std::string> given;
         std::vector<RunRequest> requests;

@@ -266,7 +266,7 @@ class Checker {
         auto compiles = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
             std::move(job.compiles));
         pool_.hold();
-        rooms_[job.checked->person]->take(bytes, [this, compiles, headers] {
+        rooms_[job.checked->person]->take(0, [this, compiles, headers] {
             for (auto& compile_one : *compiles) {
                 pool_.add([compile_one, headers] { compile_one(headers); });
             }
@@ -476,32 +476,6 @@ ProgramResult empty_result(const Exercise& exercise)
     return result;
 }
 
-// The exercises of an assignment, in the catalogue's order.
-std::vector<Exercise> assigned(const Settings& settings)
-{
-    if (settings.programs.empty()) {
-        return settings.exercises;
-    }
-    std::vector<Exercise> chosen;
-    for (const std::string& name : settings.programs) {
-        if (find_exercise(settings.exercises, name) == nullptr) {
-            std::string known;
-            for (const Exercise& exercise : settings.exercises) {
-                known += (known.empty() ? "" : ", ") + exercise.name;
-            }
-            throw std::runtime_error("no exercise is named " + name + ": the exercises are " +
-                                     known);
-        }
-    }
-    for (const Exercise& exercise : settings.exercises) {
-        if (std::find(settings.programs.begin(), settings.programs.end(), exercise.name) !=
-            settings.programs.end()) {
-            chosen.push_back(exercise);
-        }
-    }
-    return chosen;
-}
-
 Report empty_report(const Settings& settings, const std::vector<Exercise>& exercises)
 {
     Report report;
@@ -513,25 +487,6 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
 }
 
 } // namespace
-
-std::vector<Exercise> exercises_checked(const Settings& settings)
-{
-    if (settings.only_case.empty()) {
-        return assigned(settings);
-    }
-    for (const Exercise& exercise : assigned(settings)) {
-        const std::string prefix = exercise.group + "." + exercise.name + ".";
-        if (settings.only_case.rfind(prefix, 0) == 0) {
-            for (const Case& one : load_cases(settings.case_data, exercise, settings.stdlib)) {
-                if (one.name == settings.only_case) {
-                    return {exercise};
-                }
-            }
-        }
-    }
-    throw std::runtime_error("no case is named " + settings.only_case +
-                             ": exercise-check --list-cases lists them");
-}
 
 Sandbox base_sandbox(const Settings& settings)
 {

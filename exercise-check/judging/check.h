@@ -1,6 +1,7 @@
 // Checks people's programs: plans the builds, runs every case, decides the verdicts.
 #pragma once
 
+#include "exercises_checked.h"
 #include "located.h"
 #include "model.h"
 #include "runner.h"
@@ -31,10 +32,6 @@ constexpr std::size_t compiles_worth_precompiling = 6;
 
 // The sandbox every compile and run starts from: the settings' kind, with the case data hidden.
 Sandbox base_sandbox(const Settings& settings);
-
-// The exercises a check covers: the assignment's, or with only_case, the one whose case it is.
-// Throws std::runtime_error when no case has that name.
-std::vector<Exercise> exercises_checked(const Settings& settings);
 
 // Checks every person's sources as located (one Located each, in the order of people), several
 // builds and runs at a time, for the exercises given (exercises_checked's).

@@ -21,7 +21,7 @@ enum class Made {
 };
 
 struct ReadCase {
-    const char* name;
+    std::string name;
     Made made;
     std::string held; // what the file (or the one the link leads to) holds
     std::uint64_t bound;
