@@ -31,6 +31,7 @@ bool detach(const Confinement& confinement)
 {
     setpgid(0, 0);
     signal(SIGPIPE, SIG_DFL);
+    signal(SIGXFSZ, SIG_DFL);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);

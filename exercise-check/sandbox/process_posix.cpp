@@ -300,11 +300,13 @@ void reap(const RunRequest& request, Child& child, std::optional<Ending> ended_e
 RunResult run_process(const RunRequest& request, const std::vector<std::string>& args,
                       const Confinement& confinement)
 {
-    static const bool pipes_ignored = [] {
+    static const bool ignored = [] {
         signal(SIGPIPE, SIG_IGN); // a program that stops reading must not end the checker
+        // Nor one that lowered the checker's file size limit, before guard_self sees it.
+        signal(SIGXFSZ, SIG_IGN);
         return true;
     }();
-    (void)pipes_ignored;
+    (void)ignored;
     guard_self();
 
     RunResult result;
