@@ -7,6 +7,7 @@
 #include <mutex>
 #include <pthread.h>
 #include <set>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -38,11 +39,16 @@ sigset_t interruptions()
     return set;
 }
 
-// Ends every run, removes the folders, and ends the checker with the status.
-[[noreturn]] void end_the_check(int status)
+// Ends every run, removes the folders, and ends the checker with the status, after the line
+// (if any) on standard error. Whoever comes second waits here for the end.
+[[noreturn]] void end_the_check(int status, const std::string& line = {})
 {
     // The lock is kept to the end: the check cannot remove the folder meanwhile.
     folder_mutex().lock();
+    if (!line.empty()) {
+        const std::string text = line + "\n";
+        (void)!write(STDERR_FILENO, text.data(), text.size());
+    }
     end_every_run();
     // Threads of the check may still be making folders there as their runs end: the folders are
     // removed until they stay gone.
@@ -65,9 +71,7 @@ sigset_t interruptions()
 
 void abandon_check(const std::string& line, int status)
 {
-    const std::string text = line + "\n";
-    (void)!write(STDERR_FILENO, text.data(), text.size());
-    end_the_check(status);
+    end_the_check(status, line);
 }
 
 void handle_interruptions()
