@@ -29,8 +29,9 @@ namespace check {
 // Gradescope, "Export Submissions": assignment_<id>_export/, in it a folder submission_<id> for
 //   each submission (or submission_<id>.pdf for a scanned one) and submission_metadata.yml, a YAML
 //   map from submission_<id> to :submitters: (a list of :name:, :sid:, :email:, several for a
-//   group's submission) and :created_at:, as the autograder's submission_metadata documents the
-//   same fields. Each submitter is a person, the group's hand-in theirs alike.
+//   group's submission) and :created_at: (the autograder's submission_metadata.json documents the
+//   like for one submission: its users' name and email, its created_at). Each submitter is a
+//   person, a group's hand-in each member's alike; of a person's several, the latest is checked.
 // Google Classroom, through Drive's "Download" of the assignment's folder (Zadaca 1/): each file
 //   named <Full Name> - <file> (Classroom names a learner's copy that way), a folder for who handed
 //   in one; where Drive packs two files of one name, the second gets " (1)" before its ending.
