@@ -550,14 +550,8 @@ Platform layout_of(const std::vector<const DownloadEntry*>& entries)
 
 std::string platform_text(Platform platform)
 {
-    switch (platform) {
-    case Platform::canvas: return "Canvas";
-    case Platform::blackboard: return "Blackboard";
-    case Platform::gradescope: return "Gradescope";
-    case Platform::google_drive: return "Google Drive";
-    case Platform::none: break;
-    }
-    return "";
+    constexpr const char* names[] = {"", "Canvas", "Blackboard", "Gradescope", "Google Drive"};
+    return names[static_cast<int>(platform)];
 }
 
 Download read_download(const std::vector<DownloadEntry>& top,
