@@ -9,6 +9,7 @@
 #include "process.h"
 #include "progress.h"
 #include "report.h"
+#include "report_colour.h"
 #include "sandbox_landlock.h"
 #include "settings_from_options.h"
 #include "shard.h"
@@ -297,7 +298,8 @@ int carry_out(const Options& options)
     }
     check_before(options);
     TerminalStyle style;
-    style.colour = isatty(STDOUT_FILENO) != 0 && std::getenv("NO_COLOR") == nullptr;
+    style.colour =
+        colour::wanted(options.colour, isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     style.verbose = options.verbose;
     const auto gradebook = [&style](std::ostream& out, const Report& report) {
         write_gradebook(out, report, style);

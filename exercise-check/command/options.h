@@ -31,6 +31,7 @@ struct Options {
     bool verbose = false;
     bool no_sandbox = false;
     std::string sandbox = "auto"; // auto, bubblewrap, landlock or none
+    std::string colour = "auto";  // --color: auto, always or never
     bool crlf = false;
     bool memcheck = false;
     unsigned jobs = 0; // 0: one per core
@@ -42,8 +43,38 @@ struct Options {
     unsigned seed = 20261208;
 };
 
-// What the command line asks for, or the exit status to end with at once: 0 after --help, 2 with
-// one line on standard error for a command line that cannot be right.
+// One option as --help, the man page and the completions show it.
+struct OptionDoc {
+    std::string names; // "--jobs,-j"; a positional's name alone: "FOLDER"
+    std::string value; // what it takes, FILE, N...; empty for a flag
+    std::string help;
+    std::string group;                // empty: left out of --help and the man page
+    std::vector<std::string> choices; // the values it takes, where they are few
+    bool optional_value = false;      // it may be given without its value
+};
+
+// A command (the checker's own, or merge) and its options, in the order of --help.
+struct CommandDoc {
+    std::string name; // empty for the checker's own
+    std::string summary;
+    std::vector<OptionDoc> options;
+};
+
+// The groups of --help, in order.
+inline const std::vector<std::string>& option_groups()
+{
+    static const std::vector<std::string> groups{"For learners", "For teachers", "For platforms",
+                                                 "For this project's own tests"};
+    return groups;
+}
+
+// Every option of the command line, the checker's first and then merge's: what --help, the man
+// page and the completions are made from.
+std::vector<CommandDoc> command_line_docs();
+
+// What the command line asks for, or the exit status to end with at once: 0 after --help,
+// --version or the hidden --print-man-page and --print-completion, 2 with one line on standard
+// error for a command line that cannot be right.
 struct ParsedOptions {
     Options options;
     std::optional<int> exit_now;

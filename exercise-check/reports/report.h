@@ -14,7 +14,7 @@
 namespace check {
 
 struct TerminalStyle {
-    bool colour = false;  // ANSI colours: only on a terminal, never with NO_COLOR
+    bool colour = false;  // ANSI colours: as colour::wanted decides
     bool verbose = false; // every failing case, not only each wrong program's first
 };
 

@@ -9,6 +9,17 @@
 
 namespace check::colour {
 
+// Whether the terminal reports are coloured: choice is --color's auto, always or never; with
+// auto, only on a terminal and where NO_COLOR (no_color, null when unset) is unset or empty, as
+// its convention has it.
+inline bool wanted(std::string_view choice, bool terminal, const char* no_color)
+{
+    if (choice == "always" || choice == "never") {
+        return choice == "always";
+    }
+    return terminal && (no_color == nullptr || *no_color == '\0');
+}
+
 constexpr std::string_view reset = "\033[0m";
 constexpr std::string_view bold = "\033[1m";
 constexpr std::string_view dim = "\033[2m";
