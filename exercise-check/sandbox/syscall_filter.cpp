@@ -159,10 +159,11 @@ const std::vector<std::string>& on_a_named_process()
     return names;
 }
 
-// The calls on processes that tools() refuses, or allows only on the caller, and programs()
-// never allows beyond that: priorities of others (the second argument a process, group or user;
-// 0 the caller's own, but for a user that is all of the user's processes), signals to groups,
-// and signals of a file's owner (F_SETOWN) sent to any process.
+// What tools() refuses of the calls that reach other processes: the calls above on any process
+// but the caller; priorities of others (the second argument names a process, group or user, 0
+// the caller's own, but for a user that is every process of the user); signals to a group or to
+// every process; and a file's signals (F_SETOWN) sent to any process. A signal to one other
+// process is Landlock's to refuse, where the kernel scopes signals.
 void refuse_reaching_others(Builder& filter)
 {
     for (const std::string& name : on_a_named_process()) {
@@ -244,7 +245,7 @@ std::vector<sock_filter> make_programs()
             filter.allow(name, {argument_is(1, static_cast<scmp_datum_t>(command))});
         }
     }
-    // The C library asks the name of a memory area it maps; nothing else of prctl.
+    // The C library names memory areas it maps; nothing else of prctl.
     filter.allow("prctl", {argument_is(0, PR_SET_VMA)});
     return filter.exported();
 }
