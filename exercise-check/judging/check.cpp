@@ -266,7 +266,7 @@ class Checker {
         auto compiles = std::make_shared<std::vector<std::function<void(const fs::path&)>>>(
             std::move(job.compiles));
         pool_.hold();
-        rooms_[job.checked->person]->take(0, [this, compiles, headers] {
+        rooms_[job.checked->person]->take(bytes, [this, compiles, headers] {
             for (auto& compile_one : *compiles) {
                 pool_.add([compile_one, headers] { compile_one(headers); });
             }
