@@ -111,13 +111,21 @@ struct Diagnosis {
     std::vector<std::string> cases; // the failed cases it explains
 };
 
+// A beginner's mistake that the compiler's words (or a run's standard error) show, and what to
+// write instead.
+struct CompileHint {
+    std::string id;   // conio
+    std::string hint; // what is wrong and what to write, one or two lines
+};
+
 struct ProgramResult {
     std::string program; // circle
     std::string group;   // calculators
     std::string source;  // the source checked, empty when absent
     ProgramVerdict verdict = ProgramVerdict::absent;
-    std::vector<std::string> remarks; // one line each, no repeats
-    std::string compiler_output;      // warnings or errors, as the compiler wrote them
+    std::vector<std::string> remarks;       // one line each, no repeats
+    std::string compiler_output;            // warnings or errors, as the compiler wrote them
+    std::vector<CompileHint> compile_hints; // the beginners' mistakes they show (compile_hints_for)
     std::vector<CaseResult> cases;
     std::vector<std::string> same_source_as; // other people who handed in the same bytes
     std::string source_sha256; // what tells shards of a class that two sources are the same

@@ -1,0 +1,8 @@
+#include <iostream>
+
+int main()
+{
+    std::cout << "Hello World!" << std::endl;
+    getch();
+    return 0;
+}

@@ -1,0 +1,7 @@
+#include <iostream.h>
+
+int main()
+{
+    cout << "Hello World!" << endl;
+    return 0;
+}

@@ -1,0 +1,8 @@
+#include "stdafx.h"
+#include <iostream>
+
+int main()
+{
+    std::cout << "Hello World!" << std::endl;
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include <iostream>
+
+void main()
+{
+    std::cout << "Hello World!" << std::endl;
+}
