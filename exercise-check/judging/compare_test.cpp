@@ -26,7 +26,7 @@ TEST_CASE("the first difference is found by line and column, and each byte is na
         {"caf\xc3\xa9", "cafe", 1, 4, "'\\xc3'", "'e'"},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.expected);
+        CAPTURE(std::string(example.expected));
         const auto difference = first_difference(example.expected, example.actual);
         REQUIRE(difference);
         CHECK(difference->line == example.line);
@@ -59,7 +59,7 @@ TEST_CASE("layout alone is told apart from words and numbers")
         {"Opseg: 15.708\n", "Opseg: 15.708 \n", true},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.actual);
+        CAPTURE(std::string(example.actual));
         CHECK(same_but_layout(example.expected, example.actual) == example.layout_only);
     }
 }
@@ -77,7 +77,7 @@ TEST_CASE("texts are shown with line ends and odd bytes visible, and long ones c
         {"\xc5\xa1", "\\xc5\\xa1"},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.bytes);
+        CAPTURE(std::string(example.bytes));
         CHECK(visible(example.bytes) == example.shown);
     }
     CHECK(visible_byte('\x7f') == "\\x7f");

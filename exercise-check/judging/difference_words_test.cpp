@@ -152,8 +152,8 @@ TEST_CASE("each kind of difference is said in words: where, and what to write")
          "line 1, column 1: expected 'M', got 'B'"},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.kind);
-        CAPTURE(example.actual);
+        CAPTURE(std::string(example.kind));
+        CAPTURE(std::string(example.actual));
         CHECK(said(example.expected, example.actual) == example.words);
     }
 }
@@ -197,7 +197,7 @@ TEST_CASE("a difference is not said as a kind it is not")
         {"lines changed as well as missing", threedigits, "Broj: 123\nLijeva: 2\n", "missing"},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.what);
+        CAPTURE(std::string(example.what));
         const std::string words = said(example.expected, example.actual);
         CAPTURE(words);
         CHECK(words.find(example.never) == std::string::npos);

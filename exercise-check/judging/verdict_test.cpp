@@ -98,7 +98,7 @@ TEST_CASE("a case's verdict comes from how its run ended")
          CaseVerdict::crashed, "SIGABRT"},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.in_message);
+        CAPTURE(std::string(example.in_message));
         const CaseResult result = judge(example.one, example.run, Judging{});
         CHECK(result.verdict == example.verdict);
         CHECK(message(result).find(example.in_message) != std::string::npos);
@@ -180,7 +180,7 @@ TEST_CASE("a random input's line ends follow the target's convention")
         {"Broj: 5\r\r\nKraj\r\n", true, CaseVerdict::wrong_output},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.output);
+        CAPTURE(std::string(example.output));
         CAPTURE(example.crlf);
         const CaseResult result = judge_random_input(one, "5\n", exited(0, example.output),
                                                      example.crlf ? windows : Judging{});
@@ -348,7 +348,7 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
          {lost.remark}},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.what);
+        CAPTURE(std::string(example.what));
         ProgramResult program;
         program.source = "echonumber.cpp";
         program.cases = example.cases;
@@ -387,7 +387,7 @@ TEST_CASE("a difference is said in words where the output was compared, and only
          judge_unset_values(one, exited(0, "0\n"), exited(0, "1\n"), Judging{}), ""},
     };
     for (const Example& example : examples) {
-        CAPTURE(example.what);
+        CAPTURE(std::string(example.what));
         CHECK(example.result.in_words == example.words);
     }
 }
