@@ -284,10 +284,11 @@ int finish(const Options& options, Report& report, std::chrono::steady_clock::ti
     return grading && !options.merge ? exit_right : exit_status(report);
 }
 
-int carry_out(const Options& options)
+int carry_out(const Options& named)
 {
     const auto started = std::chrono::steady_clock::now();
-    Settings settings = make_settings(options);
+    Settings settings = make_settings(named);
+    const Options options = files_as_folder(named, settings);
     if (!options.map.empty()) {
         settings.map = read_map(options.map, settings.exercises);
     }

@@ -4,6 +4,8 @@
 #include "catalogue.h"
 
 #include <algorithm>
+#include <optional>
+#include <stdexcept>
 #include <thread>
 
 namespace check {
@@ -93,6 +95,50 @@ Settings make_settings(const Options& options)
     settings.case_data = options.cases.empty() ? default_case_data() : fs::path(options.cases);
     settings.exercises = load_catalogue(settings.case_data);
     return settings;
+}
+
+Options files_as_folder(const Options& options, Settings& settings)
+{
+    std::vector<std::string> programs;
+    std::optional<fs::path> folder;
+    for (const std::string& named : options.folders) {
+        std::error_code error;
+        if (!fs::is_regular_file(named, error)) {
+            continue;
+        }
+        const fs::path path(named);
+        const std::string program = path.stem().string();
+        if (path.extension() != ".cpp" || find_exercise(settings.exercises, program) == nullptr) {
+            throw std::runtime_error(named +
+                                     " is none of the exercises' programs: a source is checked as "
+                                     "the program its name says, such as " +
+                                     settings.exercises.front().name + ".cpp");
+        }
+        const fs::path parent = path.parent_path().empty() ? fs::path(".") : path.parent_path();
+        if (folder && !fs::equivalent(*folder, parent, error)) {
+            throw std::runtime_error(
+                "the sources named are in more than one folder: name sources of one "
+                "folder, or folders");
+        }
+        if (!folder) {
+            folder = parent;
+        }
+        programs.push_back(program);
+    }
+    if (!folder) {
+        return options;
+    }
+    if (programs.size() < options.folders.size()) {
+        throw std::runtime_error("name either sources of one folder or folders, not both");
+    }
+    if (!options.programs.empty()) {
+        throw std::runtime_error(
+            "--programs goes with folders: the sources named are the programs checked");
+    }
+    settings.programs = programs;
+    Options result = options;
+    result.folders = {folder->string()};
+    return result;
 }
 
 } // namespace check

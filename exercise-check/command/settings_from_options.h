@@ -17,4 +17,9 @@ Limits compile_limits();
 // A command given as one argument: its words split at semicolons (a CMake list) or blanks.
 std::vector<std::string> command_words(const std::string& command);
 
+// Sources named in place of folders: <program>.cpp files, all of one folder, which is then
+// checked for those programs alone (settings.programs). The options as they would be with that
+// folder named; throws std::runtime_error, saying why, for sources that cannot be checked so.
+Options files_as_folder(const Options& options, Settings& settings);
+
 } // namespace check
