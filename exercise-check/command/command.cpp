@@ -3,6 +3,7 @@
 #include "cases.h"
 #include "check_people.h"
 #include "handins.h"
+#include "help.h"
 #include "interrupt.h"
 #include "merge.h"
 #include "outputs.h"
@@ -302,6 +303,9 @@ int carry_out(const Options& named)
     style.colour =
         colour::wanted(options.colour, isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     style.verbose = options.verbose;
+    if (isatty(STDOUT_FILENO) != 0) { // a file or a pipe gets each note on one line, as ever
+        style.width = terminal_width(std::getenv("COLUMNS"), STDOUT_FILENO);
+    }
     const auto gradebook = [&style](std::ostream& out, const Report& report) {
         write_gradebook(out, report, style);
     };

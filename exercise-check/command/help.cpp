@@ -1,5 +1,7 @@
 #include "help.h"
 
+#include "wrap.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -312,29 +314,6 @@ std::size_t terminal_width(const char* columns, int descriptor)
         return size.ws_col;
     }
     return 80;
-}
-
-std::string wrapped(std::string_view text, std::size_t width, std::size_t indent, std::size_t first)
-{
-    std::string result;
-    std::size_t column = first;
-    bool line_empty = true;
-    std::istringstream words{std::string(text)};
-    for (std::string word; words >> word;) {
-        if (!line_empty && column + 1 + word.size() > width) {
-            result += '\n' + std::string(indent, ' ');
-            column = indent;
-            line_empty = true;
-        }
-        if (!line_empty) {
-            result += ' ';
-            ++column;
-        }
-        result += word;
-        column += word.size();
-        line_empty = false;
-    }
-    return result + '\n';
 }
 
 std::string help_text(const CommandDoc& command, std::size_t width)

@@ -16,12 +16,6 @@ namespace check {
 // descriptor, else 80.
 std::size_t terminal_width(const char* columns, int descriptor);
 
-// The words of text in lines within width columns: the first begins at column first (the
-// caller has written that much of it), the others at indent. A word longer than a line has one
-// of its own. Each line ends in '\n'.
-std::string wrapped(std::string_view text, std::size_t width, std::size_t indent,
-                    std::size_t first = 0);
-
 // The command's options by group, then examples and the exit statuses, within width columns.
 std::string help_text(const CommandDoc& command, std::size_t width);
 

@@ -107,29 +107,6 @@ TEST_CASE("the edits between two words")
     }
 }
 
-TEST_CASE("words are wrapped within the width, a word too long for a line on one of its own")
-{
-    struct Row {
-        std::string text;
-        std::size_t width, indent, first;
-        std::string wrapped;
-    };
-    const std::vector<Row> rows{
-        {"", 20, 0, 0, "\n"},
-        {"one two three", 20, 0, 0, "one two three\n"},
-        {"one two three", 13, 0, 0, "one two three\n"},
-        {"one two three", 12, 0, 0, "one two\nthree\n"},
-        {"one  two\nthree", 7, 2, 0, "one two\n  three\n"},
-        {"one two", 10, 4, 6, "one\n    two\n"},
-        {"unbreakable-word next", 8, 2, 2, "unbreakable-word\n  next\n"},
-    };
-    for (const Row& row : rows) {
-        CAPTURE(row.text);
-        CAPTURE(row.width);
-        CHECK(wrapped(row.text, row.width, row.indent, row.first) == row.wrapped);
-    }
-}
-
 TEST_CASE("--help is within the terminal's width, and says every option's help whole")
 {
     const std::vector<CommandDoc> commands = command_line_docs();

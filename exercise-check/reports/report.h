@@ -14,8 +14,9 @@
 namespace check {
 
 struct TerminalStyle {
-    bool colour = false;  // ANSI colours: as colour::wanted decides
-    bool verbose = false; // every failing case, not only each wrong program's first
+    bool colour = false;   // ANSI colours: as colour::wanted decides
+    bool verbose = false;  // every failing case, not only each wrong program's first
+    std::size_t width = 0; // the notes and remarks wrapped within it; 0: each on one line
 };
 
 // One line per program with its verdict; under a wrong program its deciding case's message

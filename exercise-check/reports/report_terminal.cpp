@@ -2,6 +2,7 @@
 #include "report.h"
 #include "report_colour.h"
 #include "text.h"
+#include "wrap.h"
 
 #include <algorithm>
 #include <array>
@@ -64,6 +65,7 @@ class Writer {
     void summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                  std::size_t column);
     void text(std::string_view text, std::string_view indent, std::size_t max_lines);
+    std::string prose(std::string_view text, std::size_t column, std::size_t indent) const;
 
     std::ostream& out_;
     const TerminalStyle& style_;
@@ -97,14 +99,28 @@ std::vector<std::string_view> split_lines(std::string_view text)
     return lines;
 }
 
+// Prose of the report, from column on: within the style's width where it has one, each line
+// after the first at indent; else as it is. Ends in '\n'.
+std::string Writer::prose(std::string_view text, std::size_t column, std::size_t indent) const
+{
+    if (style_.width == 0) {
+        return std::string(text) + '\n';
+    }
+    return wrapped(text, style_.width, indent, column);
+}
+
 void Writer::person(const PersonResult& person)
 {
     const std::string name = terminal_line(person.name);
-    out_ << painted(bold, name) << " (" << terminal_line(person.folder) << ")";
+    const std::string folder = terminal_line(person.folder);
+    out_ << painted(bold, name) << " (" << folder << ")";
     if (!person.note.empty()) {
-        out_ << ": " << terminal_line(person.note);
+        out_ << ": "
+             << prose(terminal_line(person.note), name.size() + folder.size() + 5,
+                      program_indent.size());
+    } else {
+        out_ << '\n';
     }
-    out_ << '\n';
 
     std::size_t name_width = 0;
     for (const Exercise& exercise : report_.exercises) {
@@ -120,12 +136,17 @@ void Writer::person(const PersonResult& person)
         program(result, name_width + 2, shared);
     }
     for (const std::string& remark : shared) {
-        out_ << program_indent << "- " << terminal_line(said_of_all(remark, handed_in(person)))
-             << '\n';
+        out_ << program_indent << "- "
+             << prose(terminal_line(said_of_all(remark, handed_in(person))),
+                      program_indent.size() + 2, program_indent.size() + 2);
     }
 
-    out_ << name << ": " << counts[0] << " correct, " << counts[1] << " with remarks, " << counts[2]
-         << " wrong, " << counts[3] << " does not compile, " << counts[4] << " absent\n";
+    out_ << name << ": "
+         << prose(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
+                      " with remarks, " + std::to_string(counts[2]) + " wrong, " +
+                      std::to_string(counts[3]) + " does not compile, " +
+                      std::to_string(counts[4]) + " absent",
+                  name.size() + 2, program_indent.size());
 }
 
 void Writer::program(const ProgramResult& program, std::size_t name_width,
@@ -160,7 +181,9 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
         diagnosis(program);
         for (const std::string& remark : program.remarks) {
             if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
-                out_ << detail_indent << "- " << terminal_line(remark) << '\n';
+                out_ << detail_indent << "- "
+                     << prose(terminal_line(remark), detail_indent.size() + 2,
+                              detail_indent.size() + 2);
             }
         }
         if (!program.compiler_output.empty()) {
