@@ -133,6 +133,8 @@ TEST_CASE("each kind of difference is said in words: where, and what to write")
          "line 3: the line \"Srednja: 2\" is missing: write it after line 2"},
         {"a line too many", threedigits, "Broj: 123\nLijeva: 1\nSrednja: 2\nSrednja: 2\nDesna: 3\n",
          "line 4: leave out the line \"Srednja: 2\""},
+        {"nothing written", echonumber, "",
+         "line 1: the line \"Molim, unesite broj: Uneseni broj: 17\" is missing: write it first"},
         {"the output stops early", circle,
          "IZRACUNAVANJE OPSEGA I POVRSINE KRUGA\nUnesite radijus kruga: ",
          "line 2: the output stops after \"Unesite radijus kruga:\": write the rest, from "
