@@ -245,6 +245,11 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner,
             diagnose(*program, runs, settings.strict, diagnosing.left_out[slot]);
         }
     }
+    // The variants' builds have done their work here; those worth keeping are in the cache.
+    for (std::size_t index = 0; index < diagnosing.variants.size(); ++index) {
+        std::error_code error;
+        fs::remove_all(settings.work / ("fault-" + std::to_string(index)), error);
+    }
 }
 
 } // namespace check
