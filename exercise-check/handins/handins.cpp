@@ -37,36 +37,27 @@ struct Found {
     std::vector<Item> items;
 };
 
-// Copies (or unpacks) a person's items under work and finds the sources in them.
-Person gather(const Found& found, const fs::path& work, const ArchiveLimits& limits,
-              const std::vector<Exercise>& exercises)
+// The folder a hand-in is copied into, under work: the one it was handed in as.
+std::string mirror_of(const Found& found)
 {
-    Person person{found.name, "", "", found.id};
-    Findings findings;
-    Budget budget{limits.bytes, limits.entries};
-    std::error_code error;
-
-    // The folder the hand-in is copied into: the one it was handed in as, under work.
     std::string mirror;
-    std::string prefix; // names the paths in notes inside a packed hand-in
-    bool files = false;
     for (const Item& item : found.items) {
-        if (item.online || item.link) {
-            continue;
-        }
-        files = true;
-        if (mirror.empty() || (!item.archive && item.loose.empty())) {
+        if (!item.online && !item.link &&
+            (mirror.empty() || (!item.archive && item.loose.empty()))) {
             mirror = item.loose.empty() ? item.name
                                         : item.name.substr(0, item.name.size() - item.loose.size());
         }
     }
-    if (mirror.empty()) {
-        mirror = found.items.front().name;
-    }
-    const fs::path view = work / mirror;
-    fs::create_directories(view, error);
+    return mirror.empty() ? found.items.front().name : mirror;
+}
 
-    // A folder over the limits is refused before anything in it is read.
+// Copies or unpacks each item into view within the budget, a folder over it refused before
+// anything in it is read; prefix then names the paths inside a packed hand-in.
+void copy_items(const Found& found, const fs::path& view, Budget& budget, Findings& findings,
+                std::string& prefix)
+{
+    const bool files = std::any_of(found.items.begin(), found.items.end(),
+                                   [](const Item& item) { return !item.online && !item.link; });
     Budget measured = budget;
     for (const Item& item : found.items) {
         if (!item.link && !item.online && !item.archive && item.loose.empty()) {
@@ -74,6 +65,7 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
         }
     }
     budget.exceeded = measured.exceeded;
+    std::error_code error;
     for (const Item& item : found.items) {
         if (budget.exceeded) {
             break;
@@ -105,20 +97,11 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
             copy_tree(item.path, view, "", 0, budget, findings);
         }
     }
-    if (!budget.exceeded) {
-        unpack_archives_in(view, view, prefix, prefix.empty() ? 0 : 1, budget, findings);
-    }
-    if (budget.exceeded) {
-        fs::remove_all(view, error);
-        fs::create_directories(view, error);
-        findings = Findings{};
-        findings.notes.push_back(mirror + " holds more than " + limits_text(limits) +
-                                 ": taken as nothing handed in");
-    }
+}
 
-    const HandIn hand_in = find_hand_in(view, mirror, exercises);
-    person.folder = hand_in.folder;
-    person.handed_in = view;
+// The note of a hand-in: how its folder was chosen, and what was left out on the way.
+std::string note_of(const HandIn& hand_in, const Findings& findings)
+{
     std::vector<std::string> notes = findings.notes;
     if (!findings.links.empty()) {
         notes.push_back(left_out_text("link or device", "links or devices", findings.links));
@@ -131,7 +114,36 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
     if (!hand_in.note.empty() && !(hand_in.note == "nothing handed in" && !notes.empty())) {
         notes.insert(notes.begin(), hand_in.note);
     }
-    person.note = joined(notes);
+    return joined(notes);
+}
+
+// Copies (or unpacks) a person's items under work and finds the sources in them.
+Person gather(const Found& found, const fs::path& work, const ArchiveLimits& limits,
+              const std::vector<Exercise>& exercises)
+{
+    Person person{found.name, "", "", found.id};
+    Findings findings;
+    Budget budget{limits.bytes, limits.entries};
+    std::error_code error;
+    const std::string mirror = mirror_of(found);
+    const fs::path view = work / mirror;
+    fs::create_directories(view, error);
+    std::string prefix; // names the paths in notes inside a packed hand-in
+    copy_items(found, view, budget, findings, prefix);
+    if (!budget.exceeded) {
+        unpack_archives_in(view, view, prefix, prefix.empty() ? 0 : 1, budget, findings);
+    }
+    if (budget.exceeded) {
+        fs::remove_all(view, error);
+        fs::create_directories(view, error);
+        findings = Findings{};
+        findings.notes.push_back(mirror + " holds more than " + limits_text(limits) +
+                                 ": taken as nothing handed in");
+    }
+    const HandIn hand_in = find_hand_in(view, mirror, exercises);
+    person.folder = hand_in.folder;
+    person.handed_in = view;
+    person.note = note_of(hand_in, findings);
     return person;
 }
 
