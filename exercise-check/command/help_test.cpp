@@ -3,6 +3,7 @@
 #include "help.h"
 
 #include "outputs.h"
+#include "test_folders.h"
 
 #include <doctest/doctest.h>
 
@@ -38,7 +39,8 @@ std::string words_of(const std::string& text)
 // What a bash command prints on standard output.
 std::string output_of(const std::string& command)
 {
-    const std::string script = "/tmp/exercise-check-help-test.sh";
+    const test::Scratch scratch;
+    const std::string script = (scratch.path / "command.sh").string();
     std::ofstream(script) << command << '\n';
     std::string output;
     FILE* pipe = popen(("bash " + script).c_str(), "r");
@@ -48,7 +50,6 @@ std::string output_of(const std::string& command)
         output.append(buffer, got);
     }
     pclose(pipe);
-    std::remove(script.c_str());
     return output;
 }
 
@@ -180,7 +181,8 @@ TEST_CASE("the completions and the manual page know every option of the command 
 
 TEST_CASE("bash completes options and their values from the table")
 {
-    const std::string script = "/tmp/exercise-check-completion-test.bash";
+    const test::Scratch scratch;
+    const std::string script = (scratch.path / "completion.bash").string();
     std::ofstream(script) << completion(command_line_docs(), "bash");
     REQUIRE(output_of("bash -n " + script + " 2>&1 && echo fine") == "fine\n");
     struct Row {
@@ -202,18 +204,18 @@ TEST_CASE("bash completes options and their values from the table")
     for (const Row& row : rows) {
         CAPTURE(row.words);
         const std::string offered =
-            output_of("cd \"$(mktemp -d)\" && . " + script + "; COMP_WORDS=(" + row.words +
-                      (row.words.back() == ' ' ? "''" : "") +
+            output_of("cd " + scratch.path.string() + " && . " + script + "; COMP_WORDS=(" +
+                      row.words + (row.words.back() == ' ' ? "''" : "") +
                       "); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _exercise_check; echo "
                       "\"${COMPREPLY[*]}\"");
         CHECK(offered == row.offered + "\n");
     }
-    std::remove(script.c_str());
 }
 
 TEST_CASE("the manual page is one groff reads without a warning")
 {
-    const std::string page = "/tmp/exercise-check-test.1";
+    const test::Scratch scratch;
+    const std::string page = (scratch.path / "exercise-check.1").string();
     std::ofstream(page) << man_page(command_line_docs(), "1.0.0");
     const std::string shown = output_of("groff -man -Tutf8 -ww -z " + page + " 2>&1; echo done");
     CHECK(shown == "done\n");
@@ -222,5 +224,4 @@ TEST_CASE("the manual page is one groff reads without a warning")
         CAPTURE(part);
         CHECK(text.find(part) != std::string::npos);
     }
-    std::remove(page.c_str());
 }

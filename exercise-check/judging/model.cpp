@@ -202,6 +202,9 @@ std::string message(const CaseResult& result)
     if (result.difference) {
         text += describe(*result.difference) + "\n";
     }
+    if (!result.in_words.empty()) {
+        text += "in words: " + result.in_words + "\n";
+    }
     block(result.expected);
     block(result.actual);
     block(result.standard_error);

@@ -252,11 +252,12 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
     REQUIRE(wrong.standard_error);
     CHECK(wrong.standard_error->bytes == "oops\n");
     CHECK(wrong.exit_status == 2);
-    // The message is composed from the fields, as the reports have always shown it.
+    // The message is composed from the fields, the difference said in words after where it lies.
     CHECK(message(wrong) == "wrong output; exit status 2 (expected 0)\n"
                             "arguments: -x\n"
                             "input:\n17\\n\n<end>\n"
                             "first difference at line 1, column 8: expected '7', got '8'\n"
+                            "in words: line 1: write 17, not 18: another value\n"
                             "expected output:\nBroj: 17\\n\n<end>\n"
                             "actual output:\nBroj: 18\\n\n<end>\n"
                             "standard error:\noops\\n\n<end>\n");

@@ -89,6 +89,7 @@ CaseResult read_case(const Json& object)
         difference.actual = text(*found, "actual");
         result.difference = difference;
     }
+    result.in_words = text(object, "in_words");
     if (const auto found = object.find("exit_status");
         found != object.end() && found->is_number_integer()) {
         result.exit_status = found->get<int>();
@@ -120,7 +121,25 @@ ProgramResult read_program(const Json& object, const std::vector<Exercise>& cata
                                     program_verdict_name, "program");
     program.remarks = texts(object, "remarks");
     program.compiler_output = text(object, "compiler_output");
+    if (const auto found = object.find("compile_hints");
+        found != object.end() && found->is_array()) {
+        for (const Json& one : *found) {
+            if (one.is_object()) {
+                program.compile_hints.push_back({text(one, "id"), text(one, "hint")});
+            }
+        }
+    }
     program.same_source_as = texts(object, "same_source_as");
+    program.source_sha256 = text(object, "source_sha256");
+    if (const auto found = object.find("diagnosis"); found != object.end() && found->is_array()) {
+        for (const Json& one : *found) {
+            if (one.is_object()) {
+                program.diagnosis.push_back(
+                    {text(one, "fault"), text(one, "hint"), texts(one, "cases")});
+            }
+        }
+    }
+    program.unexplained = texts(object, "unexplained");
     const auto cases = object.find("cases");
     if (cases != object.end() && cases->is_array()) {
         for (const Json& one : *cases) {
@@ -209,6 +228,7 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
         read.report.sandbox = document.contains("sandbox")
                                   ? document["sandbox"].get<std::string>()
                                   : (document.value("sandboxed", true) ? "bubblewrap" : "none");
+        read.report.memory_limit = text(document, "memory_limit");
         for (const Json& person_json : document["people"]) {
             if (!person_json.is_object()) {
                 throw std::runtime_error("not a report of exercise-check: a person is not an "
@@ -265,6 +285,7 @@ Report merge_reports(const std::vector<ReadReport>& parts)
             merged.exercises = part.report.exercises;
             merged.strict = part.report.strict;
             merged.sandbox = part.report.sandbox;
+            merged.memory_limit = part.report.memory_limit;
             first = false;
         } else if (program_names(part.report) != program_names(merged)) {
             throw std::runtime_error("the reports check other programs: "
@@ -275,6 +296,11 @@ Report merge_reports(const std::vector<ReadReport>& parts)
         }
         if (part.report.sandbox == "none") {
             merged.sandbox = "none";
+        }
+        // The weakest hold any shard had: none, then per-process limits, then a cgroup.
+        if (part.report.memory_limit.empty() ||
+            (part.report.memory_limit != "cgroup" && merged.memory_limit == "cgroup")) {
+            merged.memory_limit = part.report.memory_limit;
         }
         for (std::size_t index = 0; index < part.report.people.size(); ++index) {
             const PersonResult& person = part.report.people[index];

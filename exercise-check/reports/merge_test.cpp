@@ -46,6 +46,14 @@ Run one_run()
             one.verdict = program.verdict == ProgramVerdict::correct ? CaseVerdict::passed
                                                                      : CaseVerdict::wrong_output;
             one.why = one.verdict == CaseVerdict::passed ? "" : "first difference";
+            if (program.verdict == ProgramVerdict::wrong) {
+                // What a merge must carry over besides the verdict: the difference in words, the
+                // faults that explain it, and the beginners' mistakes the compiler showed.
+                one.in_words = "line 1: write a blank after \"Broj:\"";
+                program.diagnosis.push_back({"missing-blank", "write the blank", {one.name}});
+                program.unexplained = {one.name + ".other"};
+                program.compile_hints.push_back({"void-main", "write int main()"});
+            }
             program.cases = {one};
             person.programs.push_back(program);
             digests.push_back(sha256_hex(person.name + exercise.name));
@@ -70,6 +78,12 @@ Run one_run()
     run.report.people[3].programs[8].source.clear();
     run.report.people[3].programs[8].verdict = ProgramVerdict::absent;
     run.digests[3][8].clear();
+    for (std::size_t index = 0; index < run.report.people.size(); ++index) {
+        for (std::size_t slot = 0; slot < run.digests[index].size(); ++slot) {
+            run.report.people[index].programs[slot].source_sha256 = run.digests[index][slot];
+        }
+    }
+    run.report.memory_limit = "cgroup";
     return run;
 }
 

@@ -94,6 +94,11 @@ std::vector<std::string> program_details(const ProgramResult& program, bool stri
                                          std::size_t limit)
 {
     std::vector<std::string> lines;
+    for (const CompileHint& hint : program.compile_hints) {
+        for (std::string& line : lines_of_text(plain_text("hint: " + hint.hint, limit))) {
+            lines.push_back(std::move(line));
+        }
+    }
     if (program.verdict == ProgramVerdict::does_not_compile) {
         lines.emplace_back("compiler messages:");
         for (std::string& line : lines_of_text(plain_text(program.compiler_output, limit))) {

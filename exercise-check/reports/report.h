@@ -26,12 +26,14 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 
 // {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
 //   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
-//   "same_source_as", "cases": [{"name", "verdict", "departure", "message", "why", "random_input",
-//   "arguments", "input", "expected", "actual", "stderr", "difference", "exit_status", "signal",
-//   "remark", "seconds"}]}]}],
+//   "compile_hints", "same_source_as", "cases": [{"name", "verdict", "departure", "message",
+//   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
+//   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "sandboxed", "strict", "unmatched_hand_ins"}
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
+// in_words says what differs and what to write, in one line, or is empty; compile_hints are
+// {"id", "hint"}, the beginners' mistakes the compiler's messages show;
 // signal is null or its name. Bytes that are not UTF-8 become U+FFFD.
 void write_json(std::ostream& out, const Report& report);
 

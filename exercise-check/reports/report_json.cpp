@@ -46,6 +46,7 @@ Json case_json(const CaseResult& result)
         {"actual", shown_json(result.actual)},
         {"stderr", shown_json(result.standard_error)},
         {"difference", std::move(difference)},
+        {"in_words", result.in_words},
         {"exit_status", result.exit_status ? Json(*result.exit_status) : Json(nullptr)},
         {"signal", result.signal != 0 ? Json(signal_name(result.signal)) : Json(nullptr)},
         {"remark", result.remark},
@@ -86,6 +87,10 @@ Json program_json(const ProgramResult& program, bool strict)
     for (const CaseResult& result : program.cases) {
         cases.push_back(case_json(result));
     }
+    Json compile_hints = Json::array();
+    for (const CompileHint& hint : program.compile_hints) {
+        compile_hints.push_back({{"id", hint.id}, {"hint", hint.hint}});
+    }
     return {
         {"program", program.program},
         {"source", program.source},
@@ -95,6 +100,7 @@ Json program_json(const ProgramResult& program, bool strict)
         {"source_sha256", program.source_sha256},
         {"remarks", program.remarks},
         {"compiler_output", program.compiler_output},
+        {"compile_hints", compile_hints},
         {"same_source_as", program.same_source_as},
         {"cases", std::move(cases)},
         {"diagnosis", diagnosis_json(program)},

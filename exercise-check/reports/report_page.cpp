@@ -350,6 +350,13 @@ class Page {
         }
         box += diagnosis(result);
         const bool compiled = result.verdict != ProgramVerdict::does_not_compile;
+        Markup hints;
+        for (const CompileHint& hint : result.compile_hints) {
+            hints += element("li", hint.hint);
+        }
+        if (!result.compile_hints.empty()) {
+            box += element("h3", "Hints") + element("ul", hints) + line_end;
+        }
         if (!result.compiler_output.empty()) {
             box += element("div", {{"class", "block"}},
                            element("h4", compiled ? "compiler warnings" : "compiler errors") +

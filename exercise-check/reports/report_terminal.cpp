@@ -166,6 +166,10 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
     }
     out_ << '\n';
 
+    for (const CompileHint& hint : program.compile_hints) {
+        out_ << detail_indent << "hint: "
+             << prose(terminal_line(hint.hint), detail_indent.size() + 6, detail_indent.size() + 6);
+    }
     switch (program.verdict) {
     case ProgramVerdict::absent: return;
     case ProgramVerdict::does_not_compile:

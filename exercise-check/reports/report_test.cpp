@@ -155,12 +155,12 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "points", "max_points",
-                                  "source_sha256", "remarks", "compiler_output", "same_source_as",
-                                  "cases", "diagnosis", "unexplained"});
+                                  "source_sha256", "remarks", "compiler_output", "compile_hints",
+                                  "same_source_as", "cases", "diagnosis", "unexplained"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
-                                                 "actual", "stderr", "difference", "exit_status",
-                                                 "signal", "remark", "seconds"});
+                                                 "actual", "stderr", "difference", "in_words",
+                                                 "exit_status", "signal", "remark", "seconds"});
 
     const Report report = sample();
     REQUIRE(alice["programs"].size() == report.exercises.size());

@@ -1,6 +1,6 @@
 # A class split across machines: checked once whole and once in 3 shards (--shard K/3), the
 # shards merged. The merge gives the same CSV, and in its JSON the same people in the same order
-# with the same verdicts and the same notes of who handed in the same source, across shards too.
+# with the same verdicts, faults and notes of who handed in the same source, across shards too.
 # Ana and Dora fall in shard 2, Bob and Goran in shard 1, Carla and Émile in shard 3.
 include(${CMAKE_CURRENT_LIST_DIR}/platforms-common.cmake)
 
@@ -45,6 +45,11 @@ endif()
 
 file(READ "${WORK_DIR}/one.json" one)
 file(READ "${WORK_DIR}/merged.json" merged)
+foreach(key sandbox memory_limit strict)
+    string(JSON value GET "${one}" ${key})
+    string(JSON merged_value GET "${merged}" ${key})
+    expect("the report's ${key}" "${merged_value}" "${value}")
+endforeach()
 string(JSON people LENGTH "${one}" people)
 string(JSON merged_people LENGTH "${merged}" people)
 expect("people" "${merged_people}" "${people}")
@@ -57,7 +62,7 @@ foreach(person RANGE ${last_person})
     string(JSON programs LENGTH "${one}" people ${person} programs)
     math(EXPR last_program "${programs} - 1")
     foreach(program RANGE ${last_program})
-        foreach(key program verdict same_source_as remarks)
+        foreach(key program verdict same_source_as remarks source_sha256 diagnosis unexplained)
             string(JSON value GET "${one}" people ${person} programs ${program} ${key})
             string(JSON merged_value GET "${merged}" people ${person} programs ${program} ${key})
             if(NOT merged_value STREQUAL value)
