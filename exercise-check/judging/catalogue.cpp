@@ -1,5 +1,7 @@
 #include "catalogue.h"
 
+#include "files.h"
+
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -60,8 +62,11 @@ std::vector<Exercise> load_catalogue(const fs::path& case_data)
     if (size > largest_catalogue) {
         throw std::runtime_error(file.string() + " is larger than 1 MiB: it is not a catalogue");
     }
-    std::ifstream in(file, std::ios::binary);
-    const nlohmann::json document = nlohmann::json::parse(in, nullptr, false);
+    const FileRead read = read_file(file, largest_catalogue);
+    if (!read.bytes) {
+        throw std::runtime_error(read.problem);
+    }
+    const nlohmann::json document = nlohmann::json::parse(*read.bytes, nullptr, false);
     if (document.is_discarded() || !document.is_object() || !document.contains("exercises") ||
         !document["exercises"].is_array()) {
         throw std::runtime_error(file.string() +

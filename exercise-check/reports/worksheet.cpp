@@ -2,6 +2,7 @@
 // each person's grade and a short summary, every other byte left as it was.
 #include "worksheet.h"
 
+#include "files.h"
 #include "points.h"
 
 #include <algorithm>
@@ -20,6 +21,9 @@
 namespace check {
 
 namespace {
+
+// A worksheet of a course of thousands is a few hundred KiB.
+constexpr std::uint64_t largest_worksheet = 16ULL * 1024 * 1024;
 
 namespace fs = std::filesystem;
 
@@ -401,11 +405,11 @@ WorksheetOutcome write_worksheet_file(const std::string& in_path, const std::str
         throw std::runtime_error("the filled worksheet " + out_path +
                                  " would overwrite the downloaded one: name another file");
     }
-    std::ifstream in(in_path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read the worksheet " + in_path);
+    const FileRead read = read_file(in_path, largest_worksheet);
+    if (!read.bytes) {
+        throw std::runtime_error("the worksheet: " + read.problem);
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string& text = *read.bytes;
     WorksheetOutcome outcome;
     try {
         outcome = fill_worksheet(text, graded);
