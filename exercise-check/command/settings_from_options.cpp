@@ -94,6 +94,10 @@ Settings make_settings(const Options& options)
     }
     settings.case_data = options.cases.empty() ? default_case_data() : fs::path(options.cases);
     settings.exercises = load_catalogue(settings.case_data);
+    if (const fs::path hints = settings.case_data / "diagnosis" / "compile-hints.json";
+        fs::exists(hints)) {
+        settings.compile_hints = load_compile_hints(hints);
+    }
     return settings;
 }
 

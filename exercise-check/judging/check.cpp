@@ -543,6 +543,7 @@ Report check_located(const std::vector<Person>& people, std::vector<Located> loc
     }
     checker.compile_all();
     checker.work();
+    add_compile_hints(report, settings.compile_hints);
     if (settings.diagnose) {
         diagnose_people(report, settings, runner,
                         [&runner](std::vector<BuiltRun>& programs, const Settings& limited) {

@@ -184,4 +184,23 @@ std::vector<CompileHint> compile_hints_for(const std::vector<CompileHintRule>& r
     return hints;
 }
 
+void add_compile_hints(Report& report, const std::vector<CompileHintRule>& rules)
+{
+    if (rules.empty()) {
+        return;
+    }
+    for (PersonResult& person : report.people) {
+        for (ProgramResult& program : person.programs) {
+            std::string standard_error;
+            for (const CaseResult& result : program.cases) {
+                if (result.standard_error) {
+                    standard_error += result.standard_error->bytes + '\n';
+                }
+            }
+            program.compile_hints =
+                compile_hints_for(rules, program.compiler_output, standard_error);
+        }
+    }
+}
+
 } // namespace check

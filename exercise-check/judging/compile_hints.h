@@ -30,4 +30,8 @@ std::vector<CompileHint> compile_hints_for(const std::vector<CompileHintRule>& r
                                            std::string_view compiler_output,
                                            std::string_view standard_error = {});
 
+// Each program's hints, from its compiler's output and what its failed cases wrote on standard
+// error.
+void add_compile_hints(Report& report, const std::vector<CompileHintRule>& rules);
+
 } // namespace check

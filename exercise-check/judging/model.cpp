@@ -202,7 +202,10 @@ std::string message(const CaseResult& result)
     if (result.difference) {
         text += describe(*result.difference) + "\n";
     }
-    if (!result.in_words.empty()) {
+    // Said in words where that says more than where the difference lies.
+    if (!result.in_words.empty() &&
+        (!result.difference ||
+         describe(*result.difference).find(result.in_words) == std::string::npos)) {
         text += "in words: " + result.in_words + "\n";
     }
     block(result.expected);

@@ -1,6 +1,7 @@
 // What a check is asked to do: the case data, the limits, the sandbox, what to leave out.
 #pragma once
 
+#include "compile_hints.h"
 #include "model.h"
 #include "run.h"
 
@@ -63,6 +64,8 @@ struct Settings {
     std::filesystem::path fault_cache = default_fault_cache();
     BuildLimits build_limits{};
     RunBudget run_budget{};
+    // What shows a beginner's typical compile error, and what to write instead; none: no hints.
+    std::vector<CompileHintRule> compile_hints{};
 };
 
 } // namespace check
