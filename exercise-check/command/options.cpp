@@ -157,6 +157,16 @@ void add_teacher_options(Builder& add, Options& options, std::vector<OutputAsked
     add.option("--timeout", "SECONDS", "seconds a program may run in one case (default 5)",
                options.timeout_seconds)
         ->check(finite_range(0.1, 3600.0));
+    add.option("--program-seconds", "SECONDS",
+               "seconds all of a program's runs may take before its remaining cases are cut short "
+               "(default 60)",
+               options.program_seconds)
+        ->check(finite_range(1.0, 86400.0));
+    add.option("--person-seconds", "SECONDS",
+               "seconds the runs of all of a person's programs may take before the rest are cut "
+               "short (default 300)",
+               options.person_seconds)
+        ->check(finite_range(1.0, 86400.0));
     add.option("--memory", "MIB", "MiB of memory a program may take (default 512; 0 for no limit)",
                options.memory_mib)
         ->check(finite_range(0.0, 65536.0));

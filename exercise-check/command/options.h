@@ -36,6 +36,8 @@ struct Options {
     bool memcheck = false;
     unsigned jobs = 0; // 0: one per core
     double timeout_seconds = 5;
+    double program_seconds = 60; // the runs of one program, after which the rest are cut short
+    double person_seconds = 300; // the runs of one person's programs together
     double memory_mib = 512;
     double output_mib = 1;
     int processes = 64;

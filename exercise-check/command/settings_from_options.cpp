@@ -78,6 +78,8 @@ Settings make_settings(const Options& options)
     limits.output_bytes = static_cast<std::uint64_t>(options.output_mib * mebibyte);
     limits.file_bytes = limits.output_bytes;
     limits.processes = options.processes;
+    settings.run_budget.program_seconds = options.program_seconds;
+    settings.run_budget.person_seconds = options.person_seconds;
     if (!settings.emulator.empty()) {
         limits.memory_bytes = 0; // an emulator reserves the whole guest's memory
     }
@@ -91,6 +93,8 @@ Settings make_settings(const Options& options)
         limits.memory_bytes = 0;
         limits.wall_seconds *= 4;
         limits.cpu_seconds *= 4;
+        settings.run_budget.program_seconds *= 4;
+        settings.run_budget.person_seconds *= 4;
     }
     settings.case_data = options.cases.empty() ? default_case_data() : fs::path(options.cases);
     settings.exercises = load_catalogue(settings.case_data);

@@ -483,6 +483,8 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
     report.sandbox = std::string(sandbox_name(settings.sandbox, settings.sandbox_kind));
     report.memory_limit = settings.sandbox ? settings.memory_limit : "";
     report.strict = settings.strict;
+    report.bounds = {settings.build_limits.program_bytes, settings.build_limits.person_bytes,
+                     settings.run_budget.program_seconds, settings.run_budget.person_seconds};
     return report;
 }
 

@@ -211,6 +211,28 @@ void find_same_sources(Report& merged, const std::vector<std::vector<std::string
     }
 }
 
+// The limits a report says it held its programs to, or none.
+Report::Bounds read_bounds(const Json& document)
+{
+    Report::Bounds bounds;
+    const auto limits = document.find("limits");
+    if (limits == document.end() || !limits->is_object()) {
+        return bounds;
+    }
+    const auto number = [&limits](const char* group, const char* key, auto& value) {
+        const auto found = limits->find(group);
+        if (found != limits->end() && found->is_object() && found->contains(key) &&
+            (*found)[key].is_number() && (*found)[key].get<double>() >= 0) {
+            value = (*found)[key].get<std::remove_reference_t<decltype(value)>>();
+        }
+    };
+    number("build_bytes", "program", bounds.build_program_bytes);
+    number("build_bytes", "person", bounds.build_person_bytes);
+    number("run_budget_seconds", "program", bounds.program_seconds);
+    number("run_budget_seconds", "person", bounds.person_seconds);
+    return bounds;
+}
+
 } // namespace
 
 ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& catalogue)
@@ -231,6 +253,7 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
                                   ? document["sandbox"].get<std::string>()
                                   : (document.value("sandboxed", true) ? "bubblewrap" : "none");
         read.report.memory_limit = text(document, "memory_limit");
+        read.report.bounds = read_bounds(document);
         for (const Json& person_json : document["people"]) {
             if (!person_json.is_object()) {
                 throw std::runtime_error("not a report of exercise-check: a person is not an "
@@ -288,6 +311,7 @@ Report merge_reports(const std::vector<ReadReport>& parts)
             merged.strict = part.report.strict;
             merged.sandbox = part.report.sandbox;
             merged.memory_limit = part.report.memory_limit;
+            merged.bounds = part.report.bounds;
             first = false;
         } else if (program_names(part.report) != program_names(merged)) {
             throw std::runtime_error("the reports check other programs: "

@@ -84,6 +84,7 @@ Run one_run()
         }
     }
     run.report.memory_limit = "cgroup";
+    run.report.bounds = {64U << 20U, 256U << 20U, 60, 300};
     return run;
 }
 

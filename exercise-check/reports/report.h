@@ -29,7 +29,8 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 //   "compile_hints", "same_source_as", "cases": [{"name", "verdict", "departure", "message",
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
-//  "sandbox", "memory_limit", "sandboxed", "strict", "unmatched_hand_ins"}
+//  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},
+//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "unmatched_hand_ins"}
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // in_words says what differs and what to write, in one line, or is empty; compile_hints are

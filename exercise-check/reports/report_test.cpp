@@ -148,8 +148,8 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
         return names;
     };
     using Keys = std::set<std::string>;
-    CHECK(keys(document) == Keys{"people", "sandbox", "memory_limit", "sandboxed", "strict",
-                                 "unmatched_hand_ins", "class"});
+    CHECK(keys(document) == Keys{"people", "sandbox", "memory_limit", "limits", "sandboxed",
+                                 "strict", "unmatched_hand_ins", "class"});
     const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) == Keys{"name", "id", "folder", "note", "points", "max_points", "programs"});
     CHECK(alice["name"] == "alice");
