@@ -2,8 +2,10 @@
 
 #include "archives.h"
 #include "copying.h"
+#include "files.h"
 #include "folder_entries.h"
 #include "hand_in_folder.h"
+#include "platform_downloads.h"
 #include "platform_names.h"
 #include "text.h"
 #include "unpacking.h"
@@ -35,11 +37,16 @@ struct Found {
     std::string name;
     std::string id;
     std::vector<Item> items;
+    std::string mirror{}; // the folder under work it is copied into; empty: the items' own
+    std::string note{};   // what the platform's download says of it: late, earlier attempts
 };
 
 // The folder a hand-in is copied into, under work: the one it was handed in as.
 std::string mirror_of(const Found& found)
 {
+    if (!found.mirror.empty()) {
+        return found.mirror;
+    }
     std::string mirror;
     for (const Item& item : found.items) {
         if (!item.online && !item.link &&
@@ -48,7 +55,7 @@ std::string mirror_of(const Found& found)
                                         : item.name.substr(0, item.name.size() - item.loose.size());
         }
     }
-    return mirror.empty() ? found.items.front().name : mirror;
+    return mirror.empty() && !found.items.empty() ? found.items.front().name : mirror;
 }
 
 // Copies or unpacks each item into view within the budget, a folder over it refused before
@@ -144,7 +151,96 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
     person.folder = hand_in.folder;
     person.handed_in = view;
     person.note = note_of(hand_in, findings);
+    if (!found.note.empty()) {
+        person.note = found.note + (person.note.empty() ? "" : "; " + person.note);
+    }
     return person;
+}
+
+// What a Blackboard receipt or Gradescope's metadata may hold at most.
+constexpr std::uintmax_t largest_platform_text = 16 * 1024 * 1024;
+
+// A folder's entries as read_download and is_wrapper take them, junk and all; with texts, a
+// receipt's or the metadata's text, from plain files only.
+std::vector<DownloadEntry> download_entries(const fs::path& folder, bool texts)
+{
+    std::vector<DownloadEntry> entries;
+    for (const fs::directory_entry& entry : sorted_entries(folder)) {
+        std::error_code error;
+        const fs::file_status status = entry.symlink_status(error);
+        DownloadEntry read{entry.path().filename().string(), fs::is_directory(status), ""};
+        const bool text =
+            read.name == "submission_metadata.yml" ||
+            (read.name.size() > 4 && read.name.compare(read.name.size() - 4, 4, ".txt") == 0 &&
+             read.name.find("_attempt_") != std::string::npos);
+        if (texts && text && fs::is_regular_file(status)) {
+            const FileRead bytes = read_file(entry.path(), largest_platform_text, Links::refused);
+            read.text = bytes.bytes.value_or("");
+        }
+        entries.push_back(std::move(read));
+    }
+    return entries;
+}
+
+// The people of a platform's download as read_download found them, each entry a loose file of
+// the name it takes, or a folder whose contents are theirs.
+std::vector<Found> people_of(const Download& download, const fs::path& root)
+{
+    std::vector<Found> people;
+    for (const DownloadPerson& person : download.people) {
+        Found found{person.name, person.id, {}, person.folder, person.note};
+        for (const GivenEntry& given : person.entries) {
+            std::error_code error;
+            const fs::file_status status = fs::symlink_status(root / given.entry, error);
+            Item item{root / given.entry, given.entry, fs::is_symlink(status), false, "", false};
+            if (!item.link && !given.folder) {
+                item.loose = given.as;
+            }
+            found.items.push_back(item);
+        }
+        people.push_back(std::move(found));
+    }
+    return people;
+}
+
+// The exercises' names, as read_download takes them, or the folders of their groups.
+std::vector<std::string> exercise_names(const std::vector<Exercise>& exercises, bool folders)
+{
+    std::vector<std::string> names;
+    for (const Exercise& exercise : exercises) {
+        names.push_back(folders ? exercise.folder : exercise.name);
+    }
+    return names;
+}
+
+// The folders a download is wrapped in, unpacked into a folder of its own or packed again with
+// it (Gradescope's assignment_<id>_export/ among them): one folder at the top that holds a class
+// is passed through, two deep at most, never taken as one person's hand-in.
+fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises)
+{
+    fs::path wrapper;
+    for (int depth = 0; depth < 2; ++depth) {
+        std::error_code error;
+        std::vector<fs::directory_entry> top = sorted_entries(root / wrapper);
+        top.erase(std::remove_if(top.begin(), top.end(),
+                                 [](const fs::directory_entry& entry) {
+                                     return is_junk(entry.path().filename().string());
+                                 }),
+                  top.end());
+        if (top.size() != 1 || !fs::is_directory(top.front().symlink_status(error))) {
+            break;
+        }
+        const std::vector<DownloadEntry> inside = download_entries(top.front().path(), false);
+        if (!is_wrapper(top.front().path().filename().string(), inside,
+                        exercise_names(exercises, true)) &&
+            std::none_of(inside.begin(), inside.end(), [](const DownloadEntry& entry) {
+                return platform_name(entry.name).has_value();
+            })) {
+            break;
+        }
+        wrapper /= top.front().path().filename();
+    }
+    return wrapper;
 }
 
 // Names each person found in a class's folder: folders, archives, a platform's entries.
@@ -220,25 +316,14 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work,
     } else if (!fs::is_directory(path, error)) {
         throw std::runtime_error("no such folder or archive: " + path.string());
     }
-    // A download unpacked into a folder of its own, or packed again with it: one folder that
-    // holds a platform's entries is the class.
-    fs::path wrapper;
-    std::vector<fs::directory_entry> top = sorted_entries(root);
-    top.erase(std::remove_if(top.begin(), top.end(),
-                             [](const fs::directory_entry& entry) {
-                                 return is_junk(entry.path().filename().string());
-                             }),
-              top.end());
-    if (top.size() == 1 && fs::is_directory(top.front().symlink_status(error))) {
-        const std::vector<fs::directory_entry> inside = sorted_entries(top.front().path());
-        if (std::any_of(inside.begin(), inside.end(), [](const fs::directory_entry& entry) {
-                return platform_name(entry.path().filename().string()).has_value();
-            })) {
-            wrapper = top.front().path().filename();
-        }
-    }
+    const fs::path wrapper = wrapper_of(root, exercises);
+    // Canvas's, Blackboard's, Gradescope's and Drive's layouts by their names; else each folder
+    // and archive a person, and Moodle's entries.
+    const Download read =
+        read_download(download_entries(root / wrapper, true), exercise_names(exercises, false));
     std::vector<Person> people;
-    for (const Found& found : people_in(root / wrapper)) {
+    for (const Found& found : read.platform == Platform::none ? people_in(root / wrapper)
+                                                              : people_of(read, root / wrapper)) {
         people.push_back(gather(found, work / wrapper, limits, exercises));
     }
     fs::remove_all(download, error);

@@ -132,7 +132,7 @@ submission_105:
   - :name: Ghost Person
     :sid: '9'
   :created_at: 2024-03-03 08:00:00.000000000 +01:00
-submission_107:
+:submission_107:
   :submitters:
   - :name: Luka Đurđević
     :sid: '0036500003'

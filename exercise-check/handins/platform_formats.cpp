@@ -264,6 +264,10 @@ std::vector<MetadataSubmission> read_gradescope_metadata(std::string_view text)
             std::string key = ends_with(content, ":")
                                   ? yaml_value(content.substr(0, content.size() - 1), {}, at, 0)
                                   : "";
+            // A key written as a symbol (":submission_101:") names the same submission.
+            if (starts_with(key, ":")) {
+                key.erase(0, 1);
+            }
             in_submission = starts_with(key, "submission_");
             if (in_submission) {
                 found.push_back({std::move(key), {}, ""});
