@@ -392,6 +392,23 @@ void take_by_output(std::size_t index, const fs::path& folder, std::vector<Trial
     }
 }
 
+// Sources named as programs of the catalogue that the check leaves out (--programs) are left out
+// on purpose: not tried as another program, and no note says they were not checked.
+void leave_out_unasked(std::vector<fs::path>& unnamed, const std::vector<Exercise>& checked,
+                       const std::vector<Exercise>& catalogue)
+{
+    const auto named = [](const std::vector<Exercise>& exercises, const std::string& stem) {
+        return std::any_of(exercises.begin(), exercises.end(),
+                           [&stem](const Exercise& exercise) { return exercise.name == stem; });
+    };
+    unnamed.erase(std::remove_if(unnamed.begin(), unnamed.end(),
+                                 [&](const fs::path& path) {
+                                     const std::string stem = path.stem().string();
+                                     return !named(checked, stem) && named(catalogue, stem);
+                                 }),
+                  unnamed.end());
+}
+
 } // namespace
 
 std::vector<Located> locate_sources(const std::vector<Person>& people, const Settings& settings,
@@ -406,6 +423,7 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
         FolderSources found = by_name_and_map(people[index], settings, exercises, here);
         note_how_chosen(found.sources, people[index].folder, here.notes);
         here.sources = found.sources;
+        leave_out_unasked(found.unnamed, exercises, settings.exercises);
         left[index] =
             plan_trials(index, people[index], exercises, probes, found.unnamed, here, trials);
     }

@@ -458,3 +458,26 @@ TEST_CASE("the map decides which source is which program")
         }
     }
 }
+
+TEST_CASE("sources of the programs an assignment leaves out are neither tried nor noted")
+{
+    const Scratch scratch;
+    const fs::path folder = scratch.path / "Ema";
+    touch(folder / "twodigits.cpp", expected("twodigits"));
+    touch(folder / "circle.cpp", expected("circle"));
+    touch(folder / "zadatak.cpp", "Zbroj je: 12\n");
+    Settings settings = settings_in(scratch.path / "work");
+    settings.programs = {"twodigits"};
+    std::vector<Exercise> asked;
+    for (const Exercise& exercise : known()) {
+        if (exercise.name == "twodigits") {
+            asked.push_back(exercise);
+        }
+    }
+    PrintingRunner runner;
+    const std::vector<Located> located =
+        locate_sources({{"Ema", folder, "", ""}}, settings, asked, runner);
+    CHECK(program_of(located.front(), "twodigits.cpp") == "twodigits");
+    CHECK(runner.compiles.count(expected("circle")) == 0);
+    CHECK_FALSE(has_note(located.front(), "circle.cpp"));
+}
