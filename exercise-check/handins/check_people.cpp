@@ -8,7 +8,7 @@ Report check_people(const std::vector<Person>& people, const Settings& settings,
                     const Progress& progress)
 {
     const std::vector<Exercise> exercises = exercises_checked(settings);
-    std::vector<Located> located = locate_sources(people, settings, exercises, runner);
+    std::vector<LocatedSources> located = locate_sources(people, settings, exercises, runner);
     return check_located(people, std::move(located), exercises, settings, runner, progress);
 }
 

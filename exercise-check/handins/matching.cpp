@@ -179,7 +179,7 @@ class Probes {
 // The person's sources by their names, then by the teacher's map, which decides over any name:
 // the file it names is that program, and no other.
 FolderSources by_name_and_map(const Person& person, const Settings& settings,
-                              const std::vector<Exercise>& exercises, Located& here)
+                              const std::vector<Exercise>& exercises, LocatedSources& here)
 {
     FolderSources found = sources_in(person.folder, exercises);
     for (const MapLine& line : settings.map) {
@@ -246,7 +246,7 @@ void note_how_chosen(const std::vector<Source>& sources, const fs::path& folder,
 // tried as by its output; and those sources, at most most_unnamed, as trials.
 std::vector<const Probe*> plan_trials(std::size_t index, const Person& person,
                                       const std::vector<Exercise>& exercises, Probes& probes,
-                                      std::vector<fs::path> rest, Located& here,
+                                      std::vector<fs::path> rest, LocatedSources& here,
                                       std::vector<Trial>& trials)
 {
     std::vector<const Probe*> left;
@@ -336,7 +336,7 @@ void run_trial(Trial& trial, const std::vector<const Probe*>& probes, const fs::
 // Takes each of a person's trials as the exercise it resembles most, one each, where it is like
 // enough; says why the others were not; removes the builds that are not taken.
 void take_by_output(std::size_t index, const fs::path& folder, std::vector<Trial>& trials,
-                    const std::vector<const Probe*>& left, Located& here)
+                    const std::vector<const Probe*>& left, LocatedSources& here)
 {
     std::vector<Trial*> mine;
     std::vector<std::vector<double>> scores;
@@ -411,15 +411,16 @@ void leave_out_unasked(std::vector<fs::path>& unnamed, const std::vector<Exercis
 
 } // namespace
 
-std::vector<Located> locate_sources(const std::vector<Person>& people, const Settings& settings,
-                                    const std::vector<Exercise>& exercises, Runner& runner)
+std::vector<LocatedSources> locate_sources(const std::vector<Person>& people,
+                                           const Settings& settings,
+                                           const std::vector<Exercise>& exercises, Runner& runner)
 {
-    std::vector<Located> located(people.size());
+    std::vector<LocatedSources> located(people.size());
     Probes probes(settings);
     std::vector<Trial> trials;
     std::vector<std::vector<const Probe*>> left(people.size()); // exercises without a source
     for (std::size_t index = 0; index < people.size(); ++index) {
-        Located& here = located[index];
+        LocatedSources& here = located[index];
         FolderSources found = by_name_and_map(people[index], settings, exercises, here);
         note_how_chosen(found.sources, people[index].folder, here.notes);
         here.sources = found.sources;
@@ -443,7 +444,7 @@ std::vector<Located> locate_sources(const std::vector<Person>& people, const Set
         take_by_output(index, people[index].folder, trials, left[index], located[index]);
     }
     // In the order of the exercises, as the check lists them.
-    for (Located& here : located) {
+    for (LocatedSources& here : located) {
         std::stable_sort(here.sources.begin(), here.sources.end(),
                          [](const Source& a, const Source& b) { return a.exercise < b.exercise; });
     }

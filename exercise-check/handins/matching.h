@@ -33,7 +33,8 @@ std::vector<std::size_t> assign_by_resemblance(const std::vector<std::vector<dou
 // Locates every person's sources in their folders: by name, then by settings.map, then each
 // source left by its output (each built once and run once on each remaining exercise's plain
 // case, in the sandbox, settings.jobs at a time), for the exercises given.
-std::vector<Located> locate_sources(const std::vector<Person>& people, const Settings& settings,
-                                    const std::vector<Exercise>& exercises, Runner& runner);
+std::vector<LocatedSources> locate_sources(const std::vector<Person>& people,
+                                           const Settings& settings,
+                                           const std::vector<Exercise>& exercises, Runner& runner);
 
 } // namespace check

@@ -115,7 +115,7 @@ Settings settings_in(const fs::path& work)
     return settings;
 }
 
-std::string program_of(const Located& located, const std::string& file)
+std::string program_of(const LocatedSources& located, const std::string& file)
 {
     for (const Source& source : located.sources) {
         if (source.path.filename() == file) {
@@ -125,7 +125,7 @@ std::string program_of(const Located& located, const std::string& file)
     return "";
 }
 
-bool has_note(const Located& located, const std::string& part)
+bool has_note(const LocatedSources& located, const std::string& part)
 {
     return std::any_of(located.notes.begin(), located.notes.end(), [&](const std::string& note) {
         return note.find(part) != std::string::npos;
@@ -317,7 +317,7 @@ TEST_CASE("500 sources that say nothing: a few are tried, the rest noted")
               "prints nothing like any program");
     }
     PrintingRunner runner;
-    const std::vector<Located> located = locate_sources(
+    const std::vector<LocatedSources> located = locate_sources(
         {{"Zoran", scratch.path, "", ""}}, settings_in(scratch.path / "work"), known(), runner);
     CHECK(runner.compiles["prints nothing like any program"] == static_cast<int>(most_unnamed));
     REQUIRE(located.front().notes.size() == 2);
@@ -353,9 +353,9 @@ TEST_CASE("sources that say nothing are taken as the exercise their output resem
     Settings settings = settings_in(scratch.path / "work");
     PrintingRunner runner;
     const std::vector<Person> people{{"Iva", folder, "", ""}};
-    const std::vector<Located> located = locate_sources(people, settings, known(), runner);
+    const std::vector<LocatedSources> located = locate_sources(people, settings, known(), runner);
     REQUIRE(located.size() == 1);
-    const Located& iva = located.front();
+    const LocatedSources& iva = located.front();
     CHECK(program_of(iva, "zadatak1.cpp") == "twodigits");
     CHECK(program_of(iva, "zadatak2.cpp") == "threedigits");
     CHECK(program_of(iva, "zadatak3.cpp") == "circle");
@@ -419,9 +419,9 @@ TEST_CASE("the map decides which source is which program")
     Settings settings = settings_in(scratch.path / "work");
     settings.map = map;
     PrintingRunner runner;
-    const std::vector<Located> located =
+    const std::vector<LocatedSources> located =
         locate_sources({{"Ana Marić", folder, "", ""}}, settings, known(), runner);
-    const Located& ana = located.front();
+    const LocatedSources& ana = located.front();
     CHECK(program_of(ana, "circle.cpp") == "helloworld");
     CHECK(program_of(ana, "zadatak3.cpp") == "circle");
     CHECK(program_of(ana, "prog.cpp") == "echonumber");
@@ -475,7 +475,7 @@ TEST_CASE("sources of the programs an assignment leaves out are neither tried no
         }
     }
     PrintingRunner runner;
-    const std::vector<Located> located =
+    const std::vector<LocatedSources> located =
         locate_sources({{"Ema", folder, "", ""}}, settings, asked, runner);
     CHECK(program_of(located.front(), "twodigits.cpp") == "twodigits");
     CHECK(runner.compiles.count(expected("circle")) == 0);

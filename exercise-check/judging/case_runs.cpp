@@ -16,7 +16,7 @@ namespace {
 // The limits the program's next runs get, and why they were cut short, where they were.
 struct Cut {
     Limits limits;
-    Judging judging;
+    RunConditions judging;
     std::string why; // empty when they are not cut
 };
 

@@ -50,7 +50,7 @@ double cut_seconds(const Limits& limits);
 // One program's runs: what they run, with what, and the time spent so far.
 struct ProgramRuns {
     const Settings& settings;
-    const Judging& judging;
+    const RunConditions& judging;
     const Sandbox& sandbox; // the sandbox every run starts from
     Runner& runner;
     std::filesystem::path executable;

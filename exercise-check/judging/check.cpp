@@ -40,7 +40,7 @@ std::string replace_all(std::string text, const std::string& from, const std::st
 }
 
 // One program of one person, and what is known of it so far.
-struct Checked {
+struct ProgramCheck {
     std::size_t person = 0;
     ProgramResult* result = nullptr;
     std::vector<Case> cases;
@@ -48,8 +48,8 @@ struct Checked {
     fs::path filled; // the build with unset variables filled, or empty
     bool built = false;
     std::atomic<std::size_t> cases_left{0};
-    std::vector<Checked*> twins; // others who handed in the same bytes: they get these results
-    fs::path folder;             // where the checker built it, removed once its cases have run
+    std::vector<ProgramCheck*> twins; // others who handed in the same bytes: they get these results
+    fs::path folder;                  // where the checker built it, removed once its cases have run
     std::atomic<std::uint64_t> room{0}; // what its builds take of its person's room
     TimeSpent time;                     // by its runs
 };
@@ -60,9 +60,9 @@ class Checker {
         : settings_(settings), runner_(runner), progress_(progress), people_left_(people, 0),
           total_people_(people)
     {
-        judging_.crlf = settings.crlf;
-        judging_.memcheck = !settings.memcheck.empty();
-        judging_.limits = settings.run_limits;
+        conditions_.crlf = settings.crlf;
+        conditions_.memcheck = !settings.memcheck.empty();
+        conditions_.limits = settings.run_limits;
         sandbox_ = base_sandbox(settings);
         for (std::size_t person = 0; person < people; ++person) {
             rooms_.push_back(std::make_unique<BuildRoom>(settings.build_limits.person_bytes));
@@ -72,10 +72,10 @@ class Checker {
 
     // Sets the program up to be checked; its cases run once it is built.
     // With cases, only the cases of those names.
-    Checked& add(std::size_t person, ProgramResult& result, const Exercise& exercise,
-                 const std::set<std::string>* cases = nullptr)
+    ProgramCheck& add(std::size_t person, ProgramResult& result, const Exercise& exercise,
+                      const std::set<std::string>* cases = nullptr)
     {
-        auto checked = std::make_unique<Checked>();
+        auto checked = std::make_unique<ProgramCheck>();
         checked->person = person;
         checked->result = &result;
         ++people_left_[person];
@@ -106,8 +106,8 @@ class Checker {
     // read does not compile, and says why.
     void compile_all()
     {
-        std::map<std::string, std::vector<Checked*>> by_source;
-        std::vector<Checked*> unread;
+        std::map<std::string, std::vector<ProgramCheck*>> by_source;
+        std::vector<ProgramCheck*> unread;
         for (const auto& checked : checked_) {
             if (checked->result->source.empty()) {
                 continue;
@@ -125,7 +125,7 @@ class Checker {
             jobs.push_back(plan_builds(key.substr(key.find('\n') + 1), group));
         }
         schedule(std::move(jobs));
-        for (Checked* checked : unread) {
+        for (ProgramCheck* checked : unread) {
             schedule_cases(*checked);
         }
         for (const auto& checked : checked_) {
@@ -136,7 +136,7 @@ class Checker {
     }
 
     // Programs already built: their cases are scheduled at once.
-    void use_built(Checked& checked, const fs::path& executable)
+    void use_built(ProgramCheck& checked, const fs::path& executable)
     {
         checked.executable = executable;
         checked.built = true;
@@ -163,15 +163,15 @@ class Checker {
     // could share.
     struct Job {
         std::vector<std::string> headers; // the leading standard headers
-        Checked* checked = nullptr;       // the first of those who handed in these bytes
+        ProgramCheck* checked = nullptr;  // the first of those who handed in these bytes
         std::vector<std::function<void(const fs::path& precompiled)>> compiles;
     };
 
     // Writes the copy of the source the builds are made from, in a folder of its own, and plans
     // its builds; once they are made, its cases run.
-    Job plan_builds(const std::string& bytes, const std::vector<Checked*>& group)
+    Job plan_builds(const std::string& bytes, const std::vector<ProgramCheck*>& group)
     {
-        Checked& first = *group.front();
+        ProgramCheck& first = *group.front();
         const fs::path folder = settings_.work / std::to_string(folders_++);
         fs::create_directories(folder);
         share_with_sandbox(folder, true);
@@ -183,11 +183,11 @@ class Checker {
         // The same bytes behave the same: the cases run once, for the first of them.
         first.twins.assign(group.begin() + 1, group.end());
         first.folder = folder;
-        for (Checked* checked : group) {
+        for (ProgramCheck* checked : group) {
             checked->executable = folder / program;
             checked->filled = fill ? folder / (program + ".filled") : fs::path();
         }
-        auto members = std::make_shared<std::vector<Checked*>>(group);
+        auto members = std::make_shared<std::vector<ProgramCheck*>>(group);
         auto builds_left = std::make_shared<std::atomic<int>>(fill ? 2 : 1);
         const auto built = [this, members, builds_left] {
             if (--*builds_left == 0) {
@@ -197,10 +197,10 @@ class Checker {
         Job job{leading_includes(bytes), &first, {}};
         const BuildKind plain{false, runs(first.cases, false)};
         job.compiles.emplace_back([this, source, members, built, plain](const fs::path& headers) {
-            Checked& made = *members->front();
+            ProgramCheck& made = *members->front();
             const Build build =
                 bounded(made, compile(source, made.executable, plain, headers), made.executable);
-            for (Checked* checked : *members) {
+            for (ProgramCheck* checked : *members) {
                 checked->built = build.built;
                 // The messages name the person's own source, not the copy.
                 checked->result->compiler_output =
@@ -212,11 +212,11 @@ class Checker {
             const BuildKind filled{true, runs(first.cases, true)};
             job.compiles.emplace_back(
                 [this, source, members, built, filled](const fs::path& headers) {
-                    Checked& made = *members->front();
+                    ProgramCheck& made = *members->front();
                     const Build build = bounded(
                         made, runner_.compile(source, made.filled, filled, headers), made.filled);
                     if (!build.built) {
-                        for (Checked* checked : *members) {
+                        for (ProgramCheck* checked : *members) {
                             checked->filled.clear();
                         }
                     }
@@ -276,7 +276,7 @@ class Checker {
 
     // The build, unless the program is larger than a program may be: then it does not compile,
     // and is removed at once. What the build does not take of its room is given back.
-    Build bounded(Checked& checked, Build build, const fs::path& executable)
+    Build bounded(ProgramCheck& checked, Build build, const fs::path& executable)
     {
         const std::uint64_t largest = settings_.build_limits.program_bytes;
         std::error_code error;
@@ -335,7 +335,7 @@ class Checker {
         return count;
     }
 
-    static bool needs_filled_build(const Checked& checked)
+    static bool needs_filled_build(const ProgramCheck& checked)
     {
         for (const Case& one : checked.cases) {
             if (one.failed_read && one.kind == CaseKind::plain) {
@@ -345,7 +345,7 @@ class Checker {
         return false;
     }
 
-    void schedule_cases(Checked& checked)
+    void schedule_cases(ProgramCheck& checked)
     {
         checked.result->cases.resize(checked.cases.size());
         if (!checked.built || checked.cases.empty()) {
@@ -400,16 +400,16 @@ class Checker {
         }
     }
 
-    ProgramRuns runs_of(Checked& checked)
+    ProgramRuns runs_of(ProgramCheck& checked)
     {
         return ProgramRuns{
-            settings_,          judging_,       sandbox_,     runner_,
+            settings_,          conditions_,    sandbox_,     runner_,
             checked.executable, checked.filled, checked.time, *person_time_[checked.person]};
     }
 
-    void finish_program(Checked& checked)
+    void finish_program(ProgramCheck& checked)
     {
-        for (Checked* twin : checked.twins) {
+        for (ProgramCheck* twin : checked.twins) {
             twin->result->cases = checked.result->cases;
             twin->built = checked.built;
             finish_program(*twin);
@@ -437,11 +437,11 @@ class Checker {
     const Settings& settings_;
     Runner& runner_;
     const Progress& progress_;
-    Judging judging_;
+    RunConditions conditions_;
     Sandbox sandbox_;
     Pool pool_;
     Pool waiting_pool_;
-    std::vector<std::unique_ptr<Checked>> checked_;
+    std::vector<std::unique_ptr<ProgramCheck>> checked_;
     std::mutex progress_mutex_;
     std::vector<std::size_t> people_left_;
     std::size_t people_done_ = 0;
@@ -461,7 +461,8 @@ void run_built(std::vector<BuiltRun>& programs, const Settings& settings, Runner
         program.result = ProgramResult{};
         program.result.program = program.exercise->name;
         program.result.source = program.executable.string();
-        Checked& checked = checker.add(index, program.result, *program.exercise, program.cases);
+        ProgramCheck& checked =
+            checker.add(index, program.result, *program.exercise, program.cases);
         checked.filled = program.filled;
         checker.use_built(checked, program.executable);
     }
@@ -512,7 +513,7 @@ std::filesystem::path default_fault_cache()
     return {};
 }
 
-Report check_located(const std::vector<Person>& people, std::vector<Located> located,
+Report check_located(const std::vector<Person>& people, std::vector<LocatedSources> located,
                      const std::vector<Exercise>& exercises, const Settings& settings,
                      Runner& runner, const Progress& progress)
 {
@@ -592,7 +593,7 @@ Report check_built(const fs::path& folder, const Settings& settings, Runner& run
     }
     const Progress none;
     Checker checker(settings, runner, 1, none);
-    std::vector<std::pair<Checked*, fs::path>> found;
+    std::vector<std::pair<ProgramCheck*, fs::path>> found;
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         ProgramResult& result = person.programs[slot];
         for (const fs::path& candidate :
@@ -603,7 +604,7 @@ Report check_built(const fs::path& folder, const Settings& settings, Runner& run
             }
         }
         if (!result.source.empty()) {
-            Checked& checked = checker.add(0, result, exercises[slot]);
+            ProgramCheck& checked = checker.add(0, result, exercises[slot]);
             found.emplace_back(&checked, result.source);
         } else if (!settings.only_case.empty()) {
             throw std::runtime_error(settings.only_case + " cannot run: " + exercises[slot].name +

@@ -33,9 +33,9 @@ constexpr std::size_t compiles_worth_precompiling = 6;
 // The sandbox every compile and run starts from: the settings' kind, with the case data hidden.
 Sandbox base_sandbox(const Settings& settings);
 
-// Checks every person's sources as located (one Located each, in the order of people), several
-// builds and runs at a time, for the exercises given (exercises_checked's).
-Report check_located(const std::vector<Person>& people, std::vector<Located> located,
+// Checks every person's sources as located (one LocatedSources each, in the order of people),
+// several builds and runs at a time, for the exercises given (exercises_checked's).
+Report check_located(const std::vector<Person>& people, std::vector<LocatedSources> located,
                      const std::vector<Exercise>& exercises, const Settings& settings,
                      Runner& runner, const Progress& progress = {});
 

@@ -170,7 +170,7 @@ struct Fixture {
     // Checks one person, whose source for exercise eN is sources[N - 1] (none where empty).
     Report check(const std::vector<std::string>& sources)
     {
-        Located located;
+        LocatedSources located;
         for (std::size_t index = 0; index < sources.size(); ++index) {
             if (!sources[index].empty()) {
                 const fs::path path =

@@ -6,7 +6,7 @@ namespace check {
 
 namespace {
 
-bool same_text(const std::optional<Shown>& one, const std::optional<Shown>& other)
+bool same_text(const std::optional<ShownText>& one, const std::optional<ShownText>& other)
 {
     if (!one || !other) {
         return !one && !other;

@@ -34,7 +34,7 @@ struct Prebuilt {
 
 // One person's sources, how they were chosen (in note lines), and the builds made on the way,
 // by the path of the source.
-struct Located {
+struct LocatedSources {
     std::vector<Source> sources;
     std::vector<std::string> notes;
     std::map<std::string, Prebuilt> builds;

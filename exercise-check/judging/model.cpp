@@ -43,7 +43,7 @@ bool counts_against(const CaseResult& result, bool strict)
                       result.verdict == CaseVerdict::wrong_layout ||
                       result.verdict == CaseVerdict::wrong_status;
     return result.verdict != CaseVerdict::passed &&
-           (strict || !result.departure || result.ordinary || !mild);
+           (strict || !result.departure || result.failed_otherwise || !mild);
 }
 
 const CaseResult* deciding_failure(const ProgramResult& program, bool strict)
@@ -160,7 +160,7 @@ ClassCounts class_counts(const Report& report)
     return counts;
 }
 
-Shown shown(std::string title, std::string_view text, std::size_t limit)
+ShownText shown(std::string title, std::string_view text, std::size_t limit)
 {
     const std::string_view kept = text.substr(0, limit);
     return {std::move(title), std::string(kept), text.size() - kept.size()};
@@ -182,7 +182,7 @@ std::string message(const CaseResult& result)
         return text;
     }
     text += '\n';
-    const auto block = [&text](const std::optional<Shown>& shown) {
+    const auto block = [&text](const std::optional<ShownText>& shown) {
         if (shown) {
             text += shown->title + ":\n" + visible(shown->bytes, shown->bytes.size());
             if (shown->left_out > 0) {

@@ -52,14 +52,14 @@ std::string_view program_verdict_name(ProgramVerdict verdict);
 
 // A text a failed case shows: what it is, as many of its bytes as are kept, and how many more
 // there were.
-struct Shown {
+struct ShownText {
     std::string title; // "expected output", "output so far", "expected shape", ...
     std::string bytes;
     std::size_t left_out = 0;
 };
 
 // The first limit bytes of text under that title.
-Shown shown(std::string title, std::string_view text, std::size_t limit);
+ShownText shown(std::string title, std::string_view text, std::size_t limit);
 
 struct CaseResult {
     std::string name; // as the CTest test is named: calculators.circle.plain
@@ -68,7 +68,7 @@ struct CaseResult {
     std::string remark;     // for a failed departure case: what the program does and why not
     // A departure case that failed otherwise than its departure does, or the way the program's
     // other cases fail too: its departure does not explain it, so it counts as any failed case.
-    bool ordinary = false;
+    bool failed_otherwise = false;
     double seconds = 0;
 
     // Why it failed, in one line; empty if passed.
@@ -77,15 +77,15 @@ struct CaseResult {
     std::string random_input;
     // What the failed run was given and wrote; no input when the case did not run.
     std::vector<std::string> args;
-    std::optional<Shown> input;
-    std::optional<Shown> expected;        // "expected output", or what the output is compared with
-    std::optional<Shown> actual;          // "actual output", or "output so far" when it was stopped
+    std::optional<ShownText> input;
+    std::optional<ShownText> expected;    // "expected output", or what the output is compared with
+    std::optional<ShownText> actual;      // "actual output", or "output so far" when it was stopped
     std::optional<Difference> difference; // where expected and actual first differ
     // What differs, in one line that says where and what to write instead (in_words()): `line 1:
     // write a blank after "Broj:"`. Of a run that was stopped, only a prompt it repeats without
     // end; empty where the output was not compared with an expected one.
     std::string in_words;
-    std::optional<Shown> standard_error;
+    std::optional<ShownText> standard_error;
     // How the run ended: its exit status, or the signal that ended it, or neither (stopped).
     std::optional<int> exit_status;
     int signal = 0;

@@ -214,4 +214,42 @@ bool name_order(std::string_view left, std::string_view right)
     return left < right;
 }
 
+std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line)
+{
+    std::string text;
+    const std::size_t count = std::min(bytes.size(), limit);
+    for (std::size_t at = 0; at < count; ++at) {
+        const auto byte = static_cast<unsigned char>(bytes[at]);
+        if ((!one_line && (byte == '\n' || byte == '\t')) || (byte >= 0x20 && byte != 0x7F)) {
+            text += static_cast<char>(byte);
+        } else {
+            static constexpr std::string_view hex = "0123456789ABCDEF";
+            text += "\\x";
+            text += hex[byte >> 4U];
+            text += hex[byte & 0xFU];
+        }
+    }
+    if (bytes.size() > limit) {
+        text += (one_line ? " ... and " : "\n... and ") + std::to_string(bytes.size() - limit) +
+                " bytes more";
+    }
+    return text;
+}
+
+std::vector<std::string> lines_of_text(std::string_view text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const auto end = text.find('\n', start);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(text.substr(start));
+            break;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
 } // namespace check

@@ -43,4 +43,12 @@ std::string csv_cell(std::string_view text);
 // before Person 10), then the bytes.
 bool name_order(std::string_view left, std::string_view right);
 
+// Text a hand-in controls made safe to show as lines: line ends and tabs kept (unless one_line),
+// a CR and every other control byte as \xHH, cut after limit bytes, saying how many more there
+// were.
+std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line = false);
+
+// The text's lines, without their line ends.
+std::vector<std::string> lines_of_text(std::string_view text);
+
 } // namespace check

@@ -34,7 +34,7 @@ bool out_of_memory(const RunResult& run)
 
 // How the run ended when it did not end by itself, or crashed, or ran out of a limit: the
 // verdict and its one line, or nothing when it exited normally.
-bool judge_ending(const RunResult& run, const Judging& judging, bool waits_for_input,
+bool judge_ending(const RunResult& run, const RunConditions& judging, bool waits_for_input,
                   CaseResult& result, std::string& why)
 {
     switch (run.ending) {
@@ -136,7 +136,7 @@ void finish(CaseResult& result, const Case& one, const RunResult& run, const std
     if (one.departure && result.verdict == one.departure_gives) {
         result.remark = one.remark;
     } else if (one.departure) {
-        result.ordinary = true;
+        result.failed_otherwise = true;
     }
 }
 
@@ -154,14 +154,14 @@ void drop_remarks_shown_elsewhere(ProgramResult& program)
         if (one.departure && !one.remark.empty() &&
             std::find(elsewhere.begin(), elsewhere.end(), one.verdict) != elsewhere.end()) {
             one.remark.clear();
-            one.ordinary = true;
+            one.failed_otherwise = true;
         }
     }
 }
 
 } // namespace
 
-CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
+CaseResult judge(const Case& one, const RunResult& run, const RunConditions& judging)
 {
     CaseResult result;
     result.name = one.name;
@@ -227,7 +227,7 @@ CaseResult judge(const Case& one, const RunResult& run, const Judging& judging)
 }
 
 CaseResult judge_random_input(const Case& one, const std::string& input, const RunResult& run,
-                              const Judging& judging)
+                              const RunConditions& judging)
 {
     Case random = one;
     random.input = input;
@@ -258,7 +258,7 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
 }
 
 CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunResult& filled,
-                              const Judging& judging)
+                              const RunConditions& judging)
 {
     CaseResult result = judge(one, run, judging);
     const bool both_exited = run.ending == Ending::exited && filled.ending == Ending::exited;

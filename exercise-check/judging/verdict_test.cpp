@@ -99,7 +99,7 @@ TEST_CASE("a case's verdict comes from how its run ended")
     };
     for (const Example& example : examples) {
         CAPTURE(std::string(example.in_message));
-        const CaseResult result = judge(example.one, example.run, Judging{});
+        const CaseResult result = judge(example.one, example.run, RunConditions{});
         CHECK(result.verdict == example.verdict);
         CHECK(message(result).find(example.in_message) != std::string::npos);
         CHECK(message(result).empty() == (example.verdict == CaseVerdict::passed));
@@ -111,19 +111,20 @@ TEST_CASE("a case's verdict comes from how its run ended")
 
 TEST_CASE("memcheck's exit status is a memory error only when memcheck ran")
 {
-    Judging memcheck;
+    RunConditions memcheck;
     memcheck.memcheck = true;
     const Case one = make(CaseKind::plain, "Broj: 17\n");
     const CaseResult found = judge(one, exited(99, "Broj: 17\n"), memcheck);
     CHECK(found.verdict == CaseVerdict::memory_error);
     CHECK(found.why.find("memcheck found a memory error") != std::string::npos);
-    CHECK(judge(one, exited(99, "Broj: 17\n"), Judging{}).verdict == CaseVerdict::wrong_status);
+    CHECK(judge(one, exited(99, "Broj: 17\n"), RunConditions{}).verdict ==
+          CaseVerdict::wrong_status);
     CHECK(judge(one, exited(0, "Broj: 17\n"), memcheck).verdict == CaseVerdict::passed);
 }
 
 TEST_CASE("a Windows program is judged against CRLF line ends")
 {
-    Judging windows;
+    RunConditions windows;
     windows.crlf = true;
     const Case one = make(CaseKind::plain, "a\nb\n");
     CHECK(judge(one, exited(0, "a\r\nb\r\n"), windows).verdict == CaseVerdict::passed);
@@ -133,37 +134,38 @@ TEST_CASE("a Windows program is judged against CRLF line ends")
 TEST_CASE("a value never set shows as a difference between the plain and the filled build")
 {
     const Case one = make(CaseKind::plain, "0\n");
-    CHECK(judge_unset_values(one, exited(0, "0\n"), exited(0, "0\n"), Judging{}).verdict ==
+    CHECK(judge_unset_values(one, exited(0, "0\n"), exited(0, "0\n"), RunConditions{}).verdict ==
           CaseVerdict::passed);
     const CaseResult unset =
-        judge_unset_values(one, exited(0, "0\n"), exited(0, "-16843010\n"), Judging{});
+        judge_unset_values(one, exited(0, "0\n"), exited(0, "-16843010\n"), RunConditions{});
     CHECK(unset.verdict == CaseVerdict::memory_error);
     CHECK(message(unset).find("-16843010") != std::string::npos);
     // The same output but another exit status: the status came from a value never set.
     const CaseResult status =
-        judge_unset_values(one, exited(0, "0\n"), exited(1, "0\n"), Judging{});
+        judge_unset_values(one, exited(0, "0\n"), exited(1, "0\n"), RunConditions{});
     CHECK(status.verdict == CaseVerdict::memory_error);
     CHECK(status.why.find("never set") != std::string::npos);
     // Both print the same wrong value: that is a plain difference, not an unset value.
-    CHECK(judge_unset_values(one, exited(0, "5\n"), exited(0, "5\n"), Judging{}).verdict ==
+    CHECK(judge_unset_values(one, exited(0, "5\n"), exited(0, "5\n"), RunConditions{}).verdict ==
           CaseVerdict::wrong_output);
 }
 
 TEST_CASE("a random input's output must have the shape")
 {
     Case one = make(CaseKind::stress, "Broj: <int>\n");
-    CHECK(judge_random_input(one, "x", exited(0, "Broj: 0\n"), Judging{}).verdict ==
+    CHECK(judge_random_input(one, "x", exited(0, "Broj: 0\n"), RunConditions{}).verdict ==
           CaseVerdict::passed);
-    const CaseResult broken = judge_random_input(one, "1e39", exited(0, "Broj: \n"), Judging{});
+    const CaseResult broken =
+        judge_random_input(one, "1e39", exited(0, "Broj: \n"), RunConditions{});
     CHECK(broken.verdict == CaseVerdict::wrong_output);
     CHECK(message(broken).find("1e39") != std::string::npos);
-    CHECK(judge_random_input(one, "", ended(Ending::signalled, SIGFPE), Judging{}).verdict ==
+    CHECK(judge_random_input(one, "", ended(Ending::signalled, SIGFPE), RunConditions{}).verdict ==
           CaseVerdict::crashed);
 }
 
 TEST_CASE("a random input's line ends follow the target's convention")
 {
-    Judging windows;
+    RunConditions windows;
     windows.crlf = true;
     const Case one = make(CaseKind::stress, "Broj: <int>\nKraj\n");
     struct Example {
@@ -183,7 +185,7 @@ TEST_CASE("a random input's line ends follow the target's convention")
         CAPTURE(std::string(example.output));
         CAPTURE(example.crlf);
         const CaseResult result = judge_random_input(one, "5\n", exited(0, example.output),
-                                                     example.crlf ? windows : Judging{});
+                                                     example.crlf ? windows : RunConditions{});
         CHECK(result.verdict == example.verdict);
     }
 }
@@ -238,7 +240,7 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
 {
     Case one = make(CaseKind::plain, "Broj: 17\n");
     one.args = {"-x"};
-    const CaseResult wrong = judge(one, exited(2, "Broj: 18\n", "oops\n"), Judging{});
+    const CaseResult wrong = judge(one, exited(2, "Broj: 18\n", "oops\n"), RunConditions{});
     CHECK(wrong.why == "wrong output; exit status 2 (expected 0)");
     REQUIRE(wrong.input);
     CHECK(wrong.input->bytes == "17\n");
@@ -264,7 +266,7 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
 
     RunResult crash = ended(Ending::signalled, SIGSEGV);
     crash.out = std::string(700, 'a');
-    const CaseResult crashed = judge(one, crash, Judging{});
+    const CaseResult crashed = judge(one, crash, RunConditions{});
     CHECK(crashed.signal == SIGSEGV);
     CHECK_FALSE(crashed.exit_status);
     CHECK_FALSE(crashed.expected);
@@ -275,7 +277,7 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
     CHECK(message(crashed).find("aaa... and 100 bytes more<end>\n") != std::string::npos);
 
     const CaseResult unset =
-        judge_unset_values(one, exited(0, "Broj: 17\n"), exited(0, "Broj: 16\n"), Judging{});
+        judge_unset_values(one, exited(0, "Broj: 17\n"), exited(0, "Broj: 16\n"), RunConditions{});
     REQUIRE(unset.expected);
     REQUIRE(unset.actual);
     CHECK(unset.expected->title == "output as built");
@@ -283,7 +285,7 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
     CHECK(unset.difference);
 
     Case stress = make(CaseKind::stress, "Broj: <int>\n");
-    CaseResult broken = judge_random_input(stress, "1e39", exited(0, "Broj: \n"), Judging{});
+    CaseResult broken = judge_random_input(stress, "1e39", exited(0, "Broj: \n"), RunConditions{});
     REQUIRE(broken.expected);
     CHECK(broken.expected->title == "expected shape");
     CHECK_FALSE(broken.difference);
@@ -295,7 +297,7 @@ TEST_CASE("a failed case carries what it was given and wrote as fields")
 
 TEST_CASE("the reasons name the limits the program ran with")
 {
-    Judging judging;
+    RunConditions judging;
     judging.limits.wall_seconds = 2;
     judging.limits.output_bytes = 3 * mebibyte;
     const Case one = make(CaseKind::plain, "x\n");
@@ -315,7 +317,7 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
     lost.departure_gives = CaseVerdict::wrong_status;
     lost.remark = "exits with 0 when its output is lost";
     const Case plain = make(CaseKind::plain, "Uneseni broj: 17\n");
-    const Judging judging;
+    const RunConditions judging;
 
     // The departure's own failure is a remark; a missing line end is not what it is about.
     const CaseResult other_value = judge(never_read, exited(0, "Uneseni broj: 5\n"), judging);
@@ -374,18 +376,20 @@ TEST_CASE("a difference is said in words where the output was compared, and only
         const char* words;
     };
     const Example examples[] = {
-        {"a lost blank", judge(one, exited(0, "Molim, unesite broj: Uneseni broj:17\n"), Judging{}),
+        {"a lost blank",
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj:17\n"), RunConditions{}),
          "line 1: write a blank after \"Uneseni broj:\""},
         {"another value",
-         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 18\n"), Judging{}),
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 18\n"), RunConditions{}),
          "line 1: write 17, not 18: another value"},
-        {"a prompt without end, stopped", judge(one, stopped, Judging{}),
+        {"a prompt without end, stopped", judge(one, stopped, RunConditions{}),
          "line 1: it asks \"Molim, unesite broj:\" again and again (40 times): its loop never "
          "ends; let it end when the input does or a read fails"},
-        {"a crash", judge(one, ended(Ending::signalled, SIGSEGV), Judging{}), ""},
-        {"passed", judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n"), Judging{}), ""},
+        {"a crash", judge(one, ended(Ending::signalled, SIGSEGV), RunConditions{}), ""},
+        {"passed",
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n"), RunConditions{}), ""},
         {"two builds that differ",
-         judge_unset_values(one, exited(0, "0\n"), exited(0, "1\n"), Judging{}), ""},
+         judge_unset_values(one, exited(0, "0\n"), exited(0, "1\n"), RunConditions{}), ""},
     };
     for (const Example& example : examples) {
         CAPTURE(std::string(example.what));

@@ -65,12 +65,12 @@ CaseResult read_case(const Json& object)
     result.why = text(object, "why");
     result.random_input = text(object, "random_input");
     result.args = texts(object, "arguments");
-    const auto shown = [&object](const char* key) -> std::optional<Shown> {
+    const auto shown = [&object](const char* key) -> std::optional<ShownText> {
         const auto found = object.find(key);
         if (found == object.end() || !found->is_object()) {
             return std::nullopt;
         }
-        Shown one;
+        ShownText one;
         one.title = text(*found, "title");
         one.bytes = text(*found, "text");
         const auto left_out = found->find("left_out");

@@ -38,12 +38,4 @@ std::string verdict_shown(const ProgramResult& program, bool strict);
 std::vector<std::string> program_details(const ProgramResult& program, bool strict,
                                          std::size_t limit = 4000);
 
-// Text a hand-in controls made safe to show as lines: line ends and tabs kept (unless one_line),
-// a CR and every other control byte as \xHH, cut after limit bytes, saying how many more there
-// were.
-std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line = false);
-
-// The text's lines, without their line ends.
-std::vector<std::string> lines_of_text(std::string_view text);
-
 } // namespace check

@@ -16,7 +16,7 @@ namespace {
 using Json = nlohmann::ordered_json;
 
 // A text as it was kept, or null.
-Json shown_json(const std::optional<Shown>& shown)
+Json shown_json(const std::optional<ShownText>& shown)
 {
     if (!shown) {
         return nullptr;

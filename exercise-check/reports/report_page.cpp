@@ -70,7 +70,7 @@ constexpr std::size_t no_mark = std::string::npos;
 
 // A text a case shows, each byte as the terminal's report shows it and escapes set apart; the
 // byte at mark is marked, or the end when the difference is that the text ended there.
-Markup shown_text(const Shown& shown, std::size_t mark)
+Markup shown_text(const ShownText& shown, std::size_t mark)
 {
     Markup page;
     for (std::size_t at = 0; at < shown.bytes.size(); ++at) {
@@ -93,7 +93,7 @@ Markup shown_text(const Shown& shown, std::size_t mark)
     return page;
 }
 
-Markup block(const Shown& shown, std::size_t mark = no_mark)
+Markup block(const ShownText& shown, std::size_t mark = no_mark)
 {
     return element("div", {{"class", "block"}},
                    element("h4", shown.title) + element("pre", shown_text(shown, mark))) +
@@ -131,7 +131,7 @@ Markup failed_case(const CaseResult& result)
         mark = offset_of(*result.difference, result.expected ? result.expected->bytes : "");
     }
     if (result.expected && result.actual) {
-        const auto side = [mark](const Shown& shown) {
+        const auto side = [mark](const ShownText& shown) {
             return element("div",
                            element("h4", shown.title) + element("pre", shown_text(shown, mark)));
         };

@@ -4,6 +4,7 @@
 
 #include "files.h"
 #include "points.h"
+#include "text.h"
 
 #include <algorithm>
 #include <cctype>
