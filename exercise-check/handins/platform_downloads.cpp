@@ -89,7 +89,7 @@ std::string shown_name(std::string_view text, std::string_view fallback)
             }
             at += length;
         }
-        name = name.substr(0, at) + "…";
+        name.replace(at, std::string::npos, "…");
     }
     return name.empty() ? std::string(fallback) : name;
 }

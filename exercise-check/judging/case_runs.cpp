@@ -193,9 +193,10 @@ CaseResult run_stress(const Case& one, ProgramRuns& runs)
                 counted(judge_random_input(one, given[index], results[index], cut.judging),
                         results[index].seconds, cut, runs);
             if (judged.verdict != CaseVerdict::passed) {
-                judged.random_input = "random input " + std::to_string(done + index + 1) + " of " +
-                                      std::to_string(runs.settings.stress_runs) + " (seed " +
-                                      std::to_string(runs.settings.seed) + ")";
+                judged.random_input = "random input " +
+                                      std::to_string(static_cast<std::size_t>(done) + index + 1) +
+                                      " of " + std::to_string(runs.settings.stress_runs) +
+                                      " (seed " + std::to_string(runs.settings.seed) + ")";
                 judged.seconds = seconds;
                 return judged;
             }

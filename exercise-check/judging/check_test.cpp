@@ -15,6 +15,10 @@
 
 namespace {
 
+// The largest build a program may have in these tests, which the fake compiles hold to as the
+// compile's file size limit does.
+constexpr std::uint64_t largest_build = 1024 * 1024;
+
 namespace fs = std::filesystem;
 using namespace check;
 
@@ -48,11 +52,14 @@ class FakeRunner : public Runner {
             const std::lock_guard<std::mutex> lock(mutex_);
             peak_build_bytes = std::max(peak_build_bytes, build_bytes());
         }
-        if (text.find("xfsz") != std::string::npos) {
+        // As the compile's file size limit has it: a build larger than a program may be stops
+        // the linker at the limit.
+        const std::uintmax_t size = number_after(text, "size", 1000);
+        if (text.find("xfsz") != std::string::npos || size > largest_build) {
             return {false, "ld: final link failed: File too large\n", true};
         }
         test::touch(executable, text);
-        fs::resize_file(executable, number_after(text, "size", 1000));
+        fs::resize_file(executable, size);
         return {true, ""};
     }
     RunResult run(const RunRequest& request) override
@@ -95,10 +102,12 @@ class FakeRunner : public Runner {
     {
         peak_build_bytes = std::max(peak_build_bytes, build_bytes());
         const std::string& executable = request.command.front();
-        if (behaviour_.count(executable) == 0) {
-            behaviour_[executable] = read_file_or_throw(executable, 1024 * 1024);
+        auto known = behaviour_.find(executable);
+        if (known == behaviour_.end()) {
+            known =
+                behaviour_.emplace(executable, read_file_or_throw(executable, 1024 * 1024)).first;
         }
-        const std::string& text = behaviour_[executable];
+        const std::string& text = known->second;
         const bool random = std::find(request.command.begin(), request.command.end(), "random") !=
                             request.command.end();
         const std::size_t nth = random ? ++random_runs_[executable] : 0;
@@ -163,7 +172,7 @@ struct Fixture {
         settings.sandbox = false;
         settings.diagnose = false;
         settings.work = scratch.path / "work";
-        settings.build_limits = {1024 * 1024, 4 * 1024 * 1024};
+        settings.build_limits = {largest_build, 4 * largest_build};
         fs::create_directories(settings.work);
     }
 

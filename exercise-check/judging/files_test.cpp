@@ -6,7 +6,7 @@
 
 #include <doctest/doctest.h>
 
-namespace check {
+using namespace check;
 
 namespace {
 
@@ -105,5 +105,3 @@ TEST_CASE("sizes are said in the largest unit they are whole in")
         CHECK(size_text(bytes) == text);
     }
 }
-
-} // namespace check

@@ -83,7 +83,8 @@ class Builder {
             throw std::runtime_error("libseccomp cannot make a filter");
         }
         if (seccomp_arch_native() == SCMP_ARCH_X86_64) {
-            for (const std::uint32_t arch : {SCMP_ARCH_X86, SCMP_ARCH_X32}) {
+            for (const std::uint32_t arch :
+                 {std::uint32_t{SCMP_ARCH_X86}, std::uint32_t{SCMP_ARCH_X32}}) {
                 const int added = seccomp_arch_add(context_.get(), arch);
                 if (added != 0 && added != -EEXIST) {
                     throw std::runtime_error("libseccomp cannot filter every table of calls");
@@ -177,7 +178,7 @@ void refuse_reaching_others(Builder& filter)
         filter.refuse(name, {has_bits(0, negative)});
     }
     for (const char* name : {"fcntl", "fcntl64"}) {
-        for (const scmp_datum_t command : {F_SETOWN, F_SETOWN_EX}) {
+        for (const scmp_datum_t command : {scmp_datum_t{F_SETOWN}, scmp_datum_t{F_SETOWN_EX}}) {
             filter.refuse(name, {argument_is(1, command)});
         }
     }
