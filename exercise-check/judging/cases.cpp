@@ -53,23 +53,17 @@ std::vector<std::string> lines_of(const std::string& text)
 const char* const lost_output_remark =
     "exits with 0 when its output is lost: a script would take an empty file for success";
 
-} // namespace
-
-std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
-                             const std::string& stdlib)
-{
-    const fs::path folder = data / exercise.group / exercise.name;
-    if (!fs::is_directory(folder)) {
-        throw std::runtime_error("no case data for " + exercise.name + " in " + data.string() +
-                                 ": give it a folder " + exercise.group + "/" + exercise.name +
-                                 " of cases");
-    }
-    const std::string prefix = exercise.group + "." + exercise.name + ".";
-
-    // Each case by its name; a library's own output stands in for the common one.
+// A folder's case files by kind: each case's expected output by its name (a library's own for
+// the common one), and the names of its waiting cases and shapes, in name order.
+struct CaseFiles {
     std::map<std::string, fs::path> outputs;
     std::vector<std::string> waiting;
     std::vector<std::string> shapes;
+};
+
+CaseFiles case_files(const fs::path& folder, const std::string& stdlib)
+{
+    CaseFiles found;
     std::vector<fs::path> files;
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
         files.push_back(entry.path());
@@ -83,39 +77,59 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
             const std::string library = inner.extension().string();
             if (library == ".libc++" || library == ".libstdc++") {
                 if (library.substr(1) == stdlib) {
-                    outputs[inner.stem().string()] = file;
+                    found.outputs[inner.stem().string()] = file;
                 }
             } else {
-                outputs.try_emplace(stem, file);
+                found.outputs.try_emplace(stem, file);
             }
         } else if (extension == ".waiting") {
-            waiting.push_back(stem);
+            found.waiting.push_back(stem);
         } else if (extension == ".shape") {
-            shapes.push_back(stem);
+            found.shapes.push_back(stem);
         }
     }
+    return found;
+}
 
-    const auto base = [&](const std::string& name) {
-        Case one;
-        one.name = prefix + name;
-        one.input = read_if_there(folder / (name + ".in"));
-        one.args = lines_of(read_if_there(folder / (name + ".args")));
-        for (const std::string& label : lines_of(read_if_there(folder / (name + ".labels")))) {
-            one.failed_read = one.failed_read || label == "failed-read";
-            one.departure = one.departure || label == "departure";
-        }
-        const std::vector<std::string> remark =
-            lines_of(read_if_there(folder / (name + ".remark")));
-        if (!remark.empty()) {
-            one.remark = remark.front();
-        } else if (one.departure) {
-            one.remark = "fails " + one.name + ", where this project is stricter than the exercise";
-        }
-        return one;
-    };
+// A case of that name as its files give it, but for what it expects: input, arguments, labels,
+// remark.
+Case base_case(const fs::path& folder, const std::string& prefix, const std::string& name)
+{
+    Case one;
+    one.name = prefix + name;
+    one.input = read_if_there(folder / (name + ".in"));
+    one.args = lines_of(read_if_there(folder / (name + ".args")));
+    for (const std::string& label : lines_of(read_if_there(folder / (name + ".labels")))) {
+        one.failed_read = one.failed_read || label == "failed-read";
+        one.departure = one.departure || label == "departure";
+    }
+    const std::vector<std::string> remark = lines_of(read_if_there(folder / (name + ".remark")));
+    if (!remark.empty()) {
+        one.remark = remark.front();
+    } else if (one.departure) {
+        one.remark = "fails " + one.name + ", where this project is stricter than the exercise";
+    }
+    return one;
+}
+
+} // namespace
+
+std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
+                             const std::string& stdlib)
+{
+    const fs::path folder = data / exercise.group / exercise.name;
+    if (!fs::is_directory(folder)) {
+        throw std::runtime_error("no case data for " + exercise.name + " in " + data.string() +
+                                 ": give it a folder " + exercise.group + "/" + exercise.name +
+                                 " of cases");
+    }
+    const std::string prefix = exercise.group + "." + exercise.name + ".";
+    const CaseFiles files = case_files(folder, stdlib);
+    const auto base = [&](const std::string& name) { return base_case(folder, prefix, name); };
 
     // plain first: a failing program's first failing case is then, where it can be, its simplest.
-    std::vector<std::pair<std::string, fs::path>> ordered(outputs.begin(), outputs.end());
+    std::vector<std::pair<std::string, fs::path>> ordered(files.outputs.begin(),
+                                                          files.outputs.end());
     std::stable_partition(ordered.begin(), ordered.end(),
                           [](const auto& named) { return named.first == "plain"; });
     std::vector<Case> cases;
@@ -129,7 +143,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
             cases.push_back(one);
         }
     }
-    for (const std::string& name : waiting) {
+    for (const std::string& name : files.waiting) {
         Case one = base(name);
         one.kind = CaseKind::waiting;
         one.expected = read_case_file(folder / (name + ".waiting"));
@@ -146,7 +160,7 @@ std::vector<Case> load_cases(const fs::path& data, const Exercise& exercise,
         one.remark = lost_output_remark;
         cases.push_back(one);
     }
-    for (const std::string& name : shapes) {
+    for (const std::string& name : files.shapes) {
         Case one = base(name);
         one.kind = CaseKind::stress;
         one.expected = read_case_file(folder / (name + ".shape"));
