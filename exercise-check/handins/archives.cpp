@@ -85,6 +85,45 @@ struct Utf8Names {
     }
 };
 
+// A reader of only these formats: others (mtree among them) may name files on this system to
+// read.
+ArchivePointer archive_reader()
+{
+    ArchivePointer reader(archive_read_new(), archive_read_free);
+    archive_read_support_format_zip(reader.get());
+    archive_read_support_format_tar(reader.get());
+    archive_read_support_format_gnutar(reader.get());
+    archive_read_support_format_7zip(reader.get());
+    archive_read_support_format_rar(reader.get());
+    archive_read_support_format_rar5(reader.get());
+    archive_read_support_filter_gzip(reader.get());
+    archive_read_support_filter_bzip2(reader.get());
+    archive_read_support_filter_xz(reader.get());
+    return reader;
+}
+
+// Copies the entry's data to out, bytes counting what all entries unpacked so far; why not, when
+// it cannot be read or the bytes go past most.
+std::optional<std::string> copy_entry(archive* reader, std::ofstream& out, std::uint64_t& bytes,
+                                      std::uint64_t most, const std::string& too_large)
+{
+    std::array<char, 65536> buffer{};
+    for (;;) {
+        const la_ssize_t count = archive_read_data(reader, buffer.data(), buffer.size());
+        if (count < 0) {
+            return "could not be read: " + error_text(reader);
+        }
+        if (count == 0) {
+            return std::nullopt;
+        }
+        bytes += static_cast<std::uint64_t>(count);
+        if (bytes > most) {
+            return too_large;
+        }
+        out.write(buffer.data(), static_cast<std::streamsize>(count));
+    }
+}
+
 } // namespace
 
 std::string limits_text(const ArchiveLimits& limits)
@@ -173,22 +212,11 @@ Unpacked unpack_archive(const fs::path& file, const fs::path& into, const Archiv
     if (opened.fd < 0 || ::fstat(opened.fd, &status) != 0 || !S_ISREG(status.st_mode)) {
         return fail("could not be read: not a plain file");
     }
-    // Only these formats: others (mtree among them) may name files on this system to read.
-    ArchivePointer reader(archive_read_new(), archive_read_free);
-    archive_read_support_format_zip(reader.get());
-    archive_read_support_format_tar(reader.get());
-    archive_read_support_format_gnutar(reader.get());
-    archive_read_support_format_7zip(reader.get());
-    archive_read_support_format_rar(reader.get());
-    archive_read_support_format_rar5(reader.get());
-    archive_read_support_filter_gzip(reader.get());
-    archive_read_support_filter_bzip2(reader.get());
-    archive_read_support_filter_xz(reader.get());
+    ArchivePointer reader = archive_reader();
     if (archive_read_open_fd(reader.get(), opened.fd, 65536) != ARCHIVE_OK) {
         return fail("could not be read: " + error_text(reader.get()));
     }
     const std::string too_large = "unpacks to more than " + limits_text(limits);
-    std::array<char, 65536> buffer{};
     for (;;) {
         archive_entry* entry = nullptr;
         const int status_read = archive_read_next_header(reader.get(), &entry);
@@ -233,19 +261,9 @@ Unpacked unpack_archive(const fs::path& file, const fs::path& into, const Archiv
             ++result.skipped;
             continue;
         }
-        for (;;) {
-            const la_ssize_t count = archive_read_data(reader.get(), buffer.data(), buffer.size());
-            if (count < 0) {
-                return fail("could not be read: " + error_text(reader.get()));
-            }
-            if (count == 0) {
-                break;
-            }
-            result.bytes += static_cast<std::uint64_t>(count);
-            if (result.bytes > limits.bytes) {
-                return fail(too_large);
-            }
-            out.write(buffer.data(), static_cast<std::streamsize>(count));
+        if (const std::optional<std::string> why =
+                copy_entry(reader.get(), out, result.bytes, limits.bytes, too_large)) {
+            return fail(*why);
         }
         if (!out.flush()) {
             return fail("could not be unpacked: the disk is full or cannot be written");
