@@ -53,6 +53,81 @@ RunResult preprocess(const Compiler& compiler, bool fill, const Sandbox& sandbox
     return run(request);
 }
 
+// The folder of the C++ runtime the compiler links against (library), or none where it has
+// none to be found: every program is then linked statically.
+fs::path runtime_folder_of(const Compiler& compiler, const std::string& library,
+                           const Sandbox& sandbox)
+{
+    RunRequest ask;
+    ask.command = {compiler.command};
+    ask.command.insert(ask.command.end(), compiler.flags.begin(), compiler.flags.end());
+    ask.command.push_back("-print-file-name=" + library);
+    ask.sandbox = sandbox;
+    ask.limits.wall_seconds = 30;
+    ask.limits.memory_bytes = 0;
+    const RunResult answer = run(ask);
+    const fs::path path = answer.out.substr(0, answer.out.find('\n'));
+    std::error_code error;
+    if (answer.ending != Ending::exited || answer.status != 0 || !path.is_absolute() ||
+        !fs::exists(path, error)) {
+        return {};
+    }
+    return fs::canonical(path, error).parent_path();
+}
+
+// The quickest way of linking that works here, or none of them.
+std::vector<std::string> quickest_link(const Compiler& compiler, const fs::path& work,
+                                       const Sandbox& sandbox)
+{
+    std::vector<std::string> chosen;
+    for (const std::vector<std::string>& flags :
+         {std::vector<std::string>{"-static", "-fuse-ld=gold"},
+          std::vector<std::string>{"-static"}}) {
+        RunRequest link;
+        link.command = {compiler.command, "-x", "c++", "-", "-o", (work / "probe").string()};
+        link.command.insert(link.command.end(), flags.begin(), flags.end());
+        link.input = "int main() { return 0; }\n";
+        link.sandbox = sandbox;
+        link.sandbox.writable = work;
+        link.directory = work;
+        link.limits.wall_seconds = 30;
+        link.limits.memory_bytes = 0;
+        link.limits.file_bytes = 256 * mebibyte;
+        const RunResult linked = run(link);
+        if (linked.ending == Ending::exited && linked.status == 0) {
+            chosen = flags;
+            break;
+        }
+    }
+    std::error_code error;
+    fs::remove(work / "probe", error);
+    return chosen;
+}
+
+// What the compiler's predefined macros tell: whether it reads precompiled headers (GCC), its
+// library, and the versions of both.
+void know_from_macros(Compiler& compiler, const std::string& macros_text)
+{
+    compiler.precompiles = macros_text.find("__GNUC__") != std::string::npos &&
+                           macros_text.find("__clang__") == std::string::npos;
+    if (macros_text.find("_LIBCPP_VERSION") != std::string::npos) {
+        compiler.stdlib = "libc++";
+    } else if (macros_text.find("__GLIBCXX__") != std::string::npos) {
+        compiler.stdlib = "libstdc++";
+    } else {
+        compiler.stdlib = "other";
+    }
+    // The macros that name the compiler's and its library's versions, as they define them.
+    std::istringstream macros(macros_text);
+    for (std::string line; std::getline(macros, line);) {
+        for (const char* name : {"__VERSION__ ", "__GLIBCXX__ ", "_LIBCPP_VERSION "}) {
+            if (line.rfind(std::string("#define ") + name, 0) == 0) {
+                compiler.version += line + '\n';
+            }
+        }
+    }
+}
+
 } // namespace
 
 Compiler probe_compiler(const std::string& command, const fs::path& work, const Sandbox& sandbox)
@@ -78,63 +153,10 @@ Compiler probe_compiler(const std::string& command, const fs::path& work, const 
     // finds first (a compiler of one's own under /usr/local brings a newer one).
     const std::string library =
         result.out.find("_LIBCPP_VERSION") != std::string::npos ? "libc++.so" : "libstdc++.so";
-    std::future<fs::path> runtime_folder = std::async(std::launch::async, [&] {
-        RunRequest ask;
-        ask.command = {compiler.command};
-        ask.command.insert(ask.command.end(), compiler.flags.begin(), compiler.flags.end());
-        ask.command.push_back("-print-file-name=" + library);
-        ask.sandbox = sandbox;
-        ask.limits.wall_seconds = 30;
-        ask.limits.memory_bytes = 0;
-        const RunResult answer = run(ask);
-        const fs::path path = answer.out.substr(0, answer.out.find('\n'));
-        std::error_code error;
-        if (answer.ending != Ending::exited || answer.status != 0 || !path.is_absolute() ||
-            !fs::exists(path, error)) {
-            return fs::path(); // none to be found: every program is linked statically
-        }
-        return fs::canonical(path, error).parent_path();
-    });
-    // The quickest way of linking that works here.
-    for (const std::vector<std::string>& flags :
-         {std::vector<std::string>{"-static", "-fuse-ld=gold"},
-          std::vector<std::string>{"-static"}}) {
-        RunRequest link;
-        link.command = {compiler.command, "-x", "c++", "-", "-o", (work / "probe").string()};
-        link.command.insert(link.command.end(), flags.begin(), flags.end());
-        link.input = "int main() { return 0; }\n";
-        link.sandbox = sandbox;
-        link.sandbox.writable = work;
-        link.directory = work;
-        link.limits.wall_seconds = 30;
-        link.limits.memory_bytes = 0;
-        link.limits.file_bytes = 256 * mebibyte;
-        const RunResult linked = run(link);
-        if (linked.ending == Ending::exited && linked.status == 0) {
-            compiler.link_flags = flags;
-            break;
-        }
-    }
-    std::error_code error;
-    fs::remove(work / "probe", error);
-    compiler.precompiles = result.out.find("__GNUC__") != std::string::npos &&
-                           result.out.find("__clang__") == std::string::npos;
-    if (result.out.find("_LIBCPP_VERSION") != std::string::npos) {
-        compiler.stdlib = "libc++";
-    } else if (result.out.find("__GLIBCXX__") != std::string::npos) {
-        compiler.stdlib = "libstdc++";
-    } else {
-        compiler.stdlib = "other";
-    }
-    // The macros that name the compiler's and its library's versions, as they define them.
-    std::istringstream macros(result.out);
-    for (std::string line; std::getline(macros, line);) {
-        for (const char* name : {"__VERSION__ ", "__GLIBCXX__ ", "_LIBCPP_VERSION "}) {
-            if (line.rfind(std::string("#define ") + name, 0) == 0) {
-                compiler.version += line + '\n';
-            }
-        }
-    }
+    std::future<fs::path> runtime_folder = std::async(
+        std::launch::async, [&] { return runtime_folder_of(compiler, library, sandbox); });
+    compiler.link_flags = quickest_link(compiler, work, sandbox);
+    know_from_macros(compiler, result.out);
     const fs::path runtime = runtime_folder.get();
     if (runtime.empty()) {
         compiler.quick_link_flags = compiler.link_flags;
