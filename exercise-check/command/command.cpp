@@ -229,7 +229,7 @@ Report check_sources(const Options& options, Settings& settings)
     const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
     settings.stdlib = compiler.stdlib;
-    SystemRunner runner(compiler, sandbox, compile_limits());
+    SystemRunner runner(compiler, sandbox, compile_limits(settings.build_limits));
     Report report = check_with_meter(people, settings, runner);
     if (!options.class_folder.empty()) {
         show_as_handed_in(report, options.class_folder, hand_ins);
@@ -319,7 +319,8 @@ int carry_out(const Options& named)
     choose_sandbox(options, settings);
     Report report;
     if (!options.built.empty()) {
-        SystemRunner runner(Compiler{}, base_sandbox(settings), compile_limits());
+        SystemRunner runner(Compiler{}, base_sandbox(settings),
+                            compile_limits(settings.build_limits));
         report = check_built(options.built, settings, runner);
     } else {
         report = check_sources(options, settings);

@@ -30,14 +30,14 @@ std::vector<std::string> command_words(const std::string& command)
     return found;
 }
 
-Limits compile_limits()
+Limits compile_limits(const BuildLimits& builds)
 {
     Limits limits;
     limits.wall_seconds = 60;
     limits.cpu_seconds = 120;
     limits.memory_bytes = 2048 * mebibyte;
     limits.output_bytes = mebibyte;
-    limits.file_bytes = 256 * mebibyte;
+    limits.file_bytes = builds.program_bytes;
     limits.processes = 64;
     return limits;
 }

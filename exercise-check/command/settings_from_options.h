@@ -11,8 +11,9 @@ namespace check {
 // when the case data cannot be read.
 Settings make_settings(const Options& options);
 
-// The limits every compile runs within: a minute, 2 GiB, and room for its object files.
-Limits compile_limits();
+// The limits every compile runs within: a minute, 2 GiB, and no file larger than a build may be
+// (builds' program_bytes), so that a program too large stops its linker at the limit.
+Limits compile_limits(const BuildLimits& builds);
 
 // A command given as one argument: its words split at semicolons (a CMake list) or blanks.
 std::vector<std::string> command_words(const std::string& command);

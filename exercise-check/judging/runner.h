@@ -5,6 +5,7 @@
 #include "build.h"
 #include "run.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -54,7 +55,11 @@ class SystemRunner : public Runner {
     bool precompile(const std::vector<std::string>& headers,
                     const std::filesystem::path& folder) override
     {
-        return check::precompile(compiler_, headers, folder, sandbox_, compile_limits_);
+        // The standard library's headers alone, which may make more than a program may (GCC's
+        // of <bits/stdc++.h> is about 100 MB).
+        Limits limits = compile_limits_;
+        limits.file_bytes = std::max<std::uint64_t>(limits.file_bytes, 256 * mebibyte);
+        return check::precompile(compiler_, headers, folder, sandbox_, limits);
     }
     Build compile(const std::filesystem::path& source, const std::filesystem::path& executable,
                   BuildKind kind, const std::filesystem::path& headers) override
