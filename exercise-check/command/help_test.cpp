@@ -111,7 +111,7 @@ TEST_CASE("the edits between two words")
 TEST_CASE("--help is within the terminal's width, and says every option's help whole")
 {
     const std::vector<CommandDoc> commands = command_line_docs();
-    for (const std::size_t width : {40, 52, 64, 80, 100, 132, 200}) {
+    for (const std::size_t width : {40U, 52U, 64U, 80U, 100U, 132U, 200U}) {
         for (const CommandDoc& command : commands) {
             CAPTURE(width);
             CAPTURE(command.name);

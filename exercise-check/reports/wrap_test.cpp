@@ -44,7 +44,7 @@ TEST_CASE("the terminal report's notes and remarks are within the width, or as t
     person.programs[1].remarks.push_back(
         "prints a blank line after its output, which a script reading it would take for one "
         "more line of output");
-    for (const std::size_t width : {0, 40, 60, 80, 120}) {
+    for (const std::size_t width : {0U, 40U, 60U, 80U, 120U}) {
         CAPTURE(width);
         TerminalStyle style;
         style.width = width;
