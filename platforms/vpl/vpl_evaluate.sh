@@ -7,8 +7,8 @@
 #
 # exercise-check must be installed on the jail server (see docs/moodle-vpl.md).
 
-# The programs of this activity, such as PROGRAMS="twodigits,circle"; empty grades the programs
-# the submission holds.
+# The programs of this activity, such as PROGRAMS="twodigits,circle"; empty grades all the
+# programs of the exercises. The grade counts each of them, handed in or not.
 PROGRAMS=""
 # The checker, where it is not on the PATH.
 EXERCISE_CHECK="${EXERCISE_CHECK:-exercise-check}"
@@ -22,7 +22,7 @@ fi
 problem=""
 if ! cases=$("$EXERCISE_CHECK" --list-cases 2>&1); then
     problem="cannot run $EXERCISE_CHECK: ${cases:0:500}"
-elif [ -z "$PROGRAMS" ]; then
+else
     known=" $(printf '%s\n' "$cases" | cut -f1 | cut -d. -f2 | sort -u | tr '\n' ' ') "
     set -f
     for file in $VPL_SUBFILES; do
@@ -32,7 +32,7 @@ elif [ -z "$PROGRAMS" ]; then
         *) continue ;;
         esac
         case $known in
-        *" $program "*) PROGRAMS="${PROGRAMS:+$PROGRAMS,}$program" ;;
+        *" $program "*) submitted="${submitted:+$submitted,}$program" ;;
         esac
     done
     set +f
@@ -42,6 +42,7 @@ fi
     echo '#!/bin/bash'
     printf 'check=%q\n' "$EXERCISE_CHECK"
     printf 'programs=%q\n' "$PROGRAMS"
+    printf 'submitted=%q\n' "${submitted:-}"
     printf 'low=%q\n' "${VPL_GRADEMIN:-0}"
     printf 'high=%q\n' "${VPL_GRADEMAX:-10}"
     printf 'problem=%q\n' "$problem"
@@ -52,7 +53,7 @@ if [ -n "$problem" ]; then
     printf -- '--|>\n'
     exit 0
 fi
-if [ -z "$programs" ]; then
+if [ -z "$submitted" ]; then
     echo "Comment :=>> No program of the exercises was submitted: name each file as its program, such as twodigits.cpp."
     echo "Grade :=>> $low"
     exit 0
@@ -61,7 +62,8 @@ fi
 # Landlock sandbox instead.
 evaluation=$(mktemp)
 errors=$(mktemp)
-"$check" --sandbox auto --programs "$programs" --vpl "$low:$high" . > "$evaluation" 2> "$errors"
+"$check" --sandbox auto ${programs:+--programs "$programs"} --vpl "$low:$high" . \
+    > "$evaluation" 2> "$errors"
 status=$?
 if grep -q '^Grade :=>>' "$evaluation"; then
     cat "$evaluation"

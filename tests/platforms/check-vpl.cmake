@@ -2,7 +2,8 @@
 # file names and the grade range), vpl_evaluate.sh run there and then the vpl_execution it
 # writes, and the output read as VPL reads it: comments from the comment lines and blocks, the
 # grade from the last grade line, equal to the points of the JSON report scaled to the range.
-# Only the programs submitted count; a file with any other name is no program.
+# Every program of the exercises counts, handed in or not (the activity sets no PROGRAMS); a file
+# with any other name is no program.
 include(${CMAKE_CURRENT_LIST_DIR}/platforms-common.cmake)
 
 set(jail "${WORK_DIR}/jail")
@@ -45,13 +46,15 @@ foreach(line IN LISTS lines)
     endif()
 endforeach()
 expect("the programs' titles" "${titles}"
-       "twodigits: correct;echonumber: correct;circle: wrong;hellolines: correct;3 of 4 programs pass")
+       "twodigits: correct;threedigits: absent;reversetwo: absent;echonumber: correct;\
+averageheight: absent;circle: wrong;helloworld: absent;hellolines: correct;greetings: absent;\
+3 of 9 programs pass")
 
-run_step(log COMMAND "${REAL_CHECK}" ${OPTIONS} --stress-runs 5
-                     --programs twodigits,echonumber,circle,hellolines
-                     --json "${WORK_DIR}/submitted.json" "${jail}" STATUS 1)
+run_step(log COMMAND "${REAL_CHECK}" ${OPTIONS} --stress-runs 5 --json "${WORK_DIR}/submitted.json" "${jail}" STATUS 1)
 report_points("${WORK_DIR}/submitted.json" report)
-math(EXPR hundredths "(200 + 500 * ${report_0_points} / ${report_0_max})")
+# In hundredths, rounded to the nearest as the checker rounds.
+math(EXPR hundredths "(200 * ${report_0_max} + 500 * ${report_0_points} + ${report_0_max} / 2) \
+    / ${report_0_max}")
 math(EXPR whole "${hundredths} / 100")
 math(EXPR cents "${hundredths} % 100")
 string(LENGTH "${cents}" digits)
