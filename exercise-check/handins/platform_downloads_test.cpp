@@ -544,7 +544,9 @@ TEST_CASE("one folder at the top is unwrapped only where it holds a class")
     }
 }
 
-TEST_CASE("the people of a 500-person download are found well within a second")
+// A check of 500 people takes an hour or more; finding them must take a sliver of it, even in an
+// unoptimised build on a loaded machine (optimised and alone it takes a few hundredths of a second).
+TEST_CASE("the people of a 500-person download are found within two seconds")
 {
     std::vector<DownloadEntry> canvas;
     std::vector<DownloadEntry> blackboard;
@@ -574,6 +576,6 @@ TEST_CASE("the people of a 500-person download are found well within a second")
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
         MESSAGE(platform_text(download.platform) << ": " << took.count() << " s");
         CHECK(download.people.size() == 500);
-        CHECK(took.count() < 0.25);
+        CHECK(took.count() < 2.0);
     }
 }
