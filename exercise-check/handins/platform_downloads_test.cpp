@@ -545,7 +545,8 @@ TEST_CASE("one folder at the top is unwrapped only where it holds a class")
 }
 
 // A check of 500 people takes an hour or more; finding them must take a sliver of it, even in an
-// unoptimised build on a loaded machine (optimised and alone it takes a few hundredths of a second).
+// unoptimised build on a loaded machine (optimised and alone it takes a few hundredths of a
+// second).
 TEST_CASE("the people of a 500-person download are found within two seconds")
 {
     std::vector<DownloadEntry> canvas;
