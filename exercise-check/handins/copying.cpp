@@ -4,6 +4,7 @@
 
 #include "folder_entries.h"
 #include "sources.h"
+#include "text.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

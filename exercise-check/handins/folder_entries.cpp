@@ -15,12 +15,6 @@ bool is_junk(const std::string& name)
            name == "desktop.ini";
 }
 
-bool ends_with(const std::string& text, const std::string& end)
-{
-    return text.size() >= end.size() &&
-           text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
-
 std::vector<fs::directory_entry> sorted_entries(const fs::path& folder)
 {
     std::vector<fs::directory_entry> entries;

@@ -12,8 +12,6 @@ namespace check {
 // dot files, Thumbs.db, desktop.ini.
 bool is_junk(const std::string& name);
 
-bool ends_with(const std::string& text, const std::string& end);
-
 // A folder's entries in name order; none when it cannot be read.
 std::vector<std::filesystem::directory_entry> sorted_entries(const std::filesystem::path& folder);
 

@@ -171,8 +171,7 @@ std::vector<DownloadEntry> download_entries(const fs::path& folder, bool texts)
         DownloadEntry read{entry.path().filename().string(), fs::is_directory(status), ""};
         const bool text =
             read.name == "submission_metadata.yml" ||
-            (read.name.size() > 4 && read.name.compare(read.name.size() - 4, 4, ".txt") == 0 &&
-             read.name.find("_attempt_") != std::string::npos);
+            (ends_with(read.name, ".txt") && read.name.find("_attempt_") != std::string::npos);
         if (texts && text && fs::is_regular_file(status)) {
             const FileRead bytes = read_file(entry.path(), largest_platform_text, Links::refused);
             read.text = bytes.bytes.value_or("");

@@ -24,25 +24,6 @@ bool is_digits(std::string_view text)
                                         [](unsigned char c) { return std::isdigit(c) != 0; });
 }
 
-bool starts_with(std::string_view text, std::string_view start)
-{
-    return text.substr(0, start.size()) == start;
-}
-
-bool ends_with(std::string_view text, std::string_view end)
-{
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-std::string_view trimmed(std::string_view text)
-{
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
 bool has_control(std::string_view text)
 {
     return std::any_of(text.begin(), text.end(),

@@ -252,4 +252,23 @@ std::vector<std::string> lines_of_text(std::string_view text)
     return lines;
 }
 
+bool starts_with(std::string_view text, std::string_view start)
+{
+    return text.substr(0, start.size()) == start;
+}
+
+bool ends_with(std::string_view text, std::string_view end)
+{
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+std::string_view trimmed(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 } // namespace check

@@ -51,4 +51,11 @@ std::string plain_text(std::string_view bytes, std::size_t limit, bool one_line 
 // The text's lines, without their line ends.
 std::vector<std::string> lines_of_text(std::string_view text);
 
+// Whether text starts or ends with the other, byte for byte.
+bool starts_with(std::string_view text, std::string_view start);
+bool ends_with(std::string_view text, std::string_view end);
+
+// The text without the blanks, tabs and line ends around it.
+std::string_view trimmed(std::string_view text);
+
 } // namespace check
