@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "catalogue.h"
+#include "check.h"
 #include "files.h"
 #include "pool.h"
 #include "source_map.h"
@@ -312,9 +313,7 @@ void run_trial(Trial& trial, const std::vector<const Probe*>& probes, const fs::
     if (!trial.built.build.built) {
         return;
     }
-    Sandbox sandbox;
-    sandbox.enabled = settings.sandbox;
-    sandbox.hidden = {settings.case_data, default_case_data()};
+    Sandbox sandbox = base_sandbox(settings); // the kind of sandbox the check's runs take
     sandbox.read_only = {trial.built.executable};
     std::vector<RunRequest> requests;
     for (const Probe* probe : probes) {
