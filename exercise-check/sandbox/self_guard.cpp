@@ -2,9 +2,12 @@
 
 #include "interrupt.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
+#include <filesystem>
 #include <sched.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace check {
@@ -47,13 +50,40 @@ SelfState self_state()
         getrlimit(resource, &limit);
         state.limits.push_back(limit);
     }
-    errno = 0;
-    state.priority = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(getpid(), sizeof set, &set) == 0) {
-        state.affinity.assign(reinterpret_cast<const char*>(&set), sizeof set);
+    std::vector<pid_t> threads{getpid()};
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task", error)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos &&
+            name.size() < 10 && std::stoi(name) != getpid()) {
+            threads.push_back(std::stoi(name));
+        }
     }
+    for (const pid_t thread : threads) {
+        errno = 0;
+        const int priority = getpriority(PRIO_PROCESS, static_cast<id_t>(thread));
+        if (priority == -1 && errno != 0) {
+            continue; // a thread that ended meanwhile
+        }
+        state.priority.push_back(priority);
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (sched_getaffinity(thread, sizeof set, &set) == 0) {
+            state.affinity.emplace_back(reinterpret_cast<const char*>(&set), sizeof set);
+        }
+        constexpr int io_priority_of_a_thread = 1; // IOPRIO_WHO_PROCESS
+        const long io_priority = syscall(SYS_ioprio_get, io_priority_of_a_thread, thread);
+        if (io_priority >= 0) {
+            state.io_priority.push_back(static_cast<int>(io_priority));
+        }
+    }
+    const auto distinct = [](auto& values) {
+        std::sort(values.begin(), values.end());
+        values.erase(std::unique(values.begin(), values.end()), values.end());
+    };
+    distinct(state.priority);
+    distinct(state.affinity);
+    distinct(state.io_priority);
     return state;
 }
 
@@ -74,6 +104,9 @@ std::optional<std::string> what_changed(const SelfState& before, const SelfState
     }
     if (before.affinity != now.affinity) {
         return std::string("the processors it may run on");
+    }
+    if (before.io_priority != now.io_priority) {
+        return std::string("the I/O priority");
     }
     return std::nullopt;
 }

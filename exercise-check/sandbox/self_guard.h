@@ -10,11 +10,14 @@
 
 namespace check {
 
-// What another process of the same user may change of this one.
+// What another process of the same user may change of this one. A thread's priority,
+// processors and I/O priority are its own: each is every value its threads have, sorted (one,
+// as each thread takes its creator's, until a thread's is changed).
 struct SelfState {
-    std::vector<rlimit> limits; // each resource's, in the order of their numbers
-    int priority = 0;           // the nice value of the checker's first thread
-    std::string affinity;       // the processors it may run on, as the kernel's mask
+    std::vector<rlimit> limits;        // each resource's, in the order of their numbers
+    std::vector<int> priority;         // the nice values
+    std::vector<std::string> affinity; // the processors they may run on, as the kernel's masks
+    std::vector<int> io_priority;      // the I/O scheduling classes and levels, as numbers
 };
 
 SelfState self_state();

@@ -4,9 +4,12 @@
 #include <doctest/doctest.h>
 
 #include <array>
+#include <atomic>
 #include <fcntl.h>
 #include <functional>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace check;
@@ -31,9 +34,10 @@ TEST_CASE("what another process changed of the checker is told apart")
         {"the real-time limit, the last",
          [](SelfState& state) { state.limits.at(RLIMIT_RTTIME).rlim_max -= 1; },
          "the real-time processor time limit"},
-        {"the priority", [](SelfState& state) { state.priority += 19; }, "the priority"},
-        {"the processors", [](SelfState& state) { state.affinity.assign(8, '\1'); },
+        {"the priority", [](SelfState& state) { state.priority.push_back(19); }, "the priority"},
+        {"the processors", [](SelfState& state) { state.affinity = {std::string(8, '\1')}; },
          "the processors it may run on"},
+        {"the I/O priority", [](SelfState& state) { state.io_priority.push_back(7); }, "the I/O priority"},
     };
     for (const Change& change : changes) {
         CAPTURE(change.what);
@@ -54,13 +58,28 @@ TEST_CASE("a checker whose limits or priority a program changes ends with status
     for (const Attack& attack :
          {Attack{"true", std::nullopt},
           Attack{"prlimit --pid $PPID --nofile=512:512", "the open file limit"},
-          Attack{"renice -n 3 -p $PPID >/dev/null", "the priority"}}) {
-        CAPTURE(attack.script);
+          Attack{"renice -n 3 -p $PPID >/dev/null", "the priority"},
+          // A thread's own, not the first's: $THREAD is one of the checker's other threads.
+          Attack{"renice -n 3 -p $THREAD >/dev/null", "the priority"},
+          Attack{"taskset -p 1 $THREAD >/dev/null", "the processors it may run on"},
+          Attack{"ionice -c 3 -p $THREAD", "the I/O priority"}}) {
+        CAPTURE(std::string(attack.script));
         std::array<int, 2> errors{};
         REQUIRE(pipe(errors.data()) == 0);
         const pid_t checker = fork();
         if (checker == 0) {
             dup2(errors[1], STDERR_FILENO);
+            std::atomic<pid_t> thread{0};
+            std::thread([&thread] {
+                thread = static_cast<pid_t>(syscall(SYS_gettid));
+                for (;;) {
+                    pause();
+                }
+            }).detach();
+            while (thread == 0) {
+                std::this_thread::yield();
+            }
+            setenv("THREAD", std::to_string(thread).c_str(), 1);
             RunRequest request;
             request.command = {"/bin/sh", "-c", attack.script};
             run(request);
