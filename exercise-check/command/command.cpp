@@ -16,12 +16,14 @@
 #include "shard.h"
 #include "source_map.h"
 #include "sources.h"
+#include "work_folder.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,56 +42,6 @@ struct Refusal : std::runtime_error {
 // No sandbox of either kind can start here.
 struct NoSandbox : std::runtime_error {
     using std::runtime_error::runtime_error;
-};
-
-// A folder of the checker's own for the builds, removed at the end and when the check is
-// interrupted. It holds copies of every hand-in: only the checker's user, and the sandbox's user
-// that must reach them, may enter it.
-class WorkFolder {
-  public:
-    explicit WorkFolder(bool sandboxed)
-    {
-        std::string pattern = (fs::temp_directory_path() / "exercise-check-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) { // made with mode 0700
-            throw Refusal("cannot make a folder for the builds in " +
-                          fs::temp_directory_path().string() + ": set TMPDIR to a writable folder");
-        }
-        path_ = pattern;
-        remove_when_interrupted(path_);
-        if (sandboxed && geteuid() == 0) {
-            // The sandbox runs as unprivileged_id: the folder is its, and still no one else's.
-            if (chown(path_.c_str(), unprivileged_id, unprivileged_id) != 0) {
-                throw Refusal("cannot give " + path_.string() + " to the sandbox's user");
-            }
-            for (fs::path folder = path_.parent_path(); !folder.empty();
-                 folder = folder.parent_path()) {
-                struct stat status {};
-                if (stat(folder.c_str(), &status) == 0 && (status.st_mode & S_IXOTH) == 0) {
-                    throw Refusal("the sandbox's user (nobody) cannot enter " + folder.string() +
-                                  ", where the builds go: set TMPDIR to a folder anyone may "
-                                  "enter, such as /tmp");
-                }
-                if (folder == folder.root_path()) {
-                    break;
-                }
-            }
-        }
-    }
-    WorkFolder(const WorkFolder&) = delete;
-    WorkFolder& operator=(const WorkFolder&) = delete;
-    WorkFolder(WorkFolder&&) = delete;
-    WorkFolder& operator=(WorkFolder&&) = delete;
-    ~WorkFolder()
-    {
-        keep_when_interrupted(path_);
-        make_run_folders_in({});
-        std::error_code error;
-        fs::remove_all(path_, error);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
 };
 
 void list_cases(const Settings& settings)
@@ -214,20 +166,26 @@ Report check_with_meter(const std::vector<Person>& people, const Settings& setti
 Report check_sources(const Options& options, Settings& settings)
 {
     std::vector<Person> people = people_named(options, settings);
-    const WorkFolder work(settings.sandbox);
-    settings.work = work.path();
-    make_run_folders_in(work.path());
+    const std::unique_ptr<WorkFolder> work = [&settings] {
+        try {
+            return std::make_unique<WorkFolder>(settings.sandbox);
+        } catch (const WorkFolderRefused& refused) {
+            throw Refusal(refused.what());
+        }
+    }();
+    settings.work = work->path();
+    make_run_folders_in(work->path());
     if (!settings.sandbox) {
         // The compilers' own temporary files then go with the work folder, even when they are
         // stopped halfway. No other thread reads the environment yet.
-        const fs::path temporary = work.path() / "tmp";
+        const fs::path temporary = work->path() / "tmp";
         fs::create_directories(temporary);
         setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
     }
-    const fs::path hand_ins = work.path() / "hand-ins";
+    const fs::path hand_ins = work->path() / "hand-ins";
     people = class_people(options, settings, hand_ins, std::move(people));
     const Sandbox sandbox = base_sandbox(settings);
-    const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
+    const Compiler compiler = probe_compiler(options.cxx, work->path(), sandbox);
     settings.stdlib = compiler.stdlib;
     SystemRunner runner(compiler, sandbox, compile_limits(settings.build_limits));
     Report report = check_with_meter(people, settings, runner);
