@@ -37,6 +37,14 @@ std::vector<std::string> project_flags()
     return flags;
 }
 
+// The compiler's temporary files (the object a large program makes) fit in the sandbox's /tmp as
+// they would in a folder of its own: how large a program may be is the check's to say, not the
+// sandbox's.
+std::uint64_t room_for_temporary_files(const Limits& limits)
+{
+    return limits.file_bytes + 64 * mebibyte;
+}
+
 RunResult preprocess(const Compiler& compiler, bool fill, const Sandbox& sandbox)
 {
     RunRequest request;
@@ -93,6 +101,7 @@ std::vector<std::string> quickest_link(const Compiler& compiler, const fs::path&
         link.limits.wall_seconds = 30;
         link.limits.memory_bytes = 0;
         link.limits.file_bytes = 256 * mebibyte;
+        link.sandbox.tmp_bytes = room_for_temporary_files(link.limits);
         const RunResult linked = run(link);
         if (linked.ending == Ending::exited && linked.status == 0) {
             chosen = flags;
@@ -204,7 +213,7 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
     }
     std::error_code error;
     fs::create_directories(folder, error);
-    share_with_sandbox(folder, true);
+    share_with_sandbox(folder, true, true); // every build reads it
     const fs::path text = folder.parent_path() / (folder.filename().string() + ".hpp");
     std::ofstream list(text);
     for (const std::string& header : headers) {
@@ -219,8 +228,10 @@ bool precompile(const Compiler& compiler, const std::vector<std::string>& header
                                                    (folder / (headers.front() + ".gch")).string()});
     request.limits = limits;
     request.sandbox = sandbox;
-    request.sandbox.writable = folder.parent_path();
-    request.directory = folder.parent_path();
+    request.sandbox.tmp_bytes = room_for_temporary_files(limits);
+    request.sandbox.writable = folder;
+    request.sandbox.read_only.push_back(text);
+    request.directory = folder;
     const RunResult result = run(request);
     return result.ending == Ending::exited && result.status == 0;
 }
@@ -268,11 +279,7 @@ Build compile(const Compiler& compiler, const fs::path& source, const fs::path& 
         kind.runs >= static_pays_off ? compiler.link_flags : compiler.quick_link_flags;
     request.command.insert(request.command.end(), link_flags.begin(), link_flags.end());
     request.limits = limits;
-    // The compiler's temporary files (the object a large program makes) fit in the sandbox's
-    // /tmp as they would in a folder of its own: how large a program may be is the check's to
-    // say, not the sandbox's.
-    request.sandbox.tmp_bytes =
-        std::max(request.sandbox.tmp_bytes, limits.file_bytes + 64 * mebibyte);
+    request.sandbox.tmp_bytes = room_for_temporary_files(limits);
     request.sandbox.writable = executable.parent_path();
     if (source.parent_path() != executable.parent_path()) {
         request.sandbox.read_only.push_back(source.parent_path());

@@ -485,7 +485,8 @@ Report empty_report(const Settings& settings, const std::vector<Exercise>& exerc
     report.memory_limit = settings.sandbox ? settings.memory_limit : "";
     report.strict = settings.strict;
     report.bounds = {settings.build_limits.program_bytes, settings.build_limits.person_bytes,
-                     settings.run_budget.program_seconds, settings.run_budget.person_seconds};
+                     settings.run_budget.program_seconds, settings.run_budget.person_seconds,
+                     base_sandbox(settings).tmp_bytes};
     return report;
 }
 
@@ -497,6 +498,10 @@ Sandbox base_sandbox(const Settings& settings)
     sandbox.enabled = settings.sandbox;
     sandbox.kind = settings.sandbox_kind;
     sandbox.hidden = {settings.case_data, default_case_data()}; // no expected outputs in reach
+    // A program writes no file; under memcheck the tool writes its own few.
+    if (!settings.memcheck.empty()) {
+        sandbox.tmp_bytes = 16 * mebibyte;
+    }
     return sandbox;
 }
 

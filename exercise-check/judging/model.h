@@ -177,13 +177,15 @@ struct Report {
     // "per-process limits"; empty without a sandbox.
     std::string memory_limit;
     // The bounds the check held every program to beside the run limits: the size of a build and
-    // of one person's builds at once, and the seconds a program's and a person's runs may take
-    // before the rest are cut short; zero where a report does not say (an older one).
+    // of one person's builds at once, the seconds a program's and a person's runs may take
+    // before the rest are cut short, and the files a run may write; zero where a report does not
+    // say (an older one), and for files where a run may write none.
     struct Bounds {
         std::uint64_t build_program_bytes = 0;
         std::uint64_t build_person_bytes = 0;
         double program_seconds = 0;
         double person_seconds = 0;
+        std::uint64_t run_files_bytes = 0; // what a run may write to files, all together
     } bounds;
     // Hand-ins with no row in the grading worksheet the reports' grades went into.
     std::vector<std::string> unmatched_hand_ins;

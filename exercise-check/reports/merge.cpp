@@ -230,6 +230,7 @@ Report::Bounds read_bounds(const Json& document)
     number("build_bytes", "person", bounds.build_person_bytes);
     number("run_budget_seconds", "program", bounds.program_seconds);
     number("run_budget_seconds", "person", bounds.person_seconds);
+    number("files_bytes", "run", bounds.run_files_bytes);
     return bounds;
 }
 

@@ -1,6 +1,7 @@
 #include "bwrap.h"
 
 #include "process.h"
+#include "run_users.h"
 
 #include <algorithm>
 #include <csignal>
@@ -44,11 +45,12 @@ std::vector<std::string> bwrap_arguments(const Sandbox& sandbox, const Limits& l
         args.emplace_back("--as-pid-1");
     }
     add_system(args);
-    // Its own /dev with a small, empty /dev/shm, and nothing else there it may write.
-    args.insert(args.end(),
-                {"--proc", "/proc", "--dev", "/dev", "--size", std::to_string(shm_bytes), "--tmpfs",
-                 "/dev/shm", "--remount-ro", "/dev", "--size", std::to_string(sandbox.tmp_bytes),
-                 "--tmpfs", "/tmp"});
+    // Its own /dev with a small, empty /dev/shm, and nothing else there it may write; its own
+    // /tmp, made read-only below where it has no room for files.
+    const std::uint64_t tmp_bytes = std::max<std::uint64_t>(sandbox.tmp_bytes, 1);
+    args.insert(args.end(), {"--proc", "/proc", "--dev", "/dev", "--size",
+                             std::to_string(shm_bytes), "--tmpfs", "/dev/shm", "--remount-ro",
+                             "/dev", "--size", std::to_string(tmp_bytes), "--tmpfs", "/tmp"});
     for (const fs::path& path : sandbox.read_only) {
         args.insert(args.end(), {"--ro-bind", path.string(), path.string()});
     }
@@ -73,6 +75,12 @@ std::vector<std::string> bwrap_arguments(const Sandbox& sandbox, const Limits& l
     if (!memory_events.empty()) {
         args.insert(args.end(), {"--ro-bind", memory_events.string(), memory_events_inside});
     }
+    // Once the folders shown in them are in place: the root that holds them all is bubblewrap's
+    // own, in memory, and were it writable a run could fill it past every bound.
+    if (sandbox.tmp_bytes == 0) {
+        args.insert(args.end(), {"--remount-ro", "/tmp"});
+    }
+    args.insert(args.end(), {"--remount-ro", "/"});
     args.insert(args.end(),
                 {"--clearenv", "--setenv", "PATH", "/usr/local/bin:/usr/bin:/bin", "--setenv",
                  "LANG", "C", "--setenv", "HOME", "/tmp", "--chdir", directory, "--"});
@@ -127,6 +135,7 @@ RunResult run_in_sandbox(const RunRequest& request, const MemoryGroup* group, bo
     sandboxed.command.front() = find_on_path(sandboxed.command.front());
     Confinement confinement;
     confinement.drop_root = geteuid() == 0;
+    confinement.user = run_user_of(request.sandbox);
     confinement.dies_with_parent = true;
     // bubblewrap's own environment is the one its first process inside shows to all.
     confinement.empty_environment = true;

@@ -103,8 +103,8 @@ void close_the_rest(int kept)
 bool become_its_user(const Confinement& confinement, pid_t parent)
 {
     if (confinement.drop_root &&
-        (syscall(SYS_setgroups, 0, nullptr) != 0 || syscall(SYS_setgid, unprivileged_id) != 0 ||
-         syscall(SYS_setuid, unprivileged_id) != 0)) {
+        (syscall(SYS_setgroups, 0, nullptr) != 0 || syscall(SYS_setgid, confinement.user) != 0 ||
+         syscall(SYS_setuid, confinement.user) != 0)) {
         return false;
     }
     return !confinement.dies_with_parent ||

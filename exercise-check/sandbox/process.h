@@ -15,7 +15,8 @@ constexpr uid_t unprivileged_id = 65534; // nobody: a root checker runs the sand
 // What confines a process beyond its limits; set up after it starts and before it executes.
 struct Confinement {
     std::vector<int> cgroups;       // open cgroup.procs files the process joins
-    bool drop_root = false;         // a root checker's process becomes unprivileged_id
+    bool drop_root = false;         // a root checker's process becomes user
+    uid_t user = unprivileged_id;   // (and its group the same number)
     bool dies_with_parent = false;  // ended when the thread that started it ends
     bool empty_environment = false; // starts with no environment at all
     bool ended_first = false;       // the first its cgroup ends when memory runs out

@@ -8,7 +8,7 @@
 //   orphans.cpp        end_every_run: the runs under way, ended at once
 // Below them: process_posix.cpp runs one process (process.h), child.cpp starts it confined
 // (child.h), bwrap.cpp and sandbox_landlock.cpp are the two sandboxes, and syscall_filter.cpp,
-// landlock.cpp and cgroup.cpp what they are made of.
+// landlock.cpp, cgroup.cpp and run_users.cpp (a root checker's users) what they are made of.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +51,10 @@ struct Sandbox {
     SandboxKind kind = SandboxKind::bubblewrap;
     std::vector<std::filesystem::path> read_only; // visible at the same path, read-only
     std::filesystem::path writable;               // visible at the same path, writable (or none)
-    std::uint64_t tmp_bytes = 64 * mebibyte;      // the size of its own, empty /tmp
-    std::vector<std::filesystem::path> hidden{};  // shown empty wherever they are: case data
+    // The room it has for files, in its own /tmp: none unless given, since a console program
+    // writes no file (a build gives its compiler room for its own).
+    std::uint64_t tmp_bytes = 0;
+    std::vector<std::filesystem::path> hidden{}; // shown empty wherever they are: case data
 };
 
 enum class Stdout {
@@ -107,9 +109,11 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
 constexpr const char* serve_runs_argument = "--serve-runs";
 int serve_runs();
 
-// Makes a folder of the checker's own ready to be a sandbox's writable folder: readable by the
-// sandbox's user, and writable by it.
-void share_with_sandbox(const std::filesystem::path& folder, bool writable);
+// Makes a folder of the checker's own ready for a sandbox: one it may read, or one it may write
+// (as root, given an id of the check's own, or its parent folder's where that is one, and closed
+// to every other run unless shown to others, as one that all builds read).
+void share_with_sandbox(const std::filesystem::path& folder, bool writable,
+                        bool shown_to_others = false);
 
 // What holds a sandboxed program's processes and files together within its memory limit here:
 // "cgroup" where the checker can make one, else "per-process limits" (each process a share of

@@ -201,6 +201,39 @@ TEST_CASE("a sandbox shows none of the checker's environment, no case data, and 
     unsetenv("RUN_TEST_SECRET");
 }
 
+TEST_CASE("a run writes no file unless given room, in either sandbox, and with room writes in "
+          "its /tmp alone" *
+          doctest::skip(test::without_sandbox()))
+{
+    require_sandbox();
+    // Everywhere a program might put a file: its home, its TMPDIR, /tmp, where it starts, the
+    // sandbox's root, and beside the program it runs.
+    const test::Scratch scratch;
+    share_with_sandbox(scratch.path, false);
+    const std::string tries =
+        "for at in \"$HOME\" \"${TMPDIR:-/tmp}\" /tmp . / " + scratch.path.string() +
+        "; do echo x 2>/dev/null >\"$at/written\" && echo \"$at\"; done; exit 0";
+    for (const SandboxKind kind : {SandboxKind::bubblewrap, SandboxKind::landlock}) {
+        if (kind == SandboxKind::landlock && sandbox_problem(kind)) {
+            continue; // a kernel without Landlock: bubblewrap alone
+        }
+        CAPTURE(sandbox_name(true, kind));
+        RunRequest request = sandboxed(tries);
+        request.sandbox.kind = kind;
+        request.sandbox.read_only = {scratch.path};
+        const RunResult none = run(request);
+        CHECK(none.ending == Ending::exited);
+        CHECK(none.out.empty());
+        request.sandbox.tmp_bytes = mebibyte;
+        const RunResult room = run(request);
+        CHECK(room.ending == Ending::exited);
+        CHECK(room.out.find(kind == SandboxKind::bubblewrap ? "/tmp\n" : "\n") !=
+              std::string::npos);
+        CHECK(room.out.find('/' + scratch.path.filename().string()) == std::string::npos);
+        CHECK(!std::filesystem::exists(scratch.path / "written"));
+    }
+}
+
 TEST_CASE("a program in a sandbox holds no descriptor but its three" *
           doctest::skip(test::without_sandbox()))
 {

@@ -3,8 +3,10 @@
 #include "cgroup.h"
 #include "process.h"
 #include "run.h"
+#include "run_users.h"
 #include "sandbox_landlock.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace check {
@@ -37,18 +39,29 @@ std::optional<std::string> sandbox_problem(SandboxKind kind)
     return kind == SandboxKind::landlock ? landlock_problem() : bubblewrap_problem();
 }
 
-void share_with_sandbox(const std::filesystem::path& folder, bool writable)
+void share_with_sandbox(const std::filesystem::path& folder, bool writable, bool shown_to_others)
 {
     namespace fs = std::filesystem;
+    constexpr fs::perms open_to_all = fs::perms::owner_all | fs::perms::group_read |
+                                      fs::perms::group_exec | fs::perms::others_read |
+                                      fs::perms::others_exec;
     std::error_code error;
-    fs::permissions(folder,
-                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                        fs::perms::others_read | fs::perms::others_exec,
-                    error);
-    // A root checker runs sandboxes as an unprivileged user, who must be able to write there.
-    if (writable && geteuid() == 0) {
-        (void)!chown(folder.c_str(), unprivileged_id, unprivileged_id);
+    if (!writable || geteuid() != 0) {
+        fs::permissions(folder, open_to_all, error);
+        return;
     }
+    // A root checker's runs are users of the check's own: this one's, or the folder's above.
+    uid_t user = 0;
+    struct stat parent {};
+    const std::optional<UserBlock> block = check_users();
+    if (block && stat(folder.parent_path().c_str(), &parent) == 0 &&
+        block->contains(parent.st_uid)) {
+        user = parent.st_uid;
+    } else {
+        user = new_run_user();
+    }
+    (void)!chown(folder.c_str(), user, user);
+    fs::permissions(folder, shown_to_others || !block ? open_to_all : fs::perms::owner_all, error);
 }
 
 std::string memory_limit_held_by()

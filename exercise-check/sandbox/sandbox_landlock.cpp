@@ -6,6 +6,7 @@
 #include "landlock.h"
 #include "orphans.h"
 #include "process.h"
+#include "run_users.h"
 #include "syscall_filter.h"
 
 #include <algorithm>
@@ -44,7 +45,7 @@ fs::path& base()
 // A fresh folder for one run, which only its user may enter.
 class RunFolder {
   public:
-    RunFolder()
+    explicit RunFolder(uid_t user)
     {
         fs::path parent;
         {
@@ -57,7 +58,7 @@ class RunFolder {
         }
         path_ = pattern;
         remove_when_interrupted(path_);
-        if (geteuid() == 0 && chown(path_.c_str(), unprivileged_id, unprivileged_id) != 0) {
+        if (geteuid() == 0 && chown(path_.c_str(), user, user) != 0) {
             throw std::runtime_error("cannot give the run's folder to its user");
         }
     }
@@ -145,14 +146,23 @@ namespace {
 class Prepared {
   public:
     explicit Prepared(const std::vector<RunRequest>& requests)
+        : user_(geteuid() != 0     ? getuid()
+                : requests.empty() ? unprivileged_id
+                                   : run_user_of(requests.front().sandbox)),
+          folder_(user_)
     {
         landlock::Reach reach;
         reach.read = landlock::system_folders();
-        reach.write.push_back(folder_.path());
+        reach.read.push_back(folder_.path());
         reach.devices = devices();
         std::vector<fs::path> hidden;
         for (const RunRequest& request : requests) {
             const Sandbox& sandbox = request.sandbox;
+            // The folder is their /tmp: read-only where they have no room for files, since no
+            // bound on disk would hold what they wrote there together.
+            if (sandbox.tmp_bytes > 0) {
+                reach.write.push_back(folder_.path());
+            }
             reach.read.insert(reach.read.end(), sandbox.read_only.begin(), sandbox.read_only.end());
             if (!request.command.empty()) {
                 const std::string program = find_on_path(request.command.front());
@@ -203,6 +213,7 @@ class Prepared {
         const bool checked = checked_program(args.front());
         Confinement confinement;
         confinement.drop_root = geteuid() == 0;
+        confinement.user = user_;
         confinement.dies_with_parent = true;
         confinement.landlock_ruleset = ruleset_->fd();
         confinement.syscall_filter =
@@ -225,7 +236,7 @@ class Prepared {
             // as an orphan of the checker's.
             take_in_orphans();
             local.limits = without_group(request.limits, Sandbox{});
-            const uid_t user = confinement.drop_root ? unprivileged_id : getuid();
+            const uid_t user = user_;
             // Only a checked program's: on top of every process its user has now, the
             // checker's threads and other runs among them, a compiler would find too little
             // room left when they start more meanwhile.
@@ -241,6 +252,7 @@ class Prepared {
     }
 
   private:
+    uid_t user_; // who every run of them is
     RunFolder folder_;
     std::optional<landlock::Ruleset> ruleset_;
     std::vector<std::string> variables_;
