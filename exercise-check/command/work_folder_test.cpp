@@ -3,6 +3,7 @@
 
 #include <doctest/doctest.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
