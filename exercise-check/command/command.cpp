@@ -171,12 +171,16 @@ std::vector<Person> people_named(const Options& options, const Settings& setting
     return people_of(options.folders, settings.exercises);
 }
 
-// The class's people, unpacked into hand_ins; those of the shard asked for.
+// The class's people, unpacked into hand_ins; those of the shard asked for. What of the class is
+// no one's goes to not_read, the whole class's in every shard.
 std::vector<Person> class_people(const Options& options, const Settings& settings,
-                                 const fs::path& hand_ins, std::vector<Person> people)
+                                 const fs::path& hand_ins, std::vector<Person> people,
+                                 std::vector<LeftUnread>& not_read)
 {
     if (!options.class_folder.empty()) {
-        people = find_class(options.class_folder, hand_ins, settings.exercises);
+        ClassFound found = read_class(options.class_folder, hand_ins, settings.exercises);
+        people = std::move(found.people);
+        not_read = std::move(found.not_read);
         if (people.empty()) {
             throw Refusal(options.class_folder +
                           " holds no folder or archive: --class needs one for each person");
@@ -225,12 +229,14 @@ Report check_sources(const Options& options, Settings& settings)
         setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
     }
     const fs::path hand_ins = work.path() / "hand-ins";
-    people = class_people(options, settings, hand_ins, std::move(people));
+    std::vector<LeftUnread> not_read;
+    people = class_people(options, settings, hand_ins, std::move(people), not_read);
     const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work.path(), sandbox);
     settings.stdlib = compiler.stdlib;
     SystemRunner runner(compiler, sandbox, compile_limits(settings.build_limits));
     Report report = check_with_meter(people, settings, runner);
+    report.not_read = std::move(not_read);
     if (!options.class_folder.empty()) {
         show_as_handed_in(report, options.class_folder, hand_ins);
     }

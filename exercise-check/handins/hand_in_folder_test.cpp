@@ -76,6 +76,22 @@ TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
          {"notes/readme.txt", "twodigits.c"},
          ".",
          "none of the exercises' programs found in Alice B"},
+        {"only a Windows program: said so, not taken for nothing",
+         {"Debug/Zadaca.EXE"},
+         ".",
+         "handed in a Windows program (Alice B/Debug/Zadaca.EXE), not the sources: each "
+         "program's source is a .cpp file, none of them found"},
+        {"only text, however many files",
+         {"a.txt", "b.TXT", "c/d.txt", "e.txt"},
+         ".",
+         "handed in text (Alice B/a.txt, Alice B/b.TXT, Alice B/c/d.txt and 1 more), not the "
+         "sources: each program's source is a .cpp file, none of them found"},
+        {"Windows programs and text",
+         {"x.exe", "y.exe", "readme.txt"},
+         ".",
+         "handed in Windows programs (Alice B/x.exe, Alice B/y.exe) and text (Alice "
+         "B/readme.txt), not the sources: each program's source is a .cpp file, none of them "
+         "found"},
     };
     for (const Layout& layout : layouts) {
         CAPTURE(layout.what);

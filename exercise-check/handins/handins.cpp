@@ -39,6 +39,7 @@ struct Found {
     std::vector<Item> items;
     std::string mirror{}; // the folder under work it is copied into; empty: the items' own
     std::string note{};   // what the platform's download says of it: late, earlier attempts
+    std::optional<bool> late{};
 };
 
 // The folder a hand-in is copied into, under work: the one it was handed in as.
@@ -151,6 +152,7 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
     person.folder = hand_in.folder;
     person.handed_in = view;
     person.note = note_of(hand_in, findings);
+    person.late = found.late;
     if (!found.note.empty()) {
         person.note = found.note + (person.note.empty() ? "" : "; " + person.note);
     }
@@ -187,7 +189,7 @@ std::vector<Found> people_of(const Download& download, const fs::path& root)
 {
     std::vector<Found> people;
     for (const DownloadPerson& person : download.people) {
-        Found found{person.name, person.id, {}, person.folder, person.note};
+        Found found{person.name, person.id, {}, person.folder, person.note, person.late};
         for (const GivenEntry& given : person.entries) {
             std::error_code error;
             const fs::file_status status = fs::symlink_status(root / given.entry, error);
@@ -242,14 +244,16 @@ fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises
     return wrapper;
 }
 
-// Names each person found in a class's folder: folders, archives, a platform's entries.
-std::vector<Found> people_in(const fs::path& root)
+// Names each person found in a class's folder: folders, archives, a platform's entries; what is
+// no one's goes to unread, by its name in the folder.
+std::vector<Found> people_in(const fs::path& root, std::vector<NotRead>& unread)
 {
     std::vector<Found> people;
     std::map<std::string, std::size_t> by_id;
     for (const fs::directory_entry& entry : sorted_entries(root)) {
         const std::string file_name = entry.path().filename().string();
         if (is_junk(file_name)) {
+            unread.push_back({file_name, "what platforms and file managers add"});
             continue;
         }
         std::error_code error;
@@ -258,6 +262,9 @@ std::vector<Found> people_in(const fs::path& root)
         if (const std::optional<PlatformName> platform = platform_name(file_name)) {
             if (!item.link && !fs::is_directory(status)) {
                 if (!fs::is_regular_file(status) || platform->file.empty()) {
+                    unread.push_back({file_name, fs::is_regular_file(status)
+                                                     ? "names no file of the hand-in"
+                                                     : "neither a file nor a folder"});
                     continue;
                 }
                 item.loose = platform->file;
@@ -277,6 +284,11 @@ std::vector<Found> people_in(const fs::path& root)
         } else if (fs::is_regular_file(status) && is_archive_name(file_name)) {
             item.archive = true;
             people.push_back({without_archive_ending(file_name), "", {item}});
+        } else if (fs::is_regular_file(status)) {
+            unread.push_back({file_name, "a loose file beside the people's folders and archives: "
+                                         "no one's hand-in"});
+        } else {
+            unread.push_back({file_name, "neither a file nor a folder"});
         }
     }
 
@@ -301,6 +313,12 @@ std::vector<Found> people_in(const fs::path& root)
 std::vector<Person> find_class(const fs::path& path, const fs::path& work,
                                const std::vector<Exercise>& exercises, const ArchiveLimits& limits)
 {
+    return read_class(path, work, exercises, limits).people;
+}
+
+ClassFound read_class(const fs::path& path, const fs::path& work,
+                      const std::vector<Exercise>& exercises, const ArchiveLimits& limits)
+{
     std::error_code error;
     fs::path root = path;
     const fs::path download = work / ".download";
@@ -318,17 +336,30 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work,
     const fs::path wrapper = wrapper_of(root, exercises);
     // Canvas's, Blackboard's, Gradescope's and Drive's layouts by their names; else each folder
     // and archive a person, and Moodle's entries.
-    const Download read =
+    Download read =
         read_download(download_entries(root / wrapper, true), exercise_names(exercises, false));
-    std::vector<Person> people;
-    for (const Found& found : read.platform == Platform::none ? people_in(root / wrapper)
-                                                              : people_of(read, root / wrapper)) {
-        people.push_back(gather(found, work / wrapper, limits, exercises));
+    ClassFound found_class;
+    std::vector<NotRead> unread = read.not_read;
+    for (const DownloadPerson& person : read.people) {
+        for (const std::string& earlier : person.earlier) {
+            unread.push_back({earlier, "an earlier upload or attempt of " + person.name +
+                                           "'s: the latest is checked"});
+        }
+    }
+    const std::vector<Found> found = read.platform == Platform::none
+                                         ? people_in(root / wrapper, unread)
+                                         : people_of(read, root / wrapper);
+    for (const Found& person : found) {
+        found_class.people.push_back(gather(person, work / wrapper, limits, exercises));
     }
     fs::remove_all(download, error);
-    std::sort(people.begin(), people.end(),
+    std::sort(found_class.people.begin(), found_class.people.end(),
               [](const Person& a, const Person& b) { return name_order(a.name, b.name); });
-    return people;
+    for (const NotRead& entry : unread) {
+        found_class.not_read.push_back(
+            {(path / wrapper / entry.entry).generic_string(), entry.why});
+    }
+    return found_class;
 }
 
 } // namespace check

@@ -531,6 +531,7 @@ Report check_located(const std::vector<Person>& people, std::vector<LocatedSourc
             person.note += (person.note.empty() ? "" : "; ") + line;
         }
         person.id = people[index].id;
+        person.late = people[index].late;
         for (const Exercise& exercise : exercises) {
             person.programs.push_back(empty_result(exercise));
         }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ struct Person {
     std::string note;
     std::string id{}; // the number a course platform gave the person, empty when none
     std::filesystem::path handed_in{}; // the whole hand-in, where folder lies deeper in it
+    std::optional<bool> late{};        // as the platform marked it; none where it does not
 };
 
 // Called as each person's check ends: people done, and all of them.
