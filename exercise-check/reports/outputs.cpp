@@ -75,14 +75,15 @@ void check_worksheet(const OutputAsked& asked)
                                  "downloaded stays as it was");
     }
     check_writable(asked.second);
+    parse_worksheet_columns(asked.third);
 }
 
 // Fills the worksheet in with the report's grades; the hand-ins that have no row are named on
 // standard error and in the report.
 std::vector<std::string> fill_worksheet_in(Report& report, const OutputAsked& asked)
 {
-    const WorksheetOutcome outcome =
-        write_worksheet_file(asked.value, asked.second, graded_people(report));
+    const WorksheetOutcome outcome = write_worksheet_file(
+        asked.value, asked.second, graded_people(report), parse_worksheet_columns(asked.third));
     report.unmatched_hand_ins = outcome.unmatched;
     std::vector<std::string> lines;
     for (const std::string& name : outcome.unmatched) {
@@ -174,6 +175,10 @@ Output worksheet()
     output.second_name = "worksheet-out";
     output.second_help = "where the filled-in worksheet goes (never the one read)";
     output.second_merge_help = "where the filled-in worksheet goes";
+    output.third_name = "worksheet-columns";
+    output.third_value_name = "KEY=NAME,...";
+    output.third_help = "the worksheet's columns where its headers are not in English: "
+                        "grade=NAME,max=NAME,id=NAME,name=NAME,feedback=NAME";
     output.check = check_worksheet;
     output.fill = fill_worksheet_in;
     return output;
