@@ -2,6 +2,7 @@
 
 #include "report.h"
 #include "report_classroom.h"
+#include "report_github.h"
 #include "report_gradescope.h"
 #include "report_vpl.h"
 #include "text.h"
@@ -184,6 +185,32 @@ Output worksheet()
     return output;
 }
 
+// A plain GitHub Actions step: the annotations take the terminal report's place on standard
+// output, where the runner reads workflow commands, and the job's summary is added to SUMMARY
+// ($GITHUB_STEP_SUMMARY), after what other steps wrote there.
+Output github_actions()
+{
+    Output output;
+    output.name = "github-actions";
+    output.value_name = "SUMMARY";
+    output.help = "as a GitHub Actions step: annotations on the sources instead of the report, and "
+                  "the job's summary added to SUMMARY ($GITHUB_STEP_SUMMARY)";
+    output.group = OutputGroup::platforms;
+    output.place = OutputPlace::standard_output;
+    output.check = [](const OutputAsked& asked) { check_writable(asked.value); };
+    output.write = [](std::ostream& out, const Report& report, const OutputAsked& asked,
+                      Clock::time_point) {
+        write_github_annotations(out, report);
+        std::ofstream summary(asked.value, std::ios::binary | std::ios::app);
+        write_github_summary(summary, report);
+        summary.close();
+        if (!summary) {
+            out << "::warning::cannot write the job's summary to " << asked.value << '\n';
+        }
+    };
+    return output;
+}
+
 Output platform(Output output)
 {
     output.group = OutputGroup::platforms;
@@ -208,6 +235,7 @@ std::vector<Output> make_outputs()
                               "also write GitHub Classroom's autograding result to this file", "",
                               write_classroom)),
         vpl(),
+        github_actions(),
         worksheet(),
     };
 }
