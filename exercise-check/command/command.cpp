@@ -195,12 +195,12 @@ std::vector<Person> class_people(const Options& options, const Settings& setting
     return people;
 }
 
-// Checks the people, with a meter on standard error where it is a terminal and there are more
-// than one.
+// Checks the people, with a meter on standard error where it is a terminal (never in a pipe or
+// a file): for a class, how many are done; for one person, their builds and cases.
 Report check_with_meter(const std::vector<Person>& people, const Settings& settings, Runner& runner)
 {
     std::optional<ProgressMeter> meter;
-    if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
+    if (!people.empty() && isatty(STDERR_FILENO) != 0) {
         const auto empty = static_cast<std::size_t>(
             std::count_if(people.begin(), people.end(), [&](const Person& person) {
                 const FolderSources found = sources_in(person.folder, settings.exercises);
@@ -208,7 +208,8 @@ Report check_with_meter(const std::vector<Person>& people, const Settings& setti
             }));
         meter.emplace(std::cerr, people.size(), empty);
     }
-    Report report = check_people(people, settings, runner, meter ? meter->callback() : Progress{});
+    Report report = check_people(people, settings, runner, meter ? meter->callback() : Progress{},
+                                 meter ? meter->steps() : Steps{});
     if (meter) {
         meter->finish();
     }
