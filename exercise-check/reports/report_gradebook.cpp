@@ -133,12 +133,13 @@ class Gradebook {
         }
         // The totals: how many passed each program, each under its column's symbols.
         const ClassSummary totals = summarise(report_);
-        out_ << painted(bold, padded("passed", width));
+        std::string counts;
         for (const std::size_t passed : totals.passed) {
             const std::string count = std::to_string(passed);
-            out_ << std::string(count.size() < 3 ? 3 - count.size() : 0, ' ') << count << "  ";
+            counts += std::string(count.size() < 3 ? 3 - count.size() : 0, ' ') + count + "  ";
         }
-        out_ << '\n';
+        out_ << painted(bold, padded("passed", width))
+             << counts.substr(0, counts.find_last_not_of(' ') + 1) << '\n';
     }
 
     // The class in a few lines: mean and median points, how many earned each, the faults found.
