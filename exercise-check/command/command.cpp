@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "check_people.h"
+#include "hand_in_folder.h"
 #include "handins.h"
 #include "help.h"
 #include "interrupt.h"
@@ -16,6 +17,7 @@
 #include "shard.h"
 #include "source_map.h"
 #include "sources.h"
+#include "text.h"
 
 #include <algorithm>
 #include <chrono>
@@ -105,6 +107,19 @@ void list_cases(const Settings& settings)
     }
 }
 
+// The first few names, and how many more: "ana, bob, cid and 4 more".
+std::string shown_names(const std::vector<std::string>& names)
+{
+    constexpr std::size_t shown_at_most = 3;
+    std::string text;
+    for (std::size_t at = 0; at < names.size() && at < shown_at_most; ++at) {
+        text += (text.empty() ? "" : ", ") + plain_text(names[at], 200, true);
+    }
+    return names.size() > shown_at_most
+               ? text + " and " + std::to_string(names.size() - shown_at_most) + " more"
+               : text;
+}
+
 std::vector<Person> people_of(const std::vector<std::string>& folders,
                               const std::vector<Exercise>& exercises)
 {
@@ -123,6 +138,12 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
             }
             throw Refusal(folder + " holds none of the exercises' programs (" + names +
                           "...): name the folder that holds them");
+        }
+        if (const std::vector<std::string> several = several_hand_ins(folder, exercises);
+            !several.empty()) {
+            throw Refusal(folder + " holds the hand-ins of " + std::to_string(several.size()) +
+                          " people (" + shown_names(several) + "): give --class " + folder +
+                          " to check each as a person, or name one person's folder");
         }
         const fs::path absolute = fs::absolute(folder).lexically_normal();
         std::string name = absolute.filename().string();

@@ -210,3 +210,50 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
 }
 
 } // namespace check
+
+namespace check {
+
+std::vector<std::string> several_hand_ins(const fs::path& given,
+                                          const std::vector<Exercise>& exercises, bool unwrap)
+{
+    fs::path folder = given;
+    for (std::size_t depth = 0; unwrap && depth < deepest_wrapper; ++depth) {
+        std::vector<fs::directory_entry> inside = sorted_entries(folder);
+        inside.erase(std::remove_if(inside.begin(), inside.end(),
+                                    [](const fs::directory_entry& entry) {
+                                        return is_junk(entry.path().filename().string());
+                                    }),
+                     inside.end());
+        std::error_code error;
+        if (inside.size() != 1 || !inside.front().is_directory(error) ||
+            inside.front().is_symlink(error) ||
+            is_group_folder(inside.front().path().filename().string(), exercises)) {
+            break;
+        }
+        folder = inside.front().path();
+    }
+    std::vector<std::string> hand_ins;
+    for (const fs::directory_entry& entry : sorted_entries(folder)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code error;
+        if (is_junk(name)) {
+            continue;
+        }
+        if (!entry.is_directory(error) || entry.is_symlink(error)) {
+            if (is_source_name(name)) {
+                return {}; // sources of the folder's own: one person's
+            }
+            continue;
+        }
+        if (is_group_folder(name, exercises) || is_build_folder(name)) {
+            continue;
+        }
+        const HandIn hand_in = find_hand_in(entry.path(), name, exercises);
+        if (sources_in(hand_in.folder, exercises).sources.size() >= 2) {
+            hand_ins.push_back(name);
+        }
+    }
+    return hand_ins.size() >= 2 ? hand_ins : std::vector<std::string>{};
+}
+
+} // namespace check

@@ -121,3 +121,40 @@ TEST_CASE("a hand-in's links to folders elsewhere are not followed")
     CHECK(hand_in.folder == scratch.path / "alice");
     CHECK(hand_in.note.find("none of the exercises") != std::string::npos);
 }
+
+TEST_CASE("a folder of several people's hand-ins is told from one person's")
+{
+    struct Layout {
+        const char* what;
+        std::vector<std::string> files;
+        std::vector<std::string> several;
+    };
+    const std::vector<Layout> layouts{
+        {"two people side by side",
+         {"ana/twodigits.cpp", "ana/circle.cpp", "bob/twodigits.cpp", "bob/circle.cpp"},
+         {"ana", "bob"}},
+        {"wrapped in folders that hold only the next",
+         {"a/b/ana/twodigits.cpp", "a/b/ana/circle.cpp", "a/b/bob/Zadaca/twodigits.cpp",
+          "a/b/bob/Zadaca/circle.cpp"},
+         {"ana", "bob"}},
+        {"one person's two versions beside a source of the folder's own",
+         {"twodigits.cpp", "old/twodigits.cpp", "old/circle.cpp", "new/twodigits.cpp",
+          "new/circle.cpp"},
+         {}},
+        {"one person's folders of the exercises",
+         {"digit-exercises/twodigits.cpp", "digit-exercises/threedigits.cpp",
+          "calculators/circle.cpp", "calculators/echonumber.cpp"},
+         {}},
+        {"one full hand-in beside a folder of a single program",
+         {"ana/twodigits.cpp", "ana/circle.cpp", "extra/twodigits.cpp"},
+         {}},
+    };
+    for (const Layout& layout : layouts) {
+        CAPTURE(layout.what);
+        const Scratch scratch;
+        for (const std::string& file : layout.files) {
+            touch(scratch.path / "given" / file);
+        }
+        CHECK(several_hand_ins(scratch.path / "given", known()) == layout.several);
+    }
+}

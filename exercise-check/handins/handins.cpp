@@ -148,6 +148,14 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
         findings.notes.push_back(mirror + " holds more than " + limits_text(limits) +
                                  ": taken as nothing handed in");
     }
+    if (const std::vector<std::string> several = several_hand_ins(view, exercises);
+        !several.empty()) {
+        throw std::runtime_error(
+            plain_text(found.name, 200, true) + " holds the hand-ins of " +
+            std::to_string(several.size()) + " people (" + plain_text(several.front(), 200, true) +
+            ", " + plain_text(several[1], 200, true) + (several.size() > 2 ? ", ..." : "") +
+            "): give --class the folder that holds them, one folder or archive a person");
+    }
     const HandIn hand_in = find_hand_in(view, mirror, exercises);
     person.folder = hand_in.folder;
     person.handed_in = view;
@@ -220,6 +228,30 @@ std::vector<std::string> exercise_names(const std::vector<Exercise>& exercises, 
 fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises)
 {
     fs::path wrapper;
+    // A chain of folders each holding only the next (course/2026/class/) is passed through
+    // where a class lies at its end; a person's hand-in wrapped so stays whole.
+    fs::path chain;
+    for (int depth = 0; depth < 3; ++depth) {
+        std::error_code error;
+        std::vector<fs::directory_entry> top = sorted_entries(root / chain);
+        top.erase(std::remove_if(top.begin(), top.end(),
+                                 [](const fs::directory_entry& entry) {
+                                     return is_junk(entry.path().filename().string());
+                                 }),
+                  top.end());
+        if (top.size() != 1 || !fs::is_directory(top.front().symlink_status(error))) {
+            break;
+        }
+        const fs::path next = chain / top.front().path().filename();
+        if (!several_hand_ins(root / next, exercises, false).empty()) {
+            wrapper = next;
+            break;
+        }
+        chain = next;
+    }
+    if (!wrapper.empty()) {
+        return wrapper;
+    }
     for (int depth = 0; depth < 2; ++depth) {
         std::error_code error;
         std::vector<fs::directory_entry> top = sorted_entries(root / wrapper);

@@ -248,3 +248,27 @@ TEST_CASE(
     CHECK_FALSE(folders.people[0].late.has_value());
     CHECK(folders.not_read.empty());
 }
+
+TEST_CASE("a class wrapped in folders is found, and a person who holds several hand-ins stops it")
+{
+    const Scratch scratch;
+    for (const char* person : {"ana", "bob"}) {
+        touch(scratch.path / "wrapped" / "course" / "2026" / person / "twodigits.cpp");
+        touch(scratch.path / "wrapped" / "course" / "2026" / person / "circle.cpp");
+    }
+    const std::vector<Person> people =
+        find_class(scratch.path / "wrapped", scratch.path / "work", known());
+    REQUIRE(people.size() == 2);
+    CHECK(people[0].name == "ana");
+    CHECK(people[1].name == "bob");
+
+    // A person's folder that holds two people's hand-ins is never graded as one person's.
+    touch(scratch.path / "class" / "cid" / "twodigits.cpp");
+    for (const char* person : {"ana", "bob"}) {
+        touch(scratch.path / "class" / "group" / person / "twodigits.cpp");
+        touch(scratch.path / "class" / "group" / person / "circle.cpp");
+    }
+    CHECK_THROWS_WITH_AS(find_class(scratch.path / "class", scratch.path / "work2", known()),
+                         doctest::Contains("group holds the hand-ins of 2 people (ana, bob)"),
+                         std::runtime_error);
+}
