@@ -130,13 +130,17 @@ TEST_CASE("a folder of several people's hand-ins is told from one person's")
         std::vector<std::string> several;
     };
     const std::vector<Layout> layouts{
-        {"two people side by side",
-         {"ana/twodigits.cpp", "ana/circle.cpp", "bob/twodigits.cpp", "bob/circle.cpp"},
-         {"ana", "bob"}},
+        {"three people side by side",
+         {"ana/twodigits.cpp", "ana/circle.cpp", "bob/twodigits.cpp", "bob/circle.cpp",
+          "cid/twodigits.cpp", "cid/circle.cpp"},
+         {"ana", "bob", "cid"}},
         {"wrapped in folders that hold only the next",
          {"a/b/ana/twodigits.cpp", "a/b/ana/circle.cpp", "a/b/bob/Zadaca/twodigits.cpp",
-          "a/b/bob/Zadaca/circle.cpp"},
-         {"ana", "bob"}},
+          "a/b/bob/Zadaca/circle.cpp", "a/b/cid/twodigits.cpp", "a/b/cid/circle.cpp"},
+         {"ana", "bob", "cid"}},
+        {"two: maybe one person's two versions, the note names the one not checked",
+         {"v1/twodigits.cpp", "v1/circle.cpp", "v2/twodigits.cpp", "v2/circle.cpp"},
+         {}},
         {"one person's two versions beside a source of the folder's own",
          {"twodigits.cpp", "old/twodigits.cpp", "old/circle.cpp", "new/twodigits.cpp",
           "new/circle.cpp"},

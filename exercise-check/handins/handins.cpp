@@ -229,7 +229,8 @@ fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises
 {
     fs::path wrapper;
     // A chain of folders each holding only the next (course/2026/class/) is passed through
-    // where a class lies at its end; a person's hand-in wrapped so stays whole.
+    // where a class lies at its end, as one folder at the top is below; a person's hand-in
+    // wrapped so stays whole.
     fs::path chain;
     for (int depth = 0; depth < 3; ++depth) {
         std::error_code error;
@@ -243,7 +244,8 @@ fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises
             break;
         }
         const fs::path next = chain / top.front().path().filename();
-        if (!several_hand_ins(root / next, exercises, false).empty()) {
+        if (is_wrapper(next.filename().string(), download_entries(root / next, false),
+                       exercise_names(exercises, true))) {
             wrapper = next;
             break;
         }
