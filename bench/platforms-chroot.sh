@@ -75,7 +75,8 @@ for kind in right wrong; do
         cp /usr/share/exercise-check/platforms/gradescope/run_autograder /autograder/
         sed -i 's/^PROGRAMS=\"\"/PROGRAMS=\"twodigits,circle\"/' /autograder/run_autograder
         cd /autograder && bash ./run_autograder >/dev/null 2>&1; echo \"exit \$?\"
-        grep -m1 -o '\"score\": [0-9.]*' results/results.json")
+        grep -m1 -o '\"score\": [0-9.]*' results/results.json
+        grep -o '\"output\": \"[a-z-]*' results/results.json | tail -n +2 | cut -d'\"' -f4")
     printf '%-22s %-6s %-8s %s\n' "Gradescope" "$kind" "$(since "$start")" "$(echo $result)"
 
     start=$(seconds)
