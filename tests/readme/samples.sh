@@ -91,7 +91,8 @@ session() {
                 # error is left out
                 script -qec "stty cols 60; ${command/exercise-check/${run[*]} --color=never} \
                     2>/dev/null" /dev/null | tr -d '\r' || true ;;
-            *) (eval "${command/exercise-check/${run[*]}}") 2>&1 || true ;;
+            *) # the CSV's CRLF line ends as the README's
+                (eval "${command/exercise-check/${run[*]}}") 2>&1 | tr -d '\r' || true ;;
             esac
         done
     } | grep -v '^ran in the .* sandbox\|^ran without a sandbox' > "$work/$name.made"
