@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "check_people.h"
+#include "hand_in_folder.h"
 #include "handins.h"
 #include "help.h"
 #include "interrupt.h"
@@ -16,6 +17,7 @@
 #include "shard.h"
 #include "source_map.h"
 #include "sources.h"
+#include "text.h"
 #include "work_folder.h"
 
 #include <algorithm>
@@ -57,6 +59,19 @@ void list_cases(const Settings& settings)
     }
 }
 
+// The first few names, and how many more: "ana, bob, cid and 4 more".
+std::string shown_names(const std::vector<std::string>& names)
+{
+    constexpr std::size_t shown_at_most = 3;
+    std::string text;
+    for (std::size_t at = 0; at < names.size() && at < shown_at_most; ++at) {
+        text += (text.empty() ? "" : ", ") + plain_text(names[at], 200, true);
+    }
+    return names.size() > shown_at_most
+               ? text + " and " + std::to_string(names.size() - shown_at_most) + " more"
+               : text;
+}
+
 std::vector<Person> people_of(const std::vector<std::string>& folders,
                               const std::vector<Exercise>& exercises)
 {
@@ -75,6 +90,12 @@ std::vector<Person> people_of(const std::vector<std::string>& folders,
             }
             throw Refusal(folder + " holds none of the exercises' programs (" + names +
                           "...): name the folder that holds them");
+        }
+        if (const std::vector<std::string> several = several_hand_ins(folder, exercises);
+            !several.empty()) {
+            throw Refusal(folder + " holds the hand-ins of " + std::to_string(several.size()) +
+                          " people (" + shown_names(several) + "): give --class " + folder +
+                          " to check each as a person, or name one person's folder");
         }
         const fs::path absolute = fs::absolute(folder).lexically_normal();
         std::string name = absolute.filename().string();
@@ -123,12 +144,16 @@ std::vector<Person> people_named(const Options& options, const Settings& setting
     return people_of(options.folders, settings.exercises);
 }
 
-// The class's people, unpacked into hand_ins; those of the shard asked for.
+// The class's people, unpacked into hand_ins; those of the shard asked for. What of the class is
+// no one's goes to not_read, the whole class's in every shard.
 std::vector<Person> class_people(const Options& options, const Settings& settings,
-                                 const fs::path& hand_ins, std::vector<Person> people)
+                                 const fs::path& hand_ins, std::vector<Person> people,
+                                 std::vector<LeftUnread>& not_read)
 {
     if (!options.class_folder.empty()) {
-        people = find_class(options.class_folder, hand_ins, settings.exercises);
+        ClassFound found = read_class(options.class_folder, hand_ins, settings.exercises);
+        people = std::move(found.people);
+        not_read = std::move(found.not_read);
         if (people.empty()) {
             throw Refusal(options.class_folder +
                           " holds no folder or archive: --class needs one for each person");
@@ -143,12 +168,12 @@ std::vector<Person> class_people(const Options& options, const Settings& setting
     return people;
 }
 
-// Checks the people, with a meter on standard error where it is a terminal and there are more
-// than one.
+// Checks the people, with a meter on standard error where it is a terminal (never in a pipe or
+// a file): for a class, how many are done; for one person, their builds and cases.
 Report check_with_meter(const std::vector<Person>& people, const Settings& settings, Runner& runner)
 {
     std::optional<ProgressMeter> meter;
-    if (people.size() > 1 && isatty(STDERR_FILENO) != 0) {
+    if (!people.empty() && isatty(STDERR_FILENO) != 0) {
         const auto empty = static_cast<std::size_t>(
             std::count_if(people.begin(), people.end(), [&](const Person& person) {
                 const FolderSources found = sources_in(person.folder, settings.exercises);
@@ -156,7 +181,8 @@ Report check_with_meter(const std::vector<Person>& people, const Settings& setti
             }));
         meter.emplace(std::cerr, people.size(), empty);
     }
-    Report report = check_people(people, settings, runner, meter ? meter->callback() : Progress{});
+    Report report = check_people(people, settings, runner, meter ? meter->callback() : Progress{},
+                                 meter ? meter->steps() : Steps{});
     if (meter) {
         meter->finish();
     }
@@ -183,12 +209,14 @@ Report check_sources(const Options& options, Settings& settings)
         setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
     }
     const fs::path hand_ins = work->path() / "hand-ins";
-    people = class_people(options, settings, hand_ins, std::move(people));
+    std::vector<LeftUnread> not_read;
+    people = class_people(options, settings, hand_ins, std::move(people), not_read);
     const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work->path(), sandbox);
     settings.stdlib = compiler.stdlib;
     SystemRunner runner(compiler, sandbox, compile_limits(settings.build_limits));
     Report report = check_with_meter(people, settings, runner);
+    report.not_read = std::move(not_read);
     if (!options.class_folder.empty()) {
         show_as_handed_in(report, options.class_folder, hand_ins);
     }

@@ -197,7 +197,7 @@ TEST_CASE("bash completes options and their values from the table")
         {"exercise-check --print-completion z", "zsh"},
         {"exercise-check merge --cl", ""},
         {"exercise-check merge --ht", "--html"},
-        {"exercise-check merge a.json --worksheet-", "--worksheet-out"},
+        {"exercise-check merge a.json --worksheet-", "--worksheet-out --worksheet-columns"},
         {"exercise-check --timeout ", ""},
         {"exercise-check me", "merge"},
     };

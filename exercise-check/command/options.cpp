@@ -100,6 +100,12 @@ class Builder {
                 option->needs(second);
                 second->needs(option);
             }
+            if (!output.third_name.empty()) {
+                this->option("--" + std::string(output.third_name),
+                             std::string(output.third_value_name), std::string(output.third_help),
+                             given[index].third)
+                    ->needs(option);
+            }
         }
     }
 

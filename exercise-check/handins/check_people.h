@@ -11,6 +11,6 @@ namespace check {
 // only_case, only the exercise of that case is checked and listed; throws std::runtime_error when
 // no case has that name.
 Report check_people(const std::vector<Person>& people, const Settings& settings, Runner& runner,
-                    const Progress& progress = {});
+                    const Progress& progress = {}, const Steps& steps = {});
 
 } // namespace check

@@ -4,6 +4,7 @@
 #include "sources.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace check {
 
@@ -36,9 +37,30 @@ std::string shown(const std::string& shown_as, const fs::path& root, const fs::p
 
 // Every folder of the hand-in that holds some of the programs, links not followed, junk skipped;
 // the sources left out on the way.
+// What a hand-in without sources holds instead, by kind: Windows programs, text, anything else.
+struct Instead {
+    std::vector<std::string> programs; // .exe
+    std::vector<std::string> texts;    // .txt
+    bool other = false;
+};
+
+bool has_ending(const std::string& name, std::string_view ending)
+{
+    if (name.size() <= ending.size()) {
+        return false;
+    }
+    for (std::size_t at = 0; at < ending.size(); ++at) {
+        const char c = name[name.size() - ending.size() + at];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != ending[at]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void search(const fs::path& root, const fs::path& folder, const std::vector<Exercise>& exercises,
             std::size_t depth, std::vector<Candidate>& found, std::size_t& visited, bool& anything,
-            std::vector<std::string>& left_out)
+            std::vector<std::string>& left_out, Instead& instead)
 {
     if (++visited > most_folders) {
         return;
@@ -63,7 +85,17 @@ void search(const fs::path& root, const fs::path& folder, const std::vector<Exer
         anything = true;
         std::error_code error;
         if (depth < deepest_wrapper && !entry.is_symlink(error) && entry.is_directory(error)) {
-            search(root, entry.path(), exercises, depth + 1, found, visited, anything, left_out);
+            search(root, entry.path(), exercises, depth + 1, found, visited, anything, left_out,
+                   instead);
+        } else if (!entry.is_directory(error)) {
+            const std::string path = entry.path().lexically_relative(root).generic_string();
+            if (has_ending(name, ".exe")) {
+                instead.programs.push_back(path);
+            } else if (has_ending(name, ".txt")) {
+                instead.texts.push_back(path);
+            } else {
+                instead.other = true;
+            }
         }
     }
 }
@@ -71,6 +103,39 @@ void search(const fs::path& root, const fs::path& folder, const std::vector<Exer
 std::string programs_text(std::size_t count)
 {
     return std::to_string(count) + (count == 1 ? " program" : " programs");
+}
+
+// The first few of the paths, in a root shown as shown_as: "alice/a.exe, alice/b.exe".
+std::string named(const std::string& shown_as, const std::vector<std::string>& paths)
+{
+    constexpr std::size_t shown_at_most = 3;
+    std::string text;
+    for (std::size_t at = 0; at < paths.size() && at < shown_at_most; ++at) {
+        text += (text.empty() ? "" : ", ") + shown_as + "/" + paths[at];
+    }
+    return paths.size() > shown_at_most
+               ? text + " and " + std::to_string(paths.size() - shown_at_most) + " more"
+               : text;
+}
+
+// Why a hand-in with files in it but no source of the exercises' has none: what it holds
+// instead, where that is only Windows programs or text.
+std::string without_sources(const std::string& shown_as, const Instead& instead)
+{
+    if (instead.other || (instead.programs.empty() && instead.texts.empty())) {
+        return "none of the exercises' programs found in " + shown_as;
+    }
+    std::string what;
+    if (!instead.programs.empty()) {
+        what = instead.programs.size() == 1 ? "a Windows program" : "Windows programs";
+        what += " (" + named(shown_as, instead.programs) + ")";
+    }
+    if (!instead.texts.empty()) {
+        what += (what.empty() ? "" : " and ") + std::string("text") + " (" +
+                named(shown_as, instead.texts) + ")";
+    }
+    return "handed in " + what +
+           ", not the sources: each program's source is a .cpp file, none of them found";
 }
 
 } // namespace
@@ -82,7 +147,8 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
     std::size_t visited = 0;
     bool anything = false;
     std::vector<std::string> left_out;
-    search(root, root, exercises, 0, found, visited, anything, left_out);
+    Instead instead;
+    search(root, root, exercises, 0, found, visited, anything, left_out, instead);
 
     // digit-exercises/ and its siblings are part of the folder that holds them.
     std::vector<Candidate> candidates;
@@ -109,8 +175,7 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
 
     HandIn hand_in{root, ""};
     if (candidates.empty()) {
-        hand_in.note =
-            anything ? "none of the exercises' programs found in " + shown_as : "nothing handed in";
+        hand_in.note = anything ? without_sources(shown_as, instead) : "nothing handed in";
     } else {
         // The most programs; of as many, the most other sources, then the least deep; of those,
         // the first by name.
@@ -142,6 +207,54 @@ HandIn find_hand_in(const fs::path& root, const std::string& shown_as,
         hand_in.note += (hand_in.note.empty() ? "" : "; ") + shown_as + "/" + line;
     }
     return hand_in;
+}
+
+} // namespace check
+
+namespace check {
+
+std::vector<std::string> several_hand_ins(const fs::path& given,
+                                          const std::vector<Exercise>& exercises, bool unwrap)
+{
+    fs::path folder = given;
+    for (std::size_t depth = 0; unwrap && depth < deepest_wrapper; ++depth) {
+        std::vector<fs::directory_entry> inside = sorted_entries(folder);
+        inside.erase(std::remove_if(inside.begin(), inside.end(),
+                                    [](const fs::directory_entry& entry) {
+                                        return is_junk(entry.path().filename().string());
+                                    }),
+                     inside.end());
+        std::error_code error;
+        if (inside.size() != 1 || !inside.front().is_directory(error) ||
+            inside.front().is_symlink(error) ||
+            is_group_folder(inside.front().path().filename().string(), exercises)) {
+            break;
+        }
+        folder = inside.front().path();
+    }
+    std::vector<std::string> hand_ins;
+    for (const fs::directory_entry& entry : sorted_entries(folder)) {
+        const std::string name = entry.path().filename().string();
+        std::error_code error;
+        if (is_junk(name)) {
+            continue;
+        }
+        if (!entry.is_directory(error) || entry.is_symlink(error)) {
+            if (is_source_name(name)) {
+                return {}; // sources of the folder's own: one person's
+            }
+            continue;
+        }
+        if (is_group_folder(name, exercises) || is_build_folder(name)) {
+            continue;
+        }
+        const HandIn hand_in = find_hand_in(entry.path(), name, exercises);
+        if (sources_in(hand_in.folder, exercises).sources.size() >= 2) {
+            hand_ins.push_back(name);
+        }
+    }
+    // Two may be one person's two versions (old/ and new/): the note names the one not checked.
+    return hand_ins.size() >= 3 ? hand_ins : std::vector<std::string>{};
 }
 
 } // namespace check

@@ -19,4 +19,14 @@ struct HandIn {
 HandIn find_hand_in(const std::filesystem::path& root, const std::string& shown_as,
                     const std::vector<Exercise>& exercises);
 
+// The folders directly in folder that each hold a hand-in of their own (two of the exercises'
+// programs or more, by name, in it or in a folder it wraps), by name; empty unless there are
+// three such or more and folder holds no source beside them: then folder is several people's
+// hand-ins, never one person's. (Two may be one person's two versions, one of which the hand-in's
+// note names as not checked.) With unwrap, folders that hold only another are passed through
+// first.
+std::vector<std::string> several_hand_ins(const std::filesystem::path& folder,
+                                          const std::vector<Exercise>& exercises,
+                                          bool unwrap = true);
+
 } // namespace check

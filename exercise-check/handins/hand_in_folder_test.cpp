@@ -76,6 +76,22 @@ TEST_CASE("the folder that holds the sources is found inside wrappers and junk")
          {"notes/readme.txt", "twodigits.c"},
          ".",
          "none of the exercises' programs found in Alice B"},
+        {"only a Windows program: said so, not taken for nothing",
+         {"Debug/Zadaca.EXE"},
+         ".",
+         "handed in a Windows program (Alice B/Debug/Zadaca.EXE), not the sources: each "
+         "program's source is a .cpp file, none of them found"},
+        {"only text, however many files",
+         {"a.txt", "b.TXT", "c/d.txt", "e.txt"},
+         ".",
+         "handed in text (Alice B/a.txt, Alice B/b.TXT, Alice B/c/d.txt and 1 more), not the "
+         "sources: each program's source is a .cpp file, none of them found"},
+        {"Windows programs and text",
+         {"x.exe", "y.exe", "readme.txt"},
+         ".",
+         "handed in Windows programs (Alice B/x.exe, Alice B/y.exe) and text (Alice "
+         "B/readme.txt), not the sources: each program's source is a .cpp file, none of them "
+         "found"},
     };
     for (const Layout& layout : layouts) {
         CAPTURE(layout.what);
@@ -104,4 +120,45 @@ TEST_CASE("a hand-in's links to folders elsewhere are not followed")
     const HandIn hand_in = find_hand_in(scratch.path / "alice", "alice", known());
     CHECK(hand_in.folder == scratch.path / "alice");
     CHECK(hand_in.note.find("none of the exercises") != std::string::npos);
+}
+
+TEST_CASE("a folder of several people's hand-ins is told from one person's")
+{
+    struct Layout {
+        const char* what;
+        std::vector<std::string> files;
+        std::vector<std::string> several;
+    };
+    const std::vector<Layout> layouts{
+        {"three people side by side",
+         {"ana/twodigits.cpp", "ana/circle.cpp", "bob/twodigits.cpp", "bob/circle.cpp",
+          "cid/twodigits.cpp", "cid/circle.cpp"},
+         {"ana", "bob", "cid"}},
+        {"wrapped in folders that hold only the next",
+         {"a/b/ana/twodigits.cpp", "a/b/ana/circle.cpp", "a/b/bob/Zadaca/twodigits.cpp",
+          "a/b/bob/Zadaca/circle.cpp", "a/b/cid/twodigits.cpp", "a/b/cid/circle.cpp"},
+         {"ana", "bob", "cid"}},
+        {"two: maybe one person's two versions, the note names the one not checked",
+         {"v1/twodigits.cpp", "v1/circle.cpp", "v2/twodigits.cpp", "v2/circle.cpp"},
+         {}},
+        {"one person's two versions beside a source of the folder's own",
+         {"twodigits.cpp", "old/twodigits.cpp", "old/circle.cpp", "new/twodigits.cpp",
+          "new/circle.cpp"},
+         {}},
+        {"one person's folders of the exercises",
+         {"digit-exercises/twodigits.cpp", "digit-exercises/threedigits.cpp",
+          "calculators/circle.cpp", "calculators/echonumber.cpp"},
+         {}},
+        {"one full hand-in beside a folder of a single program",
+         {"ana/twodigits.cpp", "ana/circle.cpp", "extra/twodigits.cpp"},
+         {}},
+    };
+    for (const Layout& layout : layouts) {
+        CAPTURE(layout.what);
+        const Scratch scratch;
+        for (const std::string& file : layout.files) {
+            touch(scratch.path / "given" / file);
+        }
+        CHECK(several_hand_ins(scratch.path / "given", known()) == layout.several);
+    }
 }

@@ -39,6 +39,7 @@ struct Found {
     std::vector<Item> items;
     std::string mirror{}; // the folder under work it is copied into; empty: the items' own
     std::string note{};   // what the platform's download says of it: late, earlier attempts
+    std::optional<bool> late{};
 };
 
 // The folder a hand-in is copied into, under work: the one it was handed in as.
@@ -147,10 +148,19 @@ Person gather(const Found& found, const fs::path& work, const ArchiveLimits& lim
         findings.notes.push_back(mirror + " holds more than " + limits_text(limits) +
                                  ": taken as nothing handed in");
     }
+    if (const std::vector<std::string> several = several_hand_ins(view, exercises);
+        !several.empty()) {
+        throw std::runtime_error(
+            plain_text(found.name, 200, true) + " holds the hand-ins of " +
+            std::to_string(several.size()) + " people (" + plain_text(several.front(), 200, true) +
+            ", " + plain_text(several[1], 200, true) + (several.size() > 2 ? ", ..." : "") +
+            "): give --class the folder that holds them, one folder or archive a person");
+    }
     const HandIn hand_in = find_hand_in(view, mirror, exercises);
     person.folder = hand_in.folder;
     person.handed_in = view;
     person.note = note_of(hand_in, findings);
+    person.late = found.late;
     if (!found.note.empty()) {
         person.note = found.note + (person.note.empty() ? "" : "; " + person.note);
     }
@@ -187,7 +197,7 @@ std::vector<Found> people_of(const Download& download, const fs::path& root)
 {
     std::vector<Found> people;
     for (const DownloadPerson& person : download.people) {
-        Found found{person.name, person.id, {}, person.folder, person.note};
+        Found found{person.name, person.id, {}, person.folder, person.note, person.late};
         for (const GivenEntry& given : person.entries) {
             std::error_code error;
             const fs::file_status status = fs::symlink_status(root / given.entry, error);
@@ -218,6 +228,32 @@ std::vector<std::string> exercise_names(const std::vector<Exercise>& exercises, 
 fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises)
 {
     fs::path wrapper;
+    // A chain of folders each holding only the next (course/2026/class/) is passed through
+    // where a class lies at its end, as one folder at the top is below; a person's hand-in
+    // wrapped so stays whole.
+    fs::path chain;
+    for (int depth = 0; depth < 3; ++depth) {
+        std::error_code error;
+        std::vector<fs::directory_entry> top = sorted_entries(root / chain);
+        top.erase(std::remove_if(top.begin(), top.end(),
+                                 [](const fs::directory_entry& entry) {
+                                     return is_junk(entry.path().filename().string());
+                                 }),
+                  top.end());
+        if (top.size() != 1 || !fs::is_directory(top.front().symlink_status(error))) {
+            break;
+        }
+        const fs::path next = chain / top.front().path().filename();
+        if (is_wrapper(next.filename().string(), download_entries(root / next, false),
+                       exercise_names(exercises, true))) {
+            wrapper = next;
+            break;
+        }
+        chain = next;
+    }
+    if (!wrapper.empty()) {
+        return wrapper;
+    }
     for (int depth = 0; depth < 2; ++depth) {
         std::error_code error;
         std::vector<fs::directory_entry> top = sorted_entries(root / wrapper);
@@ -242,14 +278,16 @@ fs::path wrapper_of(const fs::path& root, const std::vector<Exercise>& exercises
     return wrapper;
 }
 
-// Names each person found in a class's folder: folders, archives, a platform's entries.
-std::vector<Found> people_in(const fs::path& root)
+// Names each person found in a class's folder: folders, archives, a platform's entries; what is
+// no one's goes to unread, by its name in the folder.
+std::vector<Found> people_in(const fs::path& root, std::vector<NotRead>& unread)
 {
     std::vector<Found> people;
     std::map<std::string, std::size_t> by_id;
     for (const fs::directory_entry& entry : sorted_entries(root)) {
         const std::string file_name = entry.path().filename().string();
         if (is_junk(file_name)) {
+            unread.push_back({file_name, "what platforms and file managers add"});
             continue;
         }
         std::error_code error;
@@ -258,6 +296,9 @@ std::vector<Found> people_in(const fs::path& root)
         if (const std::optional<PlatformName> platform = platform_name(file_name)) {
             if (!item.link && !fs::is_directory(status)) {
                 if (!fs::is_regular_file(status) || platform->file.empty()) {
+                    unread.push_back({file_name, fs::is_regular_file(status)
+                                                     ? "names no file of the hand-in"
+                                                     : "neither a file nor a folder"});
                     continue;
                 }
                 item.loose = platform->file;
@@ -277,6 +318,11 @@ std::vector<Found> people_in(const fs::path& root)
         } else if (fs::is_regular_file(status) && is_archive_name(file_name)) {
             item.archive = true;
             people.push_back({without_archive_ending(file_name), "", {item}});
+        } else if (fs::is_regular_file(status)) {
+            unread.push_back({file_name, "a loose file beside the people's folders and archives: "
+                                         "no one's hand-in"});
+        } else {
+            unread.push_back({file_name, "neither a file nor a folder"});
         }
     }
 
@@ -301,6 +347,12 @@ std::vector<Found> people_in(const fs::path& root)
 std::vector<Person> find_class(const fs::path& path, const fs::path& work,
                                const std::vector<Exercise>& exercises, const ArchiveLimits& limits)
 {
+    return read_class(path, work, exercises, limits).people;
+}
+
+ClassFound read_class(const fs::path& path, const fs::path& work,
+                      const std::vector<Exercise>& exercises, const ArchiveLimits& limits)
+{
     std::error_code error;
     fs::path root = path;
     const fs::path download = work / ".download";
@@ -318,17 +370,30 @@ std::vector<Person> find_class(const fs::path& path, const fs::path& work,
     const fs::path wrapper = wrapper_of(root, exercises);
     // Canvas's, Blackboard's, Gradescope's and Drive's layouts by their names; else each folder
     // and archive a person, and Moodle's entries.
-    const Download read =
+    Download read =
         read_download(download_entries(root / wrapper, true), exercise_names(exercises, false));
-    std::vector<Person> people;
-    for (const Found& found : read.platform == Platform::none ? people_in(root / wrapper)
-                                                              : people_of(read, root / wrapper)) {
-        people.push_back(gather(found, work / wrapper, limits, exercises));
+    ClassFound found_class;
+    std::vector<NotRead> unread = read.not_read;
+    for (const DownloadPerson& person : read.people) {
+        for (const std::string& earlier : person.earlier) {
+            unread.push_back({earlier, "an earlier upload or attempt of " + person.name +
+                                           "'s: the latest is checked"});
+        }
+    }
+    const std::vector<Found> found = read.platform == Platform::none
+                                         ? people_in(root / wrapper, unread)
+                                         : people_of(read, root / wrapper);
+    for (const Found& person : found) {
+        found_class.people.push_back(gather(person, work / wrapper, limits, exercises));
     }
     fs::remove_all(download, error);
-    std::sort(people.begin(), people.end(),
+    std::sort(found_class.people.begin(), found_class.people.end(),
               [](const Person& a, const Person& b) { return name_order(a.name, b.name); });
-    return people;
+    for (const NotRead& entry : unread) {
+        found_class.not_read.push_back(
+            {(path / wrapper / entry.entry).generic_string(), entry.why});
+    }
+    return found_class;
 }
 
 } // namespace check

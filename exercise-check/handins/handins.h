@@ -25,4 +25,15 @@ std::vector<Person> find_class(const std::filesystem::path& path, const std::fil
                                const std::vector<Exercise>& exercises,
                                const ArchiveLimits& limits = {});
 
+// The people of a class as find_class finds them, and every entry of it that is no one's
+// hand-in, said with why: a loose file beside the people's folders, what a platform's layout does
+// not name, what file managers add, an earlier upload or attempt. Its paths start at path as
+// given.
+struct ClassFound {
+    std::vector<Person> people;
+    std::vector<LeftUnread> not_read;
+};
+ClassFound read_class(const std::filesystem::path& path, const std::filesystem::path& work,
+                      const std::vector<Exercise>& exercises, const ArchiveLimits& limits = {});
+
 } // namespace check

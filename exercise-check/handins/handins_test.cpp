@@ -39,7 +39,18 @@ TEST_CASE("every folder and zip of a class is a person, named as it is")
     write_zip(folder / "bob.zip", {{"twodigits.cpp", AE_IFREG, "int main() {}\n", ""}});
     write_zip(folder / "zoe.zip", {{"bomb", AE_IFREG, std::string(65 * 1024 * 1024, '\0'), ""}});
 
-    const std::vector<Person> people = find_class(folder, work, known());
+    const ClassFound found = read_class(folder, work, known());
+    const std::vector<Person>& people = found.people;
+    // What is no one's is named, each entry once, with why.
+    std::vector<std::string> unread;
+    for (const LeftUnread& entry : found.not_read) {
+        unread.push_back(entry.path.substr(folder.string().size() + 1) + ": " + entry.why);
+    }
+    CHECK(unread == std::vector<std::string>{
+                        ".DS_Store: what platforms and file managers add",
+                        "__MACOSX: what platforms and file managers add",
+                        "grades.txt: a loose file beside the people's folders and archives: no "
+                        "one's hand-in"});
     std::vector<std::string> names;
     for (const Person& person : people) {
         names.push_back(person.name);
@@ -203,4 +214,61 @@ TEST_CASE("a course platform's download, as a folder or as its zip, is one perso
         CHECK(report.people[0].folder ==
               (given / form.second / ("Ana Marić_1001" + f)).lexically_normal().string());
     }
+}
+
+TEST_CASE(
+    "a platform's download names what is no one's, earlier uploads among it, and who was late")
+{
+    const Scratch scratch;
+    const fs::path download = scratch.path / "submissions";
+    touch(download / "čehana_late_1001_5001_twodigits.cpp", "int main() {}\n");
+    touch(download / "čehana_late_1001_5007_twodigits-1.cpp", "int main() { return 0; }\n");
+    touch(download / "horvatmarko_1002_5003_circle.cpp", "int main() {}\n");
+    touch(download / "grades.csv", "not a hand-in");
+    const ClassFound found = read_class(download, scratch.path / "work", known());
+    REQUIRE(found.people.size() == 2);
+    CHECK(found.people[1].name == "čehana");
+    CHECK(found.people[1].late == std::optional<bool>(true));
+    CHECK(found.people[0].late == std::optional<bool>(false));
+    std::vector<std::string> unread;
+    for (const LeftUnread& entry : found.not_read) {
+        unread.push_back(fs::path(entry.path).lexically_relative(download).generic_string() + ": " +
+                         entry.why);
+    }
+    CHECK(unread == std::vector<std::string>{
+                        "grades.csv: not named <name>_<user id>_<attachment id>_<file>, as "
+                        "Canvas names a hand-in's file",
+                        "čehana_late_1001_5001_twodigits.cpp: an earlier upload or attempt of "
+                        "čehana's: the latest is checked"});
+
+    // A class of folders says nothing of late work: its platform does not mark it.
+    touch(scratch.path / "class" / "ana" / "twodigits.cpp");
+    const ClassFound folders = read_class(scratch.path / "class", scratch.path / "work2", known());
+    REQUIRE(folders.people.size() == 1);
+    CHECK_FALSE(folders.people[0].late.has_value());
+    CHECK(folders.not_read.empty());
+}
+
+TEST_CASE("a class wrapped in folders is found, and a person who holds several hand-ins stops it")
+{
+    const Scratch scratch;
+    for (const char* person : {"ana", "bob"}) {
+        touch(scratch.path / "wrapped" / "course" / "2026" / person / "twodigits.cpp");
+        touch(scratch.path / "wrapped" / "course" / "2026" / person / "circle.cpp");
+    }
+    const std::vector<Person> people =
+        find_class(scratch.path / "wrapped", scratch.path / "work", known());
+    REQUIRE(people.size() == 2);
+    CHECK(people[0].name == "ana");
+    CHECK(people[1].name == "bob");
+
+    // A person's folder that holds three people's hand-ins is never graded as one person's.
+    touch(scratch.path / "class" / "dora" / "twodigits.cpp");
+    for (const char* person : {"ana", "bob", "cid"}) {
+        touch(scratch.path / "class" / "group" / person / "twodigits.cpp");
+        touch(scratch.path / "class" / "group" / person / "circle.cpp");
+    }
+    CHECK_THROWS_WITH_AS(find_class(scratch.path / "class", scratch.path / "work2", known()),
+                         doctest::Contains("group holds the hand-ins of 3 people (ana, bob, ...)"),
+                         std::runtime_error);
 }

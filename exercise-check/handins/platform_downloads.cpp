@@ -251,13 +251,13 @@ void read_canvas(const Reading& reading)
             person.id = name->user;
             person.name = shown_name(name->name, name->user);
         }
-        person.late = person.late || name->late;
+        person.late = person.late.value_or(false) || name->late;
         const std::string as = safe_file_name(name->file);
         uploads.push_back({{entry->name, as, entry->folder}, number_order(name->attachment)});
     }
     for (auto& [user, found] : by_user) {
         choose_uploads(found.first, found.second, Platform::canvas, reading.programs);
-        if (found.first.late) {
+        if (found.first.late.value_or(false)) {
             found.first.note = "handed in late";
         }
         if (!found.first.earlier.empty()) {

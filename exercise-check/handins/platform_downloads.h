@@ -4,6 +4,7 @@
 
 #include "platform_formats.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,7 +64,7 @@ struct GivenEntry {
 struct DownloadPerson {
     std::string name; // as the platform knows them: Ana Čeh; čehana where Canvas gives no more
     std::string id;   // Canvas's user id, Blackboard's username, Gradescope's SID (else e-mail)
-    bool late = false;
+    std::optional<bool> late;          // Canvas's _late; none where the platform does not mark it
     std::vector<GivenEntry> entries;   // the hand-in: the latest of each file or attempt
     std::vector<std::string> earlier;  // earlier uploads, attempts or submissions: never read
     std::vector<std::string> receipts; // Blackboard's receipts, Gradescope's metadata: read

@@ -31,7 +31,8 @@ DownloadEntry folder(const std::string& name)
 // One person as a line: name [id] late: as<entry ...; earlier: entry ...; with: name ...
 std::string line_of(const DownloadPerson& person)
 {
-    std::string line = person.name + " [" + person.id + "]" + (person.late ? " late" : "") + ":";
+    std::string line =
+        person.name + " [" + person.id + "]" + (person.late.value_or(false) ? " late" : "") + ":";
     for (const GivenEntry& entry : person.entries) {
         line += " " + entry.as + (entry.folder ? "/" : "") + "<" + entry.entry;
     }

@@ -48,6 +48,7 @@ struct ProgramCheck {
     fs::path filled; // the build with unset variables filled, or empty
     bool built = false;
     std::atomic<std::size_t> cases_left{0};
+    std::atomic<std::size_t> cases_done{0}; // for the steps shown
     std::vector<ProgramCheck*> twins; // others who handed in the same bytes: they get these results
     fs::path folder;                  // where the checker built it, removed once its cases have run
     std::atomic<std::uint64_t> room{0}; // what its builds take of its person's room
@@ -56,9 +57,10 @@ struct ProgramCheck {
 
 class Checker {
   public:
-    Checker(const Settings& settings, Runner& runner, std::size_t people, const Progress& progress)
-        : settings_(settings), runner_(runner), progress_(progress), people_left_(people, 0),
-          total_people_(people)
+    Checker(const Settings& settings, Runner& runner, std::size_t people, const Progress& progress,
+            const Steps& steps = {})
+        : settings_(settings), runner_(runner), progress_(progress), steps_(steps),
+          people_left_(people, 0), total_people_(people)
     {
         conditions_.crlf = settings.crlf;
         conditions_.memcheck = !settings.memcheck.empty();
@@ -118,6 +120,11 @@ class Checker {
             } else {
                 checked->result->compiler_output = read.problem + "\n";
                 unread.push_back(checked.get());
+            }
+        }
+        for (const auto& [key, group] : by_source) {
+            for (const ProgramCheck* checked : group) {
+                step(*checked, false);
             }
         }
         std::vector<Job> jobs;
@@ -369,9 +376,13 @@ class Checker {
                 .push_back(index);
         }
         checked.cases_left = alone.size() + (batch.empty() ? 0 : 1);
-        const auto done = [this, &checked] {
+        step(checked, false);
+        const auto done = [this, &checked](std::size_t cases) {
+            checked.cases_done += cases;
             if (--checked.cases_left == 0) {
                 finish_program(checked);
+            } else {
+                step(checked, false);
             }
         };
         if (!batch.empty()) {
@@ -385,7 +396,7 @@ class Checker {
                 for (std::size_t at = 0; at < batch.size(); ++at) {
                     checked.result->cases[batch[at]] = std::move(results[at]);
                 }
-                done();
+                done(batch.size());
             });
         }
         for (const std::size_t index : alone) {
@@ -395,7 +406,7 @@ class Checker {
                 ProgramRuns runs = runs_of(checked);
                 checked.result->cases[index] =
                     one.kind == CaseKind::stress ? run_stress(one, runs) : run_alone(one, runs);
-                done();
+                done(1);
             });
         }
     }
@@ -415,6 +426,7 @@ class Checker {
             finish_program(*twin);
         }
         decide(*checked.result, checked.built, settings_.strict);
+        step(checked, true);
         if (!checked.folder.empty()) { // its builds have done their work
             std::error_code error;
             fs::remove_all(checked.folder, error);
@@ -434,9 +446,21 @@ class Checker {
         }
     }
 
+    // Tells the steps shown where the program's check is.
+    void step(const ProgramCheck& checked, bool finished) const
+    {
+        if (steps_) {
+            const std::size_t cases = checked.cases.size();
+            steps_(Step{checked.person, checked.result->program, checked.built || finished,
+                        finished, finished ? cases : std::min(checked.cases_done.load(), cases),
+                        cases});
+        }
+    }
+
     const Settings& settings_;
     Runner& runner_;
     const Progress& progress_;
+    Steps steps_; // a copy: the default one given lives no longer than the constructor
     RunConditions conditions_;
     Sandbox sandbox_;
     Pool pool_;
@@ -520,11 +544,11 @@ std::filesystem::path default_fault_cache()
 
 Report check_located(const std::vector<Person>& people, std::vector<LocatedSources> located,
                      const std::vector<Exercise>& exercises, const Settings& settings,
-                     Runner& runner, const Progress& progress)
+                     Runner& runner, const Progress& progress, const Steps& steps)
 {
     Report report = empty_report(settings, exercises);
     report.people.resize(people.size());
-    Checker checker(settings, runner, people.size(), progress);
+    Checker checker(settings, runner, people.size(), progress, steps);
     for (std::size_t index = 0; index < people.size(); ++index) {
         const std::vector<Source>& sources = located[index].sources;
         checker.built_before_.merge(located[index].builds);
@@ -536,6 +560,7 @@ Report check_located(const std::vector<Person>& people, std::vector<LocatedSourc
             person.note += (person.note.empty() ? "" : "; ") + line;
         }
         person.id = people[index].id;
+        person.late = people[index].late;
         for (const Exercise& exercise : exercises) {
             person.programs.push_back(empty_result(exercise));
         }

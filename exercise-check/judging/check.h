@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,23 @@ struct Person {
     std::string note;
     std::string id{}; // the number a course platform gave the person, empty when none
     std::filesystem::path handed_in{}; // the whole hand-in, where folder lies deeper in it
+    std::optional<bool> late{};        // as the platform marked it; none where it does not
 };
 
 // Called as each person's check ends: people done, and all of them.
 using Progress = std::function<void(std::size_t done, std::size_t total)>;
+
+// How far one program's check is: told when its compiling starts, when it is built, and as its
+// cases end (from any thread).
+struct Step {
+    std::size_t person = 0; // in the order of people
+    std::string program;
+    bool built = false; // false: still compiling
+    bool finished = false;
+    std::size_t cases_done = 0;
+    std::size_t cases = 0;
+};
+using Steps = std::function<void(const Step&)>;
 
 // Precompiled headers are made for a set of leading headers that at least this many compiles
 // share: each takes about as long as three compiles to make.
@@ -37,7 +51,7 @@ Sandbox base_sandbox(const Settings& settings);
 // several builds and runs at a time, for the exercises given (exercises_checked's).
 Report check_located(const std::vector<Person>& people, std::vector<LocatedSources> located,
                      const std::vector<Exercise>& exercises, const Settings& settings,
-                     Runner& runner, const Progress& progress = {});
+                     Runner& runner, const Progress& progress = {}, const Steps& steps = {});
 
 // Checks programs already built, <program> (or <program>.exe) in folder, as one person. With
 // only_case, throws std::runtime_error when no case has that name or its program is not built.

@@ -145,6 +145,8 @@ struct PersonResult {
     std::string note;                    // how the sources were found, where that was not obvious
     std::vector<ProgramResult> programs; // one per exercise, in the order of Report::exercises
     std::string id{}; // the number a course platform gave the person, empty when none
+    // Whether the platform marked the hand-in late; none where its download does not say.
+    std::optional<bool> late{};
 };
 
 // The remarks every program the person handed in has (at least two programs): a report says each
@@ -169,6 +171,13 @@ struct ClassCounts {
 struct Report;
 ClassCounts class_counts(const Report& report);
 
+// A file or folder of a class's download that is no one's hand-in: where it lies, as the class
+// was given (<class>/notes.txt), and why it was not read.
+struct LeftUnread {
+    std::string path;
+    std::string why;
+};
+
 struct Report {
     std::vector<Exercise> exercises; // the catalogue's, in its order: the columns of a gradebook
     std::vector<PersonResult> people;
@@ -189,6 +198,9 @@ struct Report {
     } bounds;
     // Hand-ins with no row in the grading worksheet the reports' grades went into.
     std::vector<std::string> unmatched_hand_ins;
+    // What of a class's download no one handed in, each file and folder once: empty for folders
+    // named one by one.
+    std::vector<LeftUnread> not_read;
     bool strict = false;
 };
 

@@ -255,6 +255,11 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
                                   : (document.value("sandboxed", true) ? "bubblewrap" : "none");
         read.report.memory_limit = text(document, "memory_limit");
         read.report.bounds = read_bounds(document);
+        if (document.contains("not_read") && document["not_read"].is_array()) {
+            for (const Json& entry : document["not_read"]) {
+                read.report.not_read.push_back({text(entry, "path"), text(entry, "why")});
+            }
+        }
         for (const Json& person_json : document["people"]) {
             if (!person_json.is_object()) {
                 throw std::runtime_error("not a report of exercise-check: a person is not an "
@@ -267,6 +272,9 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
             }
             person.folder = text(person_json, "folder");
             person.note = text(person_json, "note");
+            if (person_json.contains("late") && person_json["late"].is_boolean()) {
+                person.late = person_json["late"].get<bool>();
+            }
             std::vector<std::string> digests;
             if (person_json.contains("programs") && person_json["programs"].is_array()) {
                 for (const Json& program : person_json["programs"]) {
@@ -323,6 +331,13 @@ Report merge_reports(const std::vector<ReadReport>& parts)
         }
         if (part.report.sandbox == "none") {
             merged.sandbox = "none";
+        }
+        // Every shard reads the whole class, so each names what of it is no one's.
+        for (const LeftUnread& entry : part.report.not_read) {
+            if (std::none_of(merged.not_read.begin(), merged.not_read.end(),
+                             [&](const LeftUnread& known) { return known.path == entry.path; })) {
+                merged.not_read.push_back(entry);
+            }
         }
         // The weakest hold any shard had: none, then per-process limits, then a cgroup.
         if (part.report.memory_limit.empty() ||

@@ -85,6 +85,10 @@ Run one_run()
     }
     run.report.memory_limit = "cgroup";
     run.report.bounds = {64U << 20U, 256U << 20U, 60, 300};
+    // Late where the platform marked it, either way; and what of the class is no one's.
+    run.report.people[1].late = true;
+    run.report.people[2].late = false;
+    run.report.not_read = {{"class/grades.txt", "a loose file"}, {"class/.DS_Store", "junk"}};
     return run;
 }
 
@@ -130,6 +134,7 @@ TEST_CASE("a class in three shards, merged, is the class in one run")
     CHECK(written(write_csv, merged) == written(write_csv, run.report));
     CHECK(written(write_json, merged) == written(write_json, run.report));
     CHECK(written(write_junit, merged) == written(write_junit, run.report));
+    CHECK(written(write_html, merged).find("class/grades.txt") != std::string::npos);
 }
 
 TEST_CASE("parts that do not fit together are refused")

@@ -2,6 +2,7 @@
 
 #include "report.h"
 #include "report_classroom.h"
+#include "report_github.h"
 #include "report_gradescope.h"
 #include "report_vpl.h"
 #include "text.h"
@@ -75,14 +76,15 @@ void check_worksheet(const OutputAsked& asked)
                                  "downloaded stays as it was");
     }
     check_writable(asked.second);
+    parse_worksheet_columns(asked.third);
 }
 
 // Fills the worksheet in with the report's grades; the hand-ins that have no row are named on
 // standard error and in the report.
 std::vector<std::string> fill_worksheet_in(Report& report, const OutputAsked& asked)
 {
-    const WorksheetOutcome outcome =
-        write_worksheet_file(asked.value, asked.second, graded_people(report));
+    const WorksheetOutcome outcome = write_worksheet_file(
+        asked.value, asked.second, graded_people(report), parse_worksheet_columns(asked.third));
     report.unmatched_hand_ins = outcome.unmatched;
     std::vector<std::string> lines;
     for (const std::string& name : outcome.unmatched) {
@@ -174,8 +176,38 @@ Output worksheet()
     output.second_name = "worksheet-out";
     output.second_help = "where the filled-in worksheet goes (never the one read)";
     output.second_merge_help = "where the filled-in worksheet goes";
+    output.third_name = "worksheet-columns";
+    output.third_value_name = "KEY=NAME,...";
+    output.third_help = "the worksheet's columns where its headers are not in English: "
+                        "grade=NAME,max=NAME,id=NAME,name=NAME,feedback=NAME";
     output.check = check_worksheet;
     output.fill = fill_worksheet_in;
+    return output;
+}
+
+// A plain GitHub Actions step: the annotations take the terminal report's place on standard
+// output, where the runner reads workflow commands, and the job's summary is added to SUMMARY
+// ($GITHUB_STEP_SUMMARY), after what other steps wrote there.
+Output github_actions()
+{
+    Output output;
+    output.name = "github-actions";
+    output.value_name = "SUMMARY";
+    output.help = "as a GitHub Actions step: annotations on the sources instead of the report, and "
+                  "the job's summary added to SUMMARY ($GITHUB_STEP_SUMMARY)";
+    output.group = OutputGroup::platforms;
+    output.place = OutputPlace::standard_output;
+    output.check = [](const OutputAsked& asked) { check_writable(asked.value); };
+    output.write = [](std::ostream& out, const Report& report, const OutputAsked& asked,
+                      Clock::time_point) {
+        write_github_annotations(out, report);
+        std::ofstream summary(asked.value, std::ios::binary | std::ios::app);
+        write_github_summary(summary, report);
+        summary.close();
+        if (!summary) {
+            out << "::warning::cannot write the job's summary to " << asked.value << '\n';
+        }
+    };
     return output;
 }
 
@@ -203,6 +235,7 @@ std::vector<Output> make_outputs()
                               "also write GitHub Classroom's autograding result to this file", "",
                               write_classroom)),
         vpl(),
+        github_actions(),
         worksheet(),
     };
 }

@@ -21,6 +21,7 @@ struct OutputAsked {
     std::string value; // the option's value: a file, VPL's MIN:MAX, Gradescope's ROOT
     std::string
         second; // the value of the option that goes with it: the worksheet's --worksheet-out
+    std::string third{}; // the value of an option it may take besides: --worksheet-columns
 };
 
 // Where an output goes, and when it is written.
@@ -51,6 +52,10 @@ struct Output {
     std::string_view second_name;
     std::string_view second_help;
     std::string_view second_merge_help;
+    // An option it may take besides, never without it; empty where it has none.
+    std::string_view third_name;
+    std::string_view third_value_name;
+    std::string_view third_help;
     // Where the output takes the one hand-in it grades from, in place of folders named on the
     // command line; empty where it grades what is named. Shown as hand_in_shown.
     std::function<std::string(const OutputAsked&)> hand_in;

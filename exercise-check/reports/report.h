@@ -24,13 +24,17 @@ struct TerminalStyle {
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
+// {"people": [{"name", "id", "folder", "note", "late", "points", "max_points", "programs":
+// [{"program",
 //   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
 //   "compile_hints", "same_source_as", "cases": [{"name", "verdict", "departure", "message",
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},
-//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "unmatched_hand_ins"}
+//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "unmatched_hand_ins",
+//  "not_read": [{"path", "why"}], "class"}
+// late is true or false where the platform's download marks it, else null; not_read names each
+// entry of a class's download that is no one's hand-in;
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // in_words says what differs and what to write, in one line, or is empty; compile_hints are
@@ -46,8 +50,9 @@ void write_junit(std::ostream& out, const Report& report);
 // for each wrong program its first failing case in one line (the whole report when verbose).
 void write_gradebook(std::ostream& out, const Report& report, const TerminalStyle& style);
 
-// person,id,twodigits,...,greetings,points,max_points: one row per person in name order, the
-// verdict of each program and the points. UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell
+// person,id,twodigits,...,greetings,points,max_points,late: one row per person in name order, the
+// verdict of each program, the points, and yes or no where the platform marks late work (else
+// empty). UTF-8, quoted as RFC 4180 has it, CRLF line ends; no cell
 // a spreadsheet would run as a formula.
 void write_csv(std::ostream& out, const Report& report);
 

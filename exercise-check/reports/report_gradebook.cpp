@@ -1,4 +1,5 @@
 // The gradebook on the terminal: a class at a glance within 80 columns.
+#include "class_summary.h"
 #include "report.h"
 #include "report_class.h"
 #include "report_colour.h"
@@ -84,8 +85,10 @@ class Gradebook {
             out_ << colour::sandbox_warning(style_);
         }
         table();
+        summary();
         key();
         same();
+        unread();
         if (style_.verbose) {
             out_ << '\n';
             write_terminal(out_, report_, style_);
@@ -124,6 +127,58 @@ class Gradebook {
             }
             const std::string count = points_shown(*person, report_.strict);
             out_ << std::string(9 - count.size(), ' ') << count << '\n';
+        }
+        if (report_.people.size() < 2) {
+            return;
+        }
+        // The totals: how many passed each program, each under its column's symbols.
+        const ClassSummary totals = summarise(report_);
+        std::string counts;
+        for (const std::size_t passed : totals.passed) {
+            const std::string count = std::to_string(passed);
+            counts += std::string(count.size() < 3 ? 3 - count.size() : 0, ' ') + count + "  ";
+        }
+        out_ << painted(bold, padded("passed", width))
+             << counts.substr(0, counts.find_last_not_of(' ') + 1) << '\n';
+    }
+
+    // The class in a few lines: mean and median points, how many earned each, the faults found.
+    void summary()
+    {
+        if (report_.people.size() < 2) {
+            return;
+        }
+        const ClassSummary totals = summarise(report_);
+        out_ << '\n'
+             << painted(bold, "Points") << ": mean " << points_number(totals.mean) << ", median "
+             << points_number(totals.median) << " of " << totals.max_points << '\n';
+        const std::size_t cell =
+            std::max(std::to_string(totals.max_points).size(),
+                     std::to_string(
+                         *std::max_element(totals.people_with.begin(), totals.people_with.end()))
+                         .size()) +
+            1;
+        const auto right = [cell](const std::string& text) {
+            return std::string(cell > text.size() ? cell - text.size() : 0, ' ') + text;
+        };
+        std::string points_row = "  points";
+        std::string people_row = "  people";
+        for (std::size_t points = 0; points < totals.people_with.size(); ++points) {
+            points_row += right(std::to_string(points));
+            people_row += right(std::to_string(totals.people_with[points]));
+        }
+        if (points_row.size() <= terminal_width) {
+            out_ << points_row << '\n' << people_row << '\n';
+        }
+        if (!totals.faults.empty()) {
+            std::string faults;
+            for (const auto& [fault, people] : totals.faults) {
+                faults += (faults.empty() ? "" : ", ") + fault + " " + std::to_string(people);
+            }
+            out_ << "  "
+                 << wrapped_text(terminal_line("typical faults (people): " + faults),
+                                 terminal_width - 2, "    ")
+                 << '\n';
         }
     }
 
@@ -176,6 +231,25 @@ class Gradebook {
                  << wrapped_text(
                         terminal_line(names + ": " + programs_named(report_, group.programs)),
                         terminal_width - 2, "    ")
+                 << '\n';
+        }
+    }
+
+    // What of the class's download is no one's hand-in, each with why.
+    void unread()
+    {
+        if (report_.not_read.empty()) {
+            return;
+        }
+        const std::size_t count = report_.not_read.size();
+        out_ << '\n'
+             << painted(bold, "Not read") << " (" << count
+             << (count == 1 ? " entry of the class that is" : " entries of the class that are")
+             << " no one's hand-in)\n";
+        for (const LeftUnread& entry : report_.not_read) {
+            out_ << "  "
+                 << wrapped_text(terminal_line(entry.path + ": " + entry.why), terminal_width - 2,
+                                 "    ")
                  << '\n';
         }
     }

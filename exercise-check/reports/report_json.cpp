@@ -124,10 +124,15 @@ void write_json(std::ostream& out, const Report& report)
             {"id", person.id},
             {"folder", person.folder},
             {"note", person.note},
+            {"late", person.late ? Json(*person.late) : Json(nullptr)},
             {"points", points.points},
             {"max_points", points.max_points},
             {"programs", std::move(programs)},
         });
+    }
+    Json not_read = Json::array();
+    for (const LeftUnread& entry : report.not_read) {
+        not_read.push_back({{"path", entry.path}, {"why", entry.why}});
     }
     const Json document = {
         {"people", std::move(people)},
@@ -143,6 +148,7 @@ void write_json(std::ostream& out, const Report& report)
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
         {"unmatched_hand_ins", report.unmatched_hand_ins},
+        {"not_read", std::move(not_read)},
         {"class", class_json(report)},
     };
     // Hand-ins may hold bytes that are not UTF-8; they become U+FFFD instead of an exception.

@@ -1,5 +1,6 @@
 // The gradebook as a web page that needs nothing else: a coloured grid whose every cell opens
 // how that program did. Its style and script are report_page.css and report_page.js.
+#include "class_summary.h"
 #include "html.h"
 #include "report.h"
 #include "report_class.h"
@@ -173,6 +174,7 @@ class Page {
         key_list();
         same();
         at_a_glance();
+        unread();
         out_ << "</main>\n";
         for (std::size_t row = 0; row < people.size(); ++row) {
             for (std::size_t column = 0; column < count; ++column) {
@@ -201,7 +203,7 @@ class Page {
                             element("span", {{"class", "long"}}, exercise.name) +
                                 element("span", {{"class", "short"}}, short_name(exercise)));
         }
-        head += element("th", {{"scope", "col"}}, "correct");
+        head += element("th", {{"scope", "col"}}, "points");
         Markup rows;
         for (std::size_t row = 0; row < people.size(); ++row) {
             const PersonResult& person = *people[row];
@@ -234,9 +236,29 @@ class Page {
         out_ << element("div", {{"class", "wrap"}},
                         element("table", {{"class", "grid"}},
                                 line_end + element("thead", element("tr", head)) + line_end +
-                                    element("tbody", line_end + rows)))
+                                    element("tbody", line_end + rows) + totals()))
                     .str()
              << '\n';
+    }
+
+    // How many passed each program, under its column; the mean points under theirs.
+    Markup totals() const
+    {
+        if (report_.people.size() < 2) {
+            return {};
+        }
+        const ClassSummary summary = summarise(report_);
+        Markup cells = element("th", {{"scope", "row"}}, "passed");
+        for (std::size_t column = 0; column < summary.passed.size(); ++column) {
+            cells += element("td",
+                             {{"title", report_.exercises[column].name + ": " +
+                                            std::to_string(summary.passed[column]) + " of " +
+                                            std::to_string(summary.people) + " passed"}},
+                             std::to_string(summary.passed[column]));
+        }
+        cells += element("td", {{"class", "count"}, {"title", "mean points"}},
+                         points_number(summary.mean));
+        return element("tfoot", element("tr", cells)) + line_end;
     }
 
     void key_list()
@@ -272,12 +294,129 @@ class Page {
              << '\n';
     }
 
-    // Over the class: how many people had each diagnosed fault and failed each case, most first,
-    // so that a teacher sees what to explain again.
+    // What of the class's download is no one's hand-in, and why.
+    void unread()
+    {
+        if (report_.not_read.empty()) {
+            return;
+        }
+        Markup items;
+        for (const LeftUnread& entry : report_.not_read) {
+            items += element("li", element("code", entry.path) + html::text(": " + entry.why)) +
+                     line_end;
+        }
+        out_ << element("section", {{"class", "unread"}},
+                        element("h2", "Not read") +
+                            element("p", std::to_string(report_.not_read.size()) +
+                                             (report_.not_read.size() == 1
+                                                  ? " entry of the class is no one's hand-in."
+                                                  : " entries of the class are no one's "
+                                                    "hand-in.")) +
+                            element("ul", line_end + items))
+                    .str()
+             << '\n';
+    }
+
+    // How many people earned each number of points, as bars over 0 to the most.
+    static Markup distribution_chart(const ClassSummary& summary)
+    {
+        constexpr std::size_t bar = 34;
+        constexpr std::size_t tallest = 120;
+        const std::size_t most = std::max<std::size_t>(
+            1, *std::max_element(summary.people_with.begin(), summary.people_with.end()));
+        const std::size_t width = bar * summary.people_with.size() + 10;
+        const std::size_t height = tallest + 44;
+        Markup bars;
+        for (std::size_t points = 0; points < summary.people_with.size(); ++points) {
+            const std::size_t people = summary.people_with[points];
+            const std::size_t tall = people * tallest / most;
+            const std::string x = std::to_string(5 + points * bar);
+            const std::string middle = std::to_string(5 + points * bar + bar / 2);
+            bars += element("rect",
+                            {{"x", std::to_string(5 + points * bar + 3)},
+                             {"y", std::to_string(18 + tallest - tall)},
+                             {"width", std::to_string(bar - 6)},
+                             {"height", std::to_string(tall)},
+                             {"fill", "#3b6ea8"}},
+                            element("title", std::to_string(people) + " with " +
+                                                 std::to_string(points) + " points")) +
+                    element("text",
+                            {{"x", middle},
+                             {"y", std::to_string(14 + tallest - tall)},
+                             {"text-anchor", "middle"},
+                             {"font-size", "12"}},
+                            std::to_string(people)) +
+                    element("text",
+                            {{"x", middle},
+                             {"y", std::to_string(tallest + 36)},
+                             {"text-anchor", "middle"},
+                             {"font-size", "12"}},
+                            std::to_string(points)) +
+                    line_end;
+        }
+        return element("svg",
+                       {{"class", "chart"},
+                        {"viewBox", "0 0 " + std::to_string(width) + " " + std::to_string(height)},
+                        {"width", std::to_string(width)},
+                        {"height", std::to_string(height)},
+                        {"role", "img"},
+                        {"aria-label", "people by points"}},
+                       line_end + bars);
+    }
+
+    // How many people had each typical fault, as bars from the most found.
+    static Markup faults_chart(const ClassSummary& summary)
+    {
+        constexpr std::size_t label = 230;
+        constexpr std::size_t longest = 300;
+        constexpr std::size_t row = 24;
+        const std::size_t width = label + longest + 90;
+        const std::size_t height = row * summary.faults.size() + 6;
+        Markup bars;
+        for (std::size_t at = 0; at < summary.faults.size(); ++at) {
+            const auto& [fault, people] = summary.faults[at];
+            const std::size_t length = std::max<std::size_t>(
+                2, people * longest / std::max<std::size_t>(1, summary.people));
+            const std::string y = std::to_string(at * row + 3);
+            const std::string baseline = std::to_string(at * row + 19);
+            const std::string of = std::to_string(people) + " of " + std::to_string(summary.people);
+            bars += element("text",
+                            {{"x", std::to_string(label - 8)},
+                             {"y", baseline},
+                             {"text-anchor", "end"},
+                             {"font-size", "13"}},
+                            fault) +
+                    element("rect",
+                            {{"x", std::to_string(label)},
+                             {"y", y},
+                             {"width", std::to_string(length)},
+                             {"height", std::to_string(row - 6)},
+                             {"fill", "#c0262d"}},
+                            element("title", fault + ": " + of)) +
+                    element("text",
+                            {{"x", std::to_string(label + length + 6)},
+                             {"y", baseline},
+                             {"font-size", "12"}},
+                            of) +
+                    line_end;
+        }
+        return element("svg",
+                       {{"class", "chart"},
+                        {"viewBox", "0 0 " + std::to_string(width) + " " + std::to_string(height)},
+                        {"width", std::to_string(width)},
+                        {"height", std::to_string(height)},
+                        {"role", "img"},
+                        {"aria-label", "people by typical fault"}},
+                       line_end + bars);
+    }
+
+    // Over the class: its points, how many people had each diagnosed fault and failed each case,
+    // most first, so that a teacher sees what to explain again.
     void at_a_glance()
     {
         const ClassCounts counts = class_counts(report_);
-        if (counts.faults.empty() && counts.failed_cases.empty()) {
+        const bool numbers = report_.people.size() >= 2;
+        if (!numbers && counts.faults.empty() && counts.failed_cases.empty()) {
             return;
         }
         const auto list = [&counts](std::vector<std::pair<std::string, std::size_t>> rows) {
@@ -294,11 +433,25 @@ class Page {
             return element("ul", line_end + items);
         };
         Markup section = element("h2", "The class at a glance") + line_end;
+        const ClassSummary summary = summarise(report_);
+        if (numbers) {
+            section += element("p", {{"class", "points"}},
+                               "Points: mean " + points_number(summary.mean) + ", median " +
+                                   points_number(summary.median) + " of " +
+                                   std::to_string(summary.max_points) + ".") +
+                       line_end + element("h3", "People by points") + line_end +
+                       distribution_chart(summary) + line_end;
+        }
         if (!counts.faults.empty()) {
-            section += element("h3", "Typical faults found") + list(counts.faults) + line_end;
+            section += element("h3", "Typical faults found") + faults_chart(summary) + line_end;
         }
         if (!counts.failed_cases.empty()) {
-            section += element("h3", "Cases failed") + list(counts.failed_cases) + line_end;
+            section +=
+                element("details",
+                        element("summary", "Cases failed (" +
+                                               std::to_string(counts.failed_cases.size()) + ")") +
+                            list(counts.failed_cases)) +
+                line_end;
         }
         out_ << element("section", {{"class", "glance"}}, section).str() << '\n';
     }

@@ -179,10 +179,20 @@ std::string csv_text(const std::string& value, bool quoted)
     return text + "\"";
 }
 
+bool same_name(std::string_view one, std::string_view other)
+{
+    return one.size() == other.size() &&
+           std::equal(one.begin(), one.end(), other.begin(), [](char a, char b) {
+               return std::tolower(static_cast<unsigned char>(a)) ==
+                      std::tolower(static_cast<unsigned char>(b));
+           });
+}
+
+// The column of that name, case aside for ASCII letters.
 std::optional<std::size_t> column(const Record& header, std::string_view name)
 {
     for (std::size_t index = 0; index < header.size(); ++index) {
-        if (trimmed(header[index].value) == name) {
+        if (same_name(trimmed(header[index].value), trimmed(name))) {
             return index;
         }
     }
@@ -261,14 +271,57 @@ struct Columns {
     std::optional<std::size_t> grade, maximum, identifier, name, feedback;
 };
 
-Columns columns_of(const Record& header)
+// Each column the worksheet is read by: its key in --worksheet-columns, the name Moodle gives it,
+// and where the teacher's name for it is kept.
+struct Role {
+    std::string_view key;
+    std::string_view known;
+    std::string WorksheetColumns::*named;
+    std::optional<std::size_t> Columns::*found;
+};
+
+const Role roles[] = {
+    {"grade", "Grade", &WorksheetColumns::grade, &Columns::grade},
+    {"max", "Maximum Grade", &WorksheetColumns::maximum, &Columns::maximum},
+    {"id", "Identifier", &WorksheetColumns::identifier, &Columns::identifier},
+    {"name", "Full name", &WorksheetColumns::name, &Columns::name},
+    {"feedback", "Feedback comments", &WorksheetColumns::feedback, &Columns::feedback},
+};
+
+// The worksheet's own column names, quoted, for a message.
+std::string names_of(const Record& header)
 {
-    Columns columns{column(header, "Grade"), column(header, "Maximum Grade"),
-                    column(header, "Identifier"), column(header, "Full name"),
-                    column(header, "Feedback comments")};
+    constexpr std::size_t shown_at_most = 20;
+    std::string names;
+    for (std::size_t index = 0; index < header.size() && index < shown_at_most; ++index) {
+        names += (names.empty() ? "\"" : ", \"") +
+                 plain_text(trimmed(header[index].value), 80, true) + "\"";
+    }
+    return header.size() > shown_at_most
+               ? names + " and " + std::to_string(header.size() - shown_at_most) + " more"
+               : names;
+}
+
+Columns columns_of(const Record& header, const WorksheetColumns& named)
+{
+    Columns columns;
+    for (const Role& role : roles) {
+        const std::string& given = named.*role.named;
+        columns.*role.found = column(header, given.empty() ? role.known : given);
+        if (!given.empty() && !(columns.*role.found)) {
+            throw std::runtime_error("--worksheet-columns names " + std::string(role.key) + "=" +
+                                     plain_text(given, 80, true) +
+                                     ", but the worksheet has no such column: its columns are " +
+                                     names_of(header));
+        }
+    }
     if (!columns.grade || !columns.maximum || (!columns.identifier && !columns.name)) {
-        throw std::runtime_error("not a grading worksheet: it needs the columns Identifier or "
-                                 "Full name, Grade and Maximum Grade");
+        throw std::runtime_error(
+            "not a grading worksheet as Moodle writes it in English: it needs the columns "
+            "Identifier or Full name, Grade and Maximum Grade, and its columns are " +
+            names_of(header) +
+            ". In another language, name them: --worksheet-columns "
+            "grade=NAME,max=NAME,id=NAME,name=NAME,feedback=NAME");
     }
     return columns;
 }
@@ -346,7 +399,35 @@ struct Edits {
 
 } // namespace
 
-WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded)
+WorksheetColumns parse_worksheet_columns(std::string_view text)
+{
+    WorksheetColumns named;
+    std::vector<std::string_view> given;
+    while (!text.empty()) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = text.substr(0, comma);
+        text = comma == std::string_view::npos ? std::string_view() : text.substr(comma + 1);
+        const std::size_t equals = item.find('=');
+        const std::string_view key = check::trimmed(item.substr(0, equals));
+        const auto role = std::find_if(std::begin(roles), std::end(roles),
+                                       [&](const Role& known) { return known.key == key; });
+        if (equals == std::string_view::npos || role == std::end(roles) ||
+            check::trimmed(item.substr(equals + 1)).empty()) {
+            throw std::runtime_error("--worksheet-columns " + plain_text(item, 80, true) +
+                                     ": give KEY=NAME, KEY one of grade, max, id, name and "
+                                     "feedback, such as grade=Ocjena");
+        }
+        if (std::find(given.begin(), given.end(), key) != given.end()) {
+            throw std::runtime_error("--worksheet-columns names " + std::string(key) + " twice");
+        }
+        given.push_back(role->key);
+        named.*role->named = std::string(check::trimmed(item.substr(equals + 1)));
+    }
+    return named;
+}
+
+WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded,
+                                const WorksheetColumns& named)
 {
     const std::size_t start =
         worksheet.substr(0, byte_order_mark.size()) == byte_order_mark ? byte_order_mark.size() : 0;
@@ -354,7 +435,7 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
     if (records.empty()) {
         throw std::runtime_error("the worksheet is empty");
     }
-    const Columns columns = columns_of(records.front());
+    const Columns columns = columns_of(records.front(), named);
     const Rows rows(records, columns);
 
     WorksheetOutcome outcome;
@@ -398,7 +479,8 @@ WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Gr
 }
 
 WorksheetOutcome write_worksheet_file(const std::string& in_path, const std::string& out_path,
-                                      const std::vector<Graded>& graded)
+                                      const std::vector<Graded>& graded,
+                                      const WorksheetColumns& named)
 {
     std::error_code error;
     if (fs::absolute(in_path).lexically_normal() == fs::absolute(out_path).lexically_normal() ||
@@ -413,7 +495,7 @@ WorksheetOutcome write_worksheet_file(const std::string& in_path, const std::str
     const std::string& text = *read.bytes;
     WorksheetOutcome outcome;
     try {
-        outcome = fill_worksheet(text, graded);
+        outcome = fill_worksheet(text, graded, named);
     } catch (const std::runtime_error& problem) {
         throw std::runtime_error(in_path + ": " + problem.what());
     }

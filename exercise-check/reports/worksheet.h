@@ -39,13 +39,30 @@ struct WorksheetOutcome {
     std::vector<std::string> problems;  // rows that could not be graded, and why
 };
 
+// The worksheet's columns by the teacher's names, for a worksheet whose headers are in another
+// language than the names known: each empty one is found by its known name.
+struct WorksheetColumns {
+    std::string grade;      // grade=
+    std::string maximum;    // max=
+    std::string identifier; // id=
+    std::string name;       // name=
+    std::string feedback;   // feedback=
+};
+
+// --worksheet-columns grade=Ocjena,max=...,id=...,name=...,feedback=...: any of them, each once.
+// Throws std::runtime_error saying what is wrong.
+WorksheetColumns parse_worksheet_columns(std::string_view text);
+
 // Fills in "Grade" (points / max_points x the row's "Maximum Grade", two decimals, the decimal
 // mark the row's maximum uses) and "Feedback comments" of each row matched: by the participant
 // number of "Identifier" ("Participant 1001") when the person's id is known, else by "Full name"
 // when exactly one row has it. Rows of people with no hand-in, every other cell, the line ends
-// and the byte-order mark stay as they were. Throws std::runtime_error, saying what is wrong,
-// when the text is not a worksheet: broken quoting, or no "Grade" or "Maximum Grade" column.
-WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded);
+// and the byte-order mark stay as they were. The columns are found by the names given in named,
+// else by the names Moodle gives them (in English). Throws std::runtime_error, saying what is
+// wrong, when the text is not a worksheet: broken quoting, or no grade, maximum, identifier or
+// full name column; then it names the columns the worksheet has.
+WorksheetOutcome fill_worksheet(std::string_view worksheet, const std::vector<Graded>& graded,
+                                const WorksheetColumns& named = {});
 
 // The fields of each record of a CSV text, quotes removed; RFC 4180 with LF or CRLF line ends.
 // Throws std::runtime_error on a quote that is never closed or text after a closing quote.
@@ -54,6 +71,7 @@ std::vector<std::vector<std::string>> read_csv(std::string_view text);
 // Reads in_path, fills it in and writes out_path through a file beside it renamed into place.
 // Refuses (std::runtime_error) when out_path is in_path, by name or as the same file.
 WorksheetOutcome write_worksheet_file(const std::string& in_path, const std::string& out_path,
-                                      const std::vector<Graded>& graded);
+                                      const std::vector<Graded>& graded,
+                                      const WorksheetColumns& named = {});
 
 } // namespace check

@@ -127,6 +127,44 @@ TEST_CASE("a text that is not a worksheet is refused, saying why")
     }
 }
 
+TEST_CASE("a worksheet in another language is read by the columns the teacher names")
+{
+    const std::string sheet = "Identifikator,Ime i prezime,Status,Ocjena,Najveća ocjena,"
+                              "Komentari\r\n"
+                              "Participant 1001,Ana Marić,Predano,,\"10,00\",\r\n";
+    const WorksheetColumns named = parse_worksheet_columns(
+        "grade=Ocjena, max=Najveća ocjena,id=Identifikator,name=Ime i prezime,feedback=Komentari");
+    const WorksheetOutcome outcome =
+        fill_worksheet(sheet, {graded("Ana Marić", "1001", 7, 9)}, named);
+    CHECK(outcome.graded == 1);
+    CHECK(outcome.text.find("Participant 1001,Ana Marić,Predano,\"7,78\",\"10,00\",\"7/9 points, "
+                            "\"\"well\"\"\"\r\n") != std::string::npos);
+
+    // Without the names, the error names the columns the worksheet has and the option.
+    std::string problem;
+    try {
+        fill_worksheet(sheet, {graded("Ana Marić", "1001", 7, 9)});
+    } catch (const std::runtime_error& error) {
+        problem = error.what();
+    }
+    CHECK(problem.find("its columns are \"Identifikator\", \"Ime i prezime\", \"Status\", "
+                       "\"Ocjena\", \"Najveća ocjena\", \"Komentari\"") != std::string::npos);
+    CHECK(problem.find("--worksheet-columns grade=NAME,max=NAME,id=NAME") != std::string::npos);
+
+    // A name the worksheet does not have, and names given wrong, are refused saying so.
+    CHECK_THROWS_WITH_AS(fill_worksheet(sheet, {}, parse_worksheet_columns("grade=Bodovi")),
+                         doctest::Contains("grade=Bodovi, but the worksheet has no such column"),
+                         std::runtime_error);
+    for (const char* wrong : {"grade", "grade=", "points=Ocjena", "grade=A,grade=B"}) {
+        CAPTURE(wrong);
+        CHECK_THROWS_AS(parse_worksheet_columns(wrong), std::runtime_error);
+    }
+    // Moodle's English names are known whatever their case.
+    CHECK(fill_worksheet("identifier,full name,grade,maximum grade\nParticipant 1,Ana,,10\n",
+                         {graded("Ana", "1", 1, 2)})
+              .graded == 1);
+}
+
 TEST_CASE("the folders of Moodle's download give the full name and the participant number")
 {
     const auto ana = moodle_participant("Ana Marić_1001_assignsubmission_file_");

@@ -87,13 +87,14 @@ endforeach()
 set(correct "correct,correct,correct")
 set(absent "absent,absent,absent")
 set(expected_rows
-    "person,id,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,helloworld,hellolines,greetings,points,max_points"
-    "${ana},,${correct},${correct},${correct},9,9"
-    "\"Bob \"\"Bobby\"\" Smith, Jr.\",,${correct},${correct},wrong,correct,correct,8,9"
-    "${carla},,${correct},${correct},${absent},6,9"
-    "Dora,,${correct},correct,correct,does-not-compile,${correct},8,9"
-    "Empty,,${absent},${absent},${absent},0,9"
-    "${emile},,${correct},${correct},${correct},9,9")
+    "person,id,twodigits,threedigits,reversetwo,echonumber,averageheight,circle,helloworld,hellolines,greetings,points,max_points,late"
+    # A class of folders does not say who was late: the late column is empty.
+    "${ana},,${correct},${correct},${correct},9,9,"
+    "\"Bob \"\"Bobby\"\" Smith, Jr.\",,${correct},${correct},wrong,correct,correct,8,9,"
+    "${carla},,${correct},${correct},${absent},6,9,"
+    "Dora,,${correct},correct,correct,does-not-compile,${correct},8,9,"
+    "Empty,,${absent},${absent},${absent},0,9,"
+    "${emile},,${correct},${correct},${correct},9,9,")
 list(LENGTH expected_rows expected_count)
 # file(READ) drops the CRs; the size tells how many there were, one for each row.
 file(READ "${csv}" table)
