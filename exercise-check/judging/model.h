@@ -188,6 +188,10 @@ struct Report {
     // Hand-ins with no row in the grading worksheet the reports' grades went into.
     std::vector<std::string> unmatched_hand_ins;
     bool strict = false;
+    // How many programs' results were taken from the store of kept results, not run again; and
+    // what was found wrong in the store (an entry damaged, half written, another user's).
+    std::size_t from_store = 0;
+    std::vector<std::string> store_notes{};
 };
 
 } // namespace check
