@@ -325,6 +325,9 @@ int carry_out(const Options& named)
     } else {
         report = check_sources(options, settings);
     }
+    for (const std::string& note : report.store_notes) {
+        std::cerr << "exercise-check: " << note << '\n';
+    }
     if (!options.class_folder.empty()) {
         return finish(options, report, started, gradebook);
     }

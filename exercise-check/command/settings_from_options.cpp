@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "catalogue.h"
+#include "kept.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,6 +59,7 @@ Settings make_settings(const Options& options)
     if (!options.fault_cache.empty()) {
         settings.fault_cache = options.fault_cache;
     }
+    settings.store = options.no_cache ? fs::path() : default_store();
     for (const std::string& name : command_words(options.programs)) {
         for (std::size_t start = 0; start <= name.size();) {
             const std::size_t comma = std::min(name.find(',', start), name.size());

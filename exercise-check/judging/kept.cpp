@@ -399,8 +399,9 @@ Store::Store(fs::path root) : root_(std::move(root))
         return;
     }
     // The store is the checker's own: folders of its user's, which no one else may enter.
+    std::error_code error;
+    fs::create_directories(root_.parent_path(), error);
     for (const fs::path& folder : {root_, root_ / "builds", root_ / "results"}) {
-        std::error_code error;
         fs::create_directory(folder, error);
         struct stat status {};
         if (::lstat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||

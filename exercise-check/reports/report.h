@@ -30,7 +30,9 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},
-//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "unmatched_hand_ins"}
+//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "from_store",
+//  "unmatched_hand_ins"}
+// from_store is how many programs' results were taken from the store of kept results;
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // in_words says what differs and what to write, in one line, or is empty; compile_hints are

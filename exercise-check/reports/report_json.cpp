@@ -142,6 +142,7 @@ void write_json(std::ostream& out, const Report& report)
             {"person", report.bounds.person_seconds}}}}},
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
+        {"from_store", report.from_store},
         {"unmatched_hand_ins", report.unmatched_hand_ins},
         {"class", class_json(report)},
     };

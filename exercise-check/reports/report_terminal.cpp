@@ -312,6 +312,7 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
         writer.person(report.people[i]);
     }
     out << colour::sandbox_note(style, report);
+    out << colour::store_note(style, report);
 }
 
 } // namespace check
