@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace check {
 
@@ -23,6 +24,11 @@ struct TerminalStyle {
 // (every failing case when verbose); under a program with remarks, the remarks; a closing line
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
+
+// The lines write_terminal writes of those of the person's programs named, alone: as a learner's
+// watch shows the programs just saved.
+void write_programs(std::ostream& out, const Report& report, const PersonResult& person,
+                    const std::vector<std::string>& programs, const TerminalStyle& style);
 
 // {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
 //   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
