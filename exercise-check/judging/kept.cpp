@@ -3,6 +3,7 @@
 #include "fault_cache.h"
 #include "faults.h"
 #include "files.h"
+#include "interrupt.h"
 #include "sha256.h"
 
 #include <nlohmann/json.hpp>
@@ -445,7 +446,8 @@ std::optional<std::string> Store::take(const std::string& kind, const std::strin
 
 void Store::keep(const std::string& kind, const std::string& key, const std::string& bytes)
 {
-    if (root_.empty()) {
+    // An interrupted check's last results are of runs the interruption ended: none is kept.
+    if (root_.empty() || interruption_began()) {
         return;
     }
     static std::atomic<unsigned long> written{0};
