@@ -18,6 +18,7 @@
 #include "source_map.h"
 #include "sources.h"
 #include "text.h"
+#include "watch.h"
 #include "work_folder.h"
 
 #include <algorithm>
@@ -189,9 +190,10 @@ Report check_with_meter(const std::vector<Person>& people, const Settings& setti
     return report;
 }
 
-Report check_sources(const Options& options, Settings& settings)
+// Makes the work folder of a check of sources, and the runner of its compiler, for checking.
+void with_runner(const Options& options, Settings& settings,
+                 const std::function<void(const fs::path& work, Runner& runner)>& checking)
 {
-    std::vector<Person> people = people_named(options, settings);
     const std::unique_ptr<WorkFolder> work = [&settings] {
         try {
             return std::make_unique<WorkFolder>(settings.sandbox);
@@ -208,19 +210,47 @@ Report check_sources(const Options& options, Settings& settings)
         fs::create_directories(temporary);
         setenv("TMPDIR", temporary.c_str(), 1); // NOLINT(concurrency-mt-unsafe)
     }
-    const fs::path hand_ins = work->path() / "hand-ins";
-    std::vector<LeftUnread> not_read;
-    people = class_people(options, settings, hand_ins, std::move(people), not_read);
     const Sandbox sandbox = base_sandbox(settings);
     const Compiler compiler = probe_compiler(options.cxx, work->path(), sandbox);
     settings.stdlib = compiler.stdlib;
     SystemRunner runner(compiler, sandbox, compile_limits(settings.build_limits));
-    Report report = check_with_meter(people, settings, runner);
-    report.not_read = std::move(not_read);
-    if (!options.class_folder.empty()) {
-        show_as_handed_in(report, options.class_folder, hand_ins);
-    }
+    checking(work->path(), runner);
+}
+
+Report check_sources(const Options& options, Settings& settings)
+{
+    std::vector<Person> people = people_named(options, settings);
+    Report report;
+    with_runner(options, settings, [&](const fs::path& work, Runner& runner) {
+        const fs::path hand_ins = work / "hand-ins";
+        std::vector<LeftUnread> not_read;
+        people = class_people(options, settings, hand_ins, std::move(people), not_read);
+        report = check_with_meter(people, settings, runner);
+        report.not_read = std::move(not_read);
+        if (!options.class_folder.empty()) {
+            show_as_handed_in(report, options.class_folder, hand_ins);
+        }
+    });
     return report;
+}
+
+// A learner's watch of one folder: the compiler is found once, and each check after the first
+// takes from the store every program whose source was not saved.
+void watch_sources(const Options& options, Settings& settings, const TerminalStyle& style)
+{
+    people_named(options, settings); // a folder that holds no program is refused at once
+    with_runner(options, settings, [&](const fs::path& /*work*/, Runner& runner) {
+        watch(
+            options.folders.front(),
+            [&] {
+                Report report = check_people(people_named(options, settings), settings, runner);
+                for (const std::string& note : report.store_notes) {
+                    std::cerr << "exercise-check: " << note << '\n';
+                }
+                return report;
+            },
+            style, std::cout);
+    });
 }
 
 // The sandbox the options ask for, where it can start: with auto, bubblewrap where it can and
@@ -303,6 +333,10 @@ int carry_out(const Options& named)
         throw Refusal("no such folder: " + options.built);
     }
     choose_sandbox(options, settings);
+    if (options.watch) {
+        watch_sources(options, settings, style);
+        return exit_right;
+    }
     Report report;
     if (!options.built.empty()) {
         SystemRunner runner(Compiler{}, base_sandbox(settings),
@@ -310,6 +344,9 @@ int carry_out(const Options& named)
         report = check_built(options.built, settings, runner);
     } else {
         report = check_sources(options, settings);
+    }
+    for (const std::string& note : report.store_notes) {
+        std::cerr << "exercise-check: " << note << '\n';
     }
     if (!options.class_folder.empty()) {
         return finish(options, report, started, gradebook);

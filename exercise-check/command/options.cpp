@@ -131,6 +131,13 @@ void add_learner_options(Builder& add, Options& options, bool& version)
                options.map);
     add.flag("--verbose,-v", "show every failing case, not only the first", options.verbose);
     add.flag("--strict", "count remarks as wrong", options.strict);
+    add.flag("--watch",
+             "check FOLDER, then each program again as its source is saved, until Ctrl-C",
+             options.watch);
+    add.flag("--no-cache",
+             "take no build or result kept by an earlier check, and keep none (the store: "
+             "$XDG_CACHE_HOME/exercise-check)",
+             options.no_cache);
     add.choice("--color", "WHEN",
                "colour the report: auto (the default: on a terminal, unless NO_COLOR is set and "
                "not empty), always or never",
@@ -314,6 +321,11 @@ std::optional<std::string> refusal(const Options& options)
     }
     if (!options.class_folder.empty() && !options.folders.empty()) {
         return "give either --class or folders of people, not both";
+    }
+    if (options.watch && (options.folders.size() != 1 || !options.class_folder.empty() ||
+                          !options.built.empty() || !options.shard.empty())) {
+        return "--watch watches one person's folder: give it one FOLDER, such as: "
+               "exercise-check --watch path/to/folder";
     }
     return std::nullopt;
 }

@@ -25,6 +25,8 @@ struct Options {
     std::vector<std::string> merge_files;
     std::string map; // a file of `source path = program` lines
     bool no_diagnosis = false;
+    bool no_cache = false;   // take nothing kept, keep nothing: build and run every program
+    bool watch = false;      // check the folder again as each of its sources is saved
     std::string fault_cache; // where the typical faults' builds are kept; empty: the default
     bool list_cases = false;
     bool strict = false;

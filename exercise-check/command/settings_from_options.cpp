@@ -2,6 +2,7 @@
 
 #include "cases.h"
 #include "catalogue.h"
+#include "kept.h"
 
 #include <algorithm>
 #include <optional>
@@ -58,6 +59,9 @@ Settings make_settings(const Options& options)
     if (!options.fault_cache.empty()) {
         settings.fault_cache = options.fault_cache;
     }
+    // Without a sandbox the programs run with the checker's rights, and could write into the
+    // store what a later check would take: nothing is kept or taken then.
+    settings.store = options.no_cache || !settings.sandbox ? fs::path() : default_store();
     for (const std::string& name : command_words(options.programs)) {
         for (std::size_t start = 0; start <= name.size();) {
             const std::size_t comma = std::min(name.find(',', start), name.size());

@@ -1,6 +1,7 @@
 // Sources named in place of folders: checked as the programs their names say, in their folder.
 #include "settings_from_options.h"
 
+#include "kept.h"
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
@@ -72,5 +73,22 @@ TEST_CASE("sources named in place of a folder are checked in it, as those progra
             CHECK(!row.checked.empty());
             CHECK(std::string(error.what()).find(row.checked) != std::string::npos);
         }
+    }
+}
+
+TEST_CASE("the store is used unless --no-cache says not, or no sandbox keeps the programs out")
+{
+    struct Row {
+        bool no_cache;
+        std::string sandbox;
+        bool store;
+    };
+    for (const Row& row : {Row{false, "auto", true}, Row{true, "auto", false},
+                           Row{false, "landlock", true}, Row{false, "none", false}}) {
+        CAPTURE(row.sandbox);
+        Options options;
+        options.no_cache = row.no_cache;
+        options.sandbox = row.sandbox;
+        CHECK(make_settings(options).store == (row.store ? default_store() : fs::path()));
     }
 }

@@ -6,6 +6,7 @@
 #include "catalogue.h"
 #include "compare.h"
 #include "files.h"
+#include "kept.h"
 #include "pool.h"
 #include "sha256.h"
 #include "variants.h"
@@ -43,6 +44,7 @@ std::string replace_all(std::string text, const std::string& from, const std::st
 struct ProgramCheck {
     std::size_t person = 0;
     ProgramResult* result = nullptr;
+    const Exercise* exercise = nullptr;
     std::vector<Case> cases;
     fs::path executable;
     fs::path filled; // the build with unset variables filled, or empty
@@ -53,6 +55,8 @@ struct ProgramCheck {
     fs::path folder;                  // where the checker built it, removed once its cases have run
     std::atomic<std::uint64_t> room{0}; // what its builds take of its person's room
     TimeSpent time;                     // by its runs
+    std::string results_key;            // what its results are kept by; empty: they are not
+    bool from_store = false;            // its results were taken from the store
 };
 
 class Checker {
@@ -80,6 +84,7 @@ class Checker {
         auto checked = std::make_unique<ProgramCheck>();
         checked->person = person;
         checked->result = &result;
+        checked->exercise = &exercise;
         ++people_left_[person];
         checked->cases = load_cases(settings_.case_data, exercise, settings_.stdlib);
         if (!settings_.only_case.empty()) {
@@ -129,7 +134,10 @@ class Checker {
         }
         std::vector<Job> jobs;
         for (auto& [key, group] : by_source) {
-            jobs.push_back(plan_builds(key.substr(key.find('\n') + 1), group));
+            const std::string bytes = key.substr(key.find('\n') + 1);
+            if (!take_kept(bytes, group)) {
+                jobs.push_back(plan_builds(bytes, group));
+            }
         }
         schedule(std::move(jobs));
         for (ProgramCheck* checked : unread) {
@@ -161,11 +169,114 @@ class Checker {
         waiting.join();
     }
 
+    // From now on builds and results are kept in store, and taken from it.
+    void keep_in(Store& store)
+    {
+        if (store.enabled() && !runner_.build_identity().empty()) {
+            store_ = &store;
+            identity_ = runner_.build_identity();
+            judge_ = settings_.judge.empty() ? judge_version() : settings_.judge;
+        }
+    }
+
+    // The programs whose results were taken from the store (with their diagnosis).
+    std::set<const ProgramResult*> taken() const
+    {
+        std::set<const ProgramResult*> taken;
+        for (const auto& checked : checked_) {
+            if (checked->from_store) {
+                taken.insert(checked->result);
+            }
+        }
+        return taken;
+    }
+
+    // Keeps the results of the programs that were run, once they are diagnosed.
+    void keep_results()
+    {
+        if (store_ == nullptr) {
+            return;
+        }
+        std::set<std::string> kept;
+        for (const auto& checked : checked_) {
+            const ProgramResult& result = *checked->result;
+            if (checked->from_store || checked->results_key.empty() ||
+                !kept.insert(checked->results_key).second) {
+                continue;
+            }
+            store_->keep_results(
+                checked->results_key,
+                KeptResults{checked->built,
+                            replace_all(result.compiler_output, result.source, source_mark),
+                            result.cases, result.diagnosis, result.unexplained});
+        }
+    }
+
     // Builds made while finding the sources, by the source's path.
     std::map<std::string, Prebuilt> built_before_;
     std::map<std::string, std::string> copied_from_; // a copy's person's source
 
   private:
+    // The results kept for these bytes of the program, given to everyone who handed them in;
+    // false when none are kept (the key they will be kept by is then set).
+    bool take_kept(const std::string& bytes, const std::vector<ProgramCheck*>& group)
+    {
+        if (store_ == nullptr) {
+            return false;
+        }
+        const Exercise& exercise = *group.front()->exercise;
+        auto judging = judging_keys_.find(exercise.name);
+        if (judging == judging_keys_.end()) {
+            judging =
+                judging_keys_
+                    .emplace(exercise.name, key_of(judging_fields(settings_, exercise, judge_)))
+                    .first;
+        }
+        const std::string key = key_of({{"judging", judging->second},
+                                        {"compiler", identity_},
+                                        {"program", exercise.name},
+                                        {"source", sha256_hex(bytes)}});
+        for (ProgramCheck* checked : group) {
+            checked->results_key = key;
+        }
+        const std::optional<KeptResults> kept = store_->take_results(key);
+        if (!kept || kept->cases.size() != group.front()->cases.size()) {
+            return false;
+        }
+        for (ProgramCheck* checked : group) {
+            ProgramResult& result = *checked->result;
+            result.cases = kept->cases;
+            result.compiler_output = replace_all(kept->compiler_output, source_mark, result.source);
+            result.diagnosis = kept->diagnosis;
+            result.unexplained = kept->unexplained;
+            checked->built = kept->built;
+            checked->from_store = true;
+            finish_program(*checked);
+        }
+        return true;
+    }
+
+    // A build as compile_one makes it, or the one kept for the same bytes and kind; what it
+    // makes is kept. The compiler's messages name the copy as they would have.
+    Build kept_build(const std::string& bytes, const fs::path& source, const fs::path& executable,
+                     BuildKind kind, const std::function<Build()>& compile_one)
+    {
+        if (store_ == nullptr) {
+            return compile_one();
+        }
+        const std::string program = source.stem().string();
+        const std::string key = key_of(build_fields(identity_, program, bytes, kind));
+        if (std::optional<Build> kept = store_->take_build(key, executable)) {
+            kept->output = replace_all(kept->output, source_mark, source.string());
+            return *kept;
+        }
+        Build build = compile_one();
+        Build as_kept = build;
+        as_kept.output = replace_all(build.output, source.string(), source_mark);
+        store_->keep_build(key, as_kept, executable);
+        return build;
+    }
+
     // A program's builds (one, or two with the filled one), and the precompiled headers they
     // could share.
     struct Job {
@@ -203,25 +314,34 @@ class Checker {
         };
         Job job{leading_includes(bytes), &first, {}};
         const BuildKind plain{false, runs(first.cases, false)};
-        job.compiles.emplace_back([this, source, members, built, plain](const fs::path& headers) {
-            ProgramCheck& made = *members->front();
-            const Build build =
-                bounded(made, compile(source, made.executable, plain, headers), made.executable);
-            for (ProgramCheck* checked : *members) {
-                checked->built = build.built;
-                // The messages name the person's own source, not the copy.
-                checked->result->compiler_output =
-                    replace_all(build.output, source.string(), checked->result->source);
-            }
-            built();
-        });
+        auto kept_bytes = std::make_shared<const std::string>(bytes);
+        job.compiles.emplace_back(
+            [this, source, members, built, plain, kept_bytes](const fs::path& headers) {
+                ProgramCheck& made = *members->front();
+                const Build build = bounded(
+                    made,
+                    kept_build(*kept_bytes, source, made.executable, plain,
+                               [&] { return compile(source, made.executable, plain, headers); }),
+                    made.executable);
+                for (ProgramCheck* checked : *members) {
+                    checked->built = build.built;
+                    // The messages name the person's own source, not the copy.
+                    checked->result->compiler_output =
+                        replace_all(build.output, source.string(), checked->result->source);
+                }
+                built();
+            });
         if (fill) {
             const BuildKind filled{true, runs(first.cases, true)};
             job.compiles.emplace_back(
-                [this, source, members, built, filled](const fs::path& headers) {
+                [this, source, members, built, filled, kept_bytes](const fs::path& headers) {
                     ProgramCheck& made = *members->front();
                     const Build build = bounded(
-                        made, runner_.compile(source, made.filled, filled, headers), made.filled);
+                        made,
+                        kept_build(
+                            *kept_bytes, source, made.filled, filled,
+                            [&] { return runner_.compile(source, made.filled, filled, headers); }),
+                        made.filled);
                     if (!build.built) {
                         for (ProgramCheck* checked : *members) {
                             checked->filled.clear();
@@ -473,6 +593,10 @@ class Checker {
     std::size_t folders_ = 0;                       // the build folders made, by number
     std::vector<std::unique_ptr<BuildRoom>> rooms_; // each person's
     std::vector<std::unique_ptr<TimeSpent>> person_time_;
+    Store* store_ = nullptr; // where builds and results are kept, if anywhere
+    std::string identity_;   // the compiler's, as the runner says
+    std::string judge_;
+    std::map<std::string, std::string> judging_keys_; // by exercise
 };
 
 // Runs programs already built, each as a person of its own.
@@ -526,6 +650,9 @@ Sandbox base_sandbox(const Settings& settings)
     if (!settings.memcheck.empty()) {
         sandbox.tmp_bytes = 16 * mebibyte;
     }
+    if (!settings.store.empty()) {
+        sandbox.hidden.push_back(settings.store); // nor the kept results
+    }
     return sandbox;
 }
 
@@ -549,6 +676,8 @@ Report check_located(const std::vector<Person>& people, std::vector<LocatedSourc
     Report report = empty_report(settings, exercises);
     report.people.resize(people.size());
     Checker checker(settings, runner, people.size(), progress, steps);
+    Store store(settings.store);
+    checker.keep_in(store);
     for (std::size_t index = 0; index < people.size(); ++index) {
         const std::vector<Source>& sources = located[index].sources;
         checker.built_before_.merge(located[index].builds);
@@ -577,12 +706,19 @@ Report check_located(const std::vector<Person>& people, std::vector<LocatedSourc
     checker.compile_all();
     checker.work();
     add_compile_hints(report, settings.compile_hints);
+    const std::set<const ProgramResult*> taken = checker.taken();
     if (settings.diagnose) {
-        diagnose_people(report, settings, runner,
-                        [&runner](std::vector<BuiltRun>& programs, const Settings& limited) {
-                            run_built(programs, limited, runner);
-                        });
+        diagnose_people(
+            report, settings, runner,
+            [&runner](std::vector<BuiltRun>& programs, const Settings& limited) {
+                run_built(programs, limited, runner);
+            },
+            taken);
     }
+    checker.keep_results();
+    store.prune(kept_for);
+    report.from_store = taken.size();
+    report.store_notes = store.notes();
 
     // Which people handed in the same bytes for a program.
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {

@@ -8,6 +8,8 @@
 #include <doctest/doctest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -142,6 +144,39 @@ class FakeRunner : public Runner {
     std::map<std::string, std::size_t> random_runs_;
 };
 
+// The fake runner with a compiler's identity, so that its builds and results may be kept; it
+// counts its compiles and runs.
+class KeepingRunner : public FakeRunner {
+  public:
+    KeepingRunner(fs::path work, std::string identity)
+        : FakeRunner(std::move(work)), identity_(std::move(identity))
+    {
+    }
+    std::string build_identity() const override { return identity_; }
+    Build compile(const fs::path& source, const fs::path& executable, BuildKind kind,
+                  const fs::path& headers) override
+    {
+        ++compiles;
+        return FakeRunner::compile(source, executable, kind, headers);
+    }
+    RunResult run(const RunRequest& request) override
+    {
+        ++runs;
+        return FakeRunner::run(request);
+    }
+    std::vector<RunResult> run_all(const std::vector<RunRequest>& requests,
+                                   const Sandbox& sandbox) override
+    {
+        runs += requests.size();
+        return FakeRunner::run_all(requests, sandbox);
+    }
+    std::atomic<std::size_t> compiles{0};
+    std::atomic<std::size_t> runs{0};
+
+  private:
+    std::string identity_;
+};
+
 // Case data of its own: exercises e1..e6; each has six cases that print their input (the last
 // one's empty, printing 0), and one of random inputs whose outputs are integers.
 struct Fixture {
@@ -189,8 +224,9 @@ struct Fixture {
             }
         }
         return check_located({{"ann", scratch.path / "ann", ""}}, {located}, settings.exercises,
-                             settings, runner);
+                             settings, with == nullptr ? runner : *with);
     }
+    Runner* with = nullptr; // the runner of the next checks, when not the fixture's
 };
 
 const CaseResult& case_named(const ProgramResult& program, const std::string& name)
@@ -356,4 +392,111 @@ TEST_CASE("a person's budget of time cuts the runs of all their programs")
     CHECK(last.why.find("(stopped: the person's runs took their 20 s)") != std::string::npos);
     // A program that takes no time passes all the same: a second is enough for it.
     CHECK(report.people[0].programs[2].verdict == ProgramVerdict::correct);
+}
+
+TEST_CASE("a check takes the results kept for the same program, judged the same way")
+{
+    const std::vector<std::string> sources = {"right", "right", "right breaks=3"};
+    struct Row {
+        std::string what;
+        std::function<void(Fixture&, std::vector<std::string>&, std::string& compiler)> change;
+        std::size_t run_again;
+        std::size_t compiles;
+    };
+    const std::vector<Row> rows = {
+        {"nothing", [](Fixture&, std::vector<std::string>&, std::string&) {}, 0, 0},
+        {"one source",
+         [](Fixture&, std::vector<std::string>& changed, std::string&) {
+             changed[1] = "right size=2000";
+         },
+         1, 1},
+        {"the compiler",
+         [](Fixture&, std::vector<std::string>&, std::string& compiler) { compiler += " 2"; }, 3,
+         3},
+        {"a case file",
+         [](Fixture& fixture, std::vector<std::string>&, std::string&) {
+             test::touch(fixture.settings.case_data / "g" / "e1" / "c1.out", "2\n");
+         },
+         1, 0}, // e1's: the other exercises' cases are as they were
+        {"a limit",
+         [](Fixture& fixture, std::vector<std::string>&, std::string&) {
+             fixture.settings.run_limits.wall_seconds = 3;
+         },
+         3, 0},
+        {"the random inputs' seed",
+         [](Fixture& fixture, std::vector<std::string>&, std::string&) {
+             fixture.settings.seed = 7;
+         },
+         3, 0},
+        {"the judge",
+         [](Fixture& fixture, std::vector<std::string>&, std::string&) {
+             fixture.settings.judge = "judge 2";
+         },
+         3, 0},
+    };
+    for (const Row& row : rows) {
+        CAPTURE(row.what);
+        Fixture fixture;
+        fixture.settings.store = fixture.scratch.path / "store";
+        fixture.settings.judge = "judge 1";
+        KeepingRunner first(fixture.settings.work, "fake c++");
+        fixture.with = &first;
+        const Report before = fixture.check(sources);
+        CHECK(first.compiles == 3);
+        CHECK(before.from_store == 0);
+
+        std::vector<std::string> changed = sources;
+        std::string compiler = "fake c++";
+        row.change(fixture, changed, compiler);
+        KeepingRunner again(fixture.settings.work, compiler);
+        fixture.with = &again;
+        const Report after = fixture.check(changed);
+        CHECK(after.from_store == 3 - row.run_again);
+        CHECK(again.compiles == row.compiles);
+        CHECK((again.runs == 0) == (row.run_again == 0));
+        CHECK(after.store_notes.empty());
+        for (std::size_t slot = 0; slot < 3; ++slot) {
+            const ProgramResult& was = before.people[0].programs[slot];
+            const ProgramResult& is = after.people[0].programs[slot];
+            const bool case_changed = row.what == "a case file" && slot == 0;
+            CHECK((is.verdict != was.verdict) == case_changed);
+            REQUIRE(is.cases.size() == was.cases.size());
+            for (std::size_t index = 0; index < is.cases.size(); ++index) {
+                CHECK(is.cases[index].name == was.cases[index].name);
+                if (row.what != "the random inputs' seed") { // which names the seed
+                    CHECK(is.cases[index].random_input == was.cases[index].random_input);
+                }
+                CHECK((case_changed && index == 0) ==
+                      (is.cases[index].verdict != was.cases[index].verdict));
+            }
+        }
+    }
+}
+
+TEST_CASE("kept results that were damaged are run again, with a note, and never used")
+{
+    Fixture fixture;
+    fixture.settings.store = fixture.scratch.path / "store";
+    KeepingRunner first(fixture.settings.work, "fake c++");
+    fixture.with = &first;
+    const Report before = fixture.check({"right", "right breaks=2"});
+    std::size_t damaged = 0;
+    for (const auto& entry : fs::directory_iterator(fixture.settings.store / "results")) {
+        std::string bytes = read_file_or_throw(entry.path(), 1 << 20);
+        bytes.resize(bytes.size() - 1); // as a check killed while writing would leave it
+        test::touch(entry.path(), bytes);
+        ++damaged;
+    }
+    REQUIRE(damaged == 2);
+    KeepingRunner again(fixture.settings.work, "fake c++");
+    fixture.with = &again;
+    const Report after = fixture.check({"right", "right breaks=2"});
+    CHECK(after.from_store == 0);
+    CHECK(after.store_notes.size() == 2);
+    CHECK(again.runs > 0);
+    CHECK(after.people[0].programs[1].verdict == before.people[0].programs[1].verdict);
+    KeepingRunner third(fixture.settings.work, "fake c++"); // and they are kept anew
+    fixture.with = &third;
+    CHECK(fixture.check({"right", "right breaks=2"}).from_store == 2);
+    CHECK(third.runs == 0);
 }

@@ -202,6 +202,10 @@ struct Report {
     // named one by one.
     std::vector<LeftUnread> not_read;
     bool strict = false;
+    // How many programs' results were taken from the store of kept results, not run again; and
+    // what was found wrong in the store (an entry damaged, half written, another user's).
+    std::size_t from_store = 0;
+    std::vector<std::string> store_notes{};
 };
 
 } // namespace check

@@ -62,6 +62,10 @@ struct Settings {
     // Where the builds of the faults' variants are kept from one check to the next; with none,
     // each check builds those it needs once.
     std::filesystem::path fault_cache = default_fault_cache();
+    // Where the people's builds and results are kept, by what they depend on, to be taken by the
+    // next check that would make the same (kept.h); with none, nothing is kept or taken.
+    std::filesystem::path store{};
+    std::string judge{}; // the judge's version in the keys of kept results; empty: this one's
     BuildLimits build_limits{};
     RunBudget run_budget{};
     // What shows a beginner's typical compile error, and what to write instead; none: no hints.

@@ -196,13 +196,14 @@ std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
 } // namespace
 
 void diagnose_people(Report& report, const Settings& settings, Runner& runner,
-                     const RunBuilt& run_built)
+                     const RunBuilt& run_built, const std::set<const ProgramResult*>& diagnosed)
 {
     const std::vector<Exercise>& exercises = report.exercises;
     Diagnosing diagnosing(exercises.size());
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         for (PersonResult& person : report.people) {
-            if (person.programs[slot].verdict == ProgramVerdict::wrong) {
+            if (person.programs[slot].verdict == ProgramVerdict::wrong &&
+                diagnosed.count(&person.programs[slot]) == 0) {
                 diagnosing.add_wrong(slot, person.programs[slot]);
             }
         }

@@ -250,6 +250,7 @@ ReadReport read_json_report(std::istream& input, const std::vector<Exercise>& ca
     ReadReport read;
     try {
         read.report.strict = document.value("strict", false);
+        read.report.from_store = document.value("from_store", std::size_t{0});
         read.report.sandbox = document.contains("sandbox")
                                   ? document["sandbox"].get<std::string>()
                                   : (document.value("sandboxed", true) ? "bubblewrap" : "none");
@@ -329,6 +330,7 @@ Report merge_reports(const std::vector<ReadReport>& parts)
             throw std::runtime_error("some reports are strict and some not: "
                                      "every shard must be checked with the same options");
         }
+        merged.from_store += part.report.from_store;
         if (part.report.sandbox == "none") {
             merged.sandbox = "none";
         }

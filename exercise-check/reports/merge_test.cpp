@@ -187,3 +187,18 @@ TEST_CASE("what is not a report is refused, saying what is wrong")
                              std::runtime_error);
     }
 }
+
+TEST_CASE("the merge says how many programs the shards took from the store, all together")
+{
+    const Run run = one_run();
+    std::vector<ReadReport> parts{shard_part(run, Shard{1, 2}), shard_part(run, Shard{2, 2})};
+    REQUIRE_FALSE(parts[0].report.people.empty());
+    REQUIRE_FALSE(parts[1].report.people.empty());
+    parts[0].report.from_store = 2;
+    parts[1].report.from_store = 3;
+    const Report merged = merge_reports(parts);
+    CHECK(merged.from_store == 5);
+    std::stringstream json;
+    write_json(json, merged);
+    CHECK(read_json_report(json, load_catalogue(default_case_data())).report.from_store == 5);
+}

@@ -10,6 +10,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace check {
 
@@ -24,6 +25,11 @@ struct TerminalStyle {
 // with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
+// The lines write_terminal writes of those of the person's programs named, alone: as a learner's
+// watch shows the programs just saved.
+void write_programs(std::ostream& out, const Report& report, const PersonResult& person,
+                    const std::vector<std::string>& programs, const TerminalStyle& style);
+
 // {"people": [{"name", "id", "folder", "note", "late", "points", "max_points", "programs":
 // [{"program",
 //   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
@@ -31,10 +37,11 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},
-//  "run_budget_seconds": {"program", "person"}}, "sandboxed", "strict", "unmatched_hand_ins",
-//  "not_read": [{"path", "why"}], "class"}
+//  "run_budget_seconds": {"program", "person"}, "files_bytes": {"run"}}, "sandboxed", "strict",
+//  "from_store", "unmatched_hand_ins", "not_read": [{"path", "why"}], "class"}
 // late is true or false where the platform's download marks it, else null; not_read names each
-// entry of a class's download that is no one's hand-in;
+// entry of a class's download that is no one's hand-in; from_store is how many programs'
+// results were taken from the store of kept results;
 // input, expected, actual and stderr are null or {"title", "text", "left_out"}: the bytes kept
 // and how many more there were; difference is null or {"line", "column", "expected", "actual"};
 // in_words says what differs and what to write, in one line, or is empty; compile_hints are

@@ -53,6 +53,23 @@ inline std::string sandbox_note(const TerminalStyle& style, const Report& report
     return painted(style, dim, text) + "\n";
 }
 
+// How many programs' results were taken from the store, where any were.
+inline std::string store_note(const TerminalStyle& style, const Report& report)
+{
+    if (report.from_store == 0) {
+        return {};
+    }
+    std::size_t programs = 0;
+    for (const PersonResult& person : report.people) {
+        programs += handed_in(person);
+    }
+    return painted(style, dim,
+                   std::to_string(report.from_store) + " of " + std::to_string(programs) +
+                       " programs taken from the store, checked before as now (--no-cache "
+                       "checks them anew)") +
+           "\n";
+}
+
 inline std::string sandbox_warning(const TerminalStyle& style)
 {
     return painted(style, bold, "warning:") +

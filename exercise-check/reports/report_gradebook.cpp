@@ -98,6 +98,7 @@ class Gradebook {
             problems(*person);
         }
         out_ << colour::sandbox_note(style_, report_);
+        out_ << colour::store_note(style_, report_);
     }
 
   private:

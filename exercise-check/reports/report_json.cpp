@@ -147,6 +147,7 @@ void write_json(std::ostream& out, const Report& report)
           {"files_bytes", {{"run", report.bounds.run_files_bytes}}}}},
         {"sandboxed", report.sandbox != "none"},
         {"strict", report.strict},
+        {"from_store", report.from_store},
         {"unmatched_hand_ins", report.unmatched_hand_ins},
         {"not_read", std::move(not_read)},
         {"class", class_json(report)},

@@ -39,6 +39,7 @@ class Writer {
     void sandbox_warning() { out_ << colour::sandbox_warning(style_); }
 
     void person(const PersonResult& person);
+    void programs_named(const PersonResult& person, const std::vector<std::string>& names);
 
   private:
     std::string painted(std::string_view colour, std::string_view text) const
@@ -147,6 +148,21 @@ void Writer::person(const PersonResult& person)
                       std::to_string(counts[3]) + " does not compile, " +
                       std::to_string(counts[4]) + " absent",
                   name.size() + 2, program_indent.size());
+}
+
+// The lines person() writes of the programs named, and of no other.
+void Writer::programs_named(const PersonResult& person, const std::vector<std::string>& names)
+{
+    std::size_t name_width = 0;
+    for (const Exercise& exercise : report_.exercises) {
+        name_width = std::max(name_width, exercise.name.size());
+    }
+    const std::vector<std::string> shared = shared_remarks(person);
+    for (const ProgramResult& result : person.programs) {
+        if (std::find(names.begin(), names.end(), result.program) != names.end()) {
+            program(result, name_width + 2, shared);
+        }
+    }
 }
 
 void Writer::program(const ProgramResult& program, std::size_t name_width,
@@ -299,6 +315,12 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
 
 } // namespace
 
+void write_programs(std::ostream& out, const Report& report, const PersonResult& person,
+                    const std::vector<std::string>& programs, const TerminalStyle& style)
+{
+    Writer(out, style, report).programs_named(person, programs);
+}
+
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style)
 {
     Writer writer(out, style, report);
@@ -312,6 +334,7 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
         writer.person(report.people[i]);
     }
     out << colour::sandbox_note(style, report);
+    out << colour::store_note(style, report);
 }
 
 } // namespace check

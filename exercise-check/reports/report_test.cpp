@@ -149,7 +149,8 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     };
     using Keys = std::set<std::string>;
     CHECK(keys(document) == Keys{"people", "sandbox", "memory_limit", "limits", "sandboxed",
-                                 "strict", "unmatched_hand_ins", "not_read", "class"});
+                                 "strict", "from_store", "unmatched_hand_ins", "not_read",
+                                 "class"});
     const nlohmann::json& alice = document["people"].at(0);
     CHECK(keys(alice) ==
           Keys{"name", "id", "folder", "note", "late", "points", "max_points", "programs"});

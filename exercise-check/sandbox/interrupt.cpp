@@ -2,6 +2,7 @@
 
 #include "run.h"
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <mutex>
@@ -16,6 +17,12 @@ namespace check {
 namespace fs = std::filesystem;
 
 namespace {
+
+std::atomic<bool>& began()
+{
+    static std::atomic<bool> flag{false};
+    return flag;
+}
 
 std::mutex& folder_mutex()
 {
@@ -43,6 +50,7 @@ sigset_t interruptions()
 // (if any) on standard error. Whoever comes second waits here for the end.
 [[noreturn]] void end_the_check(int status, const std::string& line = {})
 {
+    began() = true; // before any run is ended
     // The lock is kept to the end: the check cannot remove the folder meanwhile.
     folder_mutex().lock();
     if (!line.empty()) {
@@ -68,6 +76,11 @@ sigset_t interruptions()
 }
 
 } // namespace
+
+bool interruption_began()
+{
+    return began();
+}
 
 void abandon_check(const std::string& line, int status)
 {

@@ -15,6 +15,10 @@ void handle_interruptions();
 void remove_when_interrupted(const std::filesystem::path& folder);
 void keep_when_interrupted(const std::filesystem::path& folder);
 
+// Whether an interruption has begun to end the check: from then on the runs it ends give
+// results that are not the programs' own, and nothing of the check may be kept.
+bool interruption_began();
+
 // Ends the check at once as an interruption does, after the line on standard error, with the
 // status: for a check that cannot go on.
 [[noreturn]] void abandon_check(const std::string& line, int status);

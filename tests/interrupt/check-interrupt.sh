@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks that an interrupted check cleans up: a program that would run until its time limit is
 # being checked when the checker gets SIGTERM (then SIGINT); the checker must exit with 143 (130),
-# leave no process of the program running and no folder behind.
+# leave no process of the program running, no folder behind, and no results in its store.
 #
 #   check-interrupt.sh <exercise-check> <work folder> [options for exercise-check]
 set -uo pipefail
@@ -26,7 +26,9 @@ problems=()
 for signal in TERM INT; do
     rm -rf "$work/tmp" && mkdir -p "$work/tmp"
 
-    TMPDIR=$work/tmp "$check" "$@" --timeout 30 "$work/person" >"$work/report.txt" 2>&1 &
+    rm -rf "$work/cache"
+    TMPDIR=$work/tmp XDG_CACHE_HOME=$work/cache "$check" "$@" --timeout 30 "$work/person" \
+        >"$work/report.txt" 2>&1 &
     checker=$!
     # Until this check's program runs: a helloworld whose executable is in its folder (others
     # may run beside this test).
@@ -48,6 +50,9 @@ for signal in TERM INT; do
     left=$(pgrep -f "$work/tmp/")
     [[ -z $left ]] || { problems+=("SIG$signal: processes left: $left"); kill -9 $left; }
     [[ -z $(ls -A "$work/tmp") ]] || problems+=("SIG$signal: left behind: $(ls -A "$work/tmp")")
+    # The runs the interruption ended are not the program's own: nothing of them is kept.
+    [[ -z $(ls -A "$work/cache/exercise-check/results" 2>/dev/null) ]] ||
+        problems+=("SIG$signal: the interrupted check kept results")
 done
 if ((${#problems[@]} > 0)); then
     printf 'NOT CLEANED UP: %s\n' "${problems[@]}"
