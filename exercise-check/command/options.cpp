@@ -124,7 +124,8 @@ void add_learner_options(Builder& add, Options& options, bool& version)
                "a file of `source path = program` lines: which source is which program",
                options.map);
     add.flag("--verbose,-v", "show every failing case, not only the first", options.verbose);
-    add.flag("--strict", "count remarks as wrong", options.strict);
+    add.flag("--strict", "count a departure from this project's stricter choices as wrong",
+             options.strict);
     add.choice("--color", "WHEN",
                "colour the report: auto (the default: on a terminal, unless NO_COLOR is set and "
                "not empty), always or never",

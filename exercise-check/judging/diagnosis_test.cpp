@@ -137,7 +137,7 @@ TEST_CASE("a program that is not wrong gets no diagnosis")
 {
     const Fault pi{"pi-3.14", "", false, {}};
     for (const ProgramVerdict verdict :
-         {ProgramVerdict::correct, ProgramVerdict::remarks, ProgramVerdict::does_not_compile}) {
+         {ProgramVerdict::correct, ProgramVerdict::does_not_compile}) {
         ProgramResult result = program({ran("a", output, "1"), ran("b")});
         result.verdict = verdict;
         diagnose(result, {variant(pi, {ran("a", output, "1"), ran("b")})}, false);
@@ -158,26 +158,26 @@ TEST_CASE("a random input's failure is the same only for the same input")
     CHECK_FALSE(explains(fault, ran("r"), ran("r"))); // a passed case explains nothing
 }
 
-TEST_CASE("a remark every program has is said once, of them all")
+TEST_CASE("advice every program has is said once, of them all")
 {
     PersonResult person;
     for (const char* name : {"a", "b", "c"}) {
         ProgramResult one;
         one.program = name;
         one.source = std::string(name) + ".cpp";
-        one.remarks = {"exits with 0 when its output is lost: bad"};
+        one.advice = {"exits with 0 when its output is lost: bad"};
         person.programs.push_back(one);
     }
-    person.programs[1].remarks.emplace_back(
+    person.programs[1].advice.emplace_back(
         "prints another value than 0 for a number it never read");
     person.programs.emplace_back(); // not handed in: it does not count
-    CHECK(shared_remarks(person) == Names{"exits with 0 when its output is lost: bad"});
-    CHECK(said_of_all(shared_remarks(person).front(), handed_in(person)) ==
+    CHECK(shared_advice(person) == Names{"exits with 0 when its output is lost: bad"});
+    CHECK(said_of_all(shared_advice(person).front(), handed_in(person)) ==
           "all three programs exit with 0 when their output is lost: bad");
-    person.programs[2].remarks.clear();
-    CHECK(shared_remarks(person).empty());
+    person.programs[2].advice.clear();
+    CHECK(shared_advice(person).empty());
     person.programs.resize(1); // one program alone has nothing to share
-    CHECK(shared_remarks(person).empty());
+    CHECK(shared_advice(person).empty());
 }
 
 TEST_CASE("over a class, each failed case and each fault counts a person once")

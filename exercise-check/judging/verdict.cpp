@@ -278,7 +278,7 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
 
 void decide(ProgramResult& program, bool built, bool strict)
 {
-    program.remarks.clear();
+    program.advice.clear();
     if (program.source.empty()) {
         program.verdict = ProgramVerdict::absent;
         return;
@@ -289,24 +289,20 @@ void decide(ProgramResult& program, bool built, bool strict)
     }
     drop_remarks_shown_elsewhere(program);
     bool wrong = false;
-    bool remarked = false;
     for (const CaseResult& one : program.cases) {
         if (one.verdict == CaseVerdict::passed) {
             continue;
         }
         if (!counts_against(one, strict)) {
-            remarked = true;
-            if (std::find(program.remarks.begin(), program.remarks.end(), one.remark) ==
-                program.remarks.end()) {
-                program.remarks.push_back(one.remark);
+            if (std::find(program.advice.begin(), program.advice.end(), one.remark) ==
+                program.advice.end()) {
+                program.advice.push_back(one.remark);
             }
         } else {
             wrong = true;
         }
     }
-    program.verdict = wrong      ? ProgramVerdict::wrong
-                      : remarked ? ProgramVerdict::remarks
-                                 : ProgramVerdict::correct;
+    program.verdict = wrong ? ProgramVerdict::wrong : ProgramVerdict::correct;
 }
 
 } // namespace check

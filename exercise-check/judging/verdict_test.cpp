@@ -190,7 +190,7 @@ TEST_CASE("a random input's line ends follow the target's convention")
     }
 }
 
-TEST_CASE("a program's verdict: remarks only for plain differences in departure cases")
+TEST_CASE("a program's verdict: correct with advice for plain differences in departure cases")
 {
     const auto result = [](std::initializer_list<std::pair<CaseVerdict, bool>> cases) {
         ProgramResult program;
@@ -216,7 +216,7 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
         {result({{CaseVerdict::passed, false},
                  {CaseVerdict::wrong_status, true},
                  {CaseVerdict::wrong_status, true}}),
-         true, false, ProgramVerdict::remarks},
+         true, false, ProgramVerdict::correct},
         {result({{CaseVerdict::wrong_status, true}}), true, true, ProgramVerdict::wrong},
         {result({{CaseVerdict::memory_error, true}}), true, false, ProgramVerdict::wrong},
         {result({{CaseVerdict::crashed, true}}), true, false, ProgramVerdict::wrong},
@@ -228,9 +228,12 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
         decide(example.program, example.built, example.strict);
         CHECK(example.program.verdict == example.verdict);
     }
-    ProgramResult remarked = examples[1].program;
-    decide(remarked, true, false);
-    CHECK(remarked.remarks == std::vector<std::string>{"exits with 0"}); // once, not twice
+    ProgramResult advised = examples[1].program;
+    decide(advised, true, false);
+    CHECK(advised.advice == std::vector<std::string>{"exits with 0"}); // once, not twice
+    ProgramResult strict = examples[1].program;
+    decide(strict, true, true);
+    CHECK(strict.verdict == ProgramVerdict::wrong);
     ProgramResult absent;
     decide(absent, false, false);
     CHECK(absent.verdict == ProgramVerdict::absent);
@@ -332,12 +335,12 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
         const char* what;
         std::vector<CaseResult> cases;
         ProgramVerdict verdict;
-        std::vector<std::string> remarks;
+        std::vector<std::string> advice;
     };
     const Example examples[] = {
         {"the departure alone fails",
          {judge(plain, exited(0, "Uneseni broj: 17\n"), judging), other_value},
-         ProgramVerdict::remarks,
+         ProgramVerdict::correct,
          {never_read.remark}},
         {"every case prints other words: not the departure's doing",
          {judge(plain, exited(0, "Broj je 17\n"), judging),
@@ -357,7 +360,7 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
         program.cases = example.cases;
         decide(program, true, false);
         CHECK(program.verdict == example.verdict);
-        CHECK(program.remarks == example.remarks);
+        CHECK(program.advice == example.advice);
     }
 }
 

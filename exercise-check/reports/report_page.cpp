@@ -32,7 +32,6 @@ Markup symbol(ProgramVerdict verdict)
 {
     switch (verdict) {
     case ProgramVerdict::correct: return Markup::trusted("&#10003;");
-    case ProgramVerdict::remarks: return Markup::trusted("~");
     case ProgramVerdict::wrong: return Markup::trusted("&#10007;");
     case ProgramVerdict::does_not_compile: return Markup::trusted("!");
     case ProgramVerdict::absent: return Markup::trusted("&#8211;");
@@ -209,10 +208,10 @@ class Page {
             if (!person.note.empty()) {
                 name += element("span", {{"class", "note"}}, person.note);
             }
-            // A remark every program of the person's has is said here, once.
-            for (const std::string& remark : shared_remarks(person)) {
+            // Advice every program of the person's has is said here, once.
+            for (const std::string& advice : shared_advice(person)) {
                 name +=
-                    element("span", {{"class", "note"}}, said_of_all(remark, handed_in(person)));
+                    element("span", {{"class", "note"}}, said_of_all(advice, handed_in(person)));
             }
             Markup cells = element("th", {{"scope", "row"}}, name);
             for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
@@ -318,7 +317,7 @@ class Page {
         if (result == nullptr || verdict == ProgramVerdict::absent) {
             box += element("p", "Not handed in.");
         } else {
-            box += program(*result, shared_remarks(person));
+            box += program(*result, shared_advice(person));
         }
         return element("section", {{"class", "detail"}, {"id", id}},
                        element("div", {{"class", "box"}}, box)) +
@@ -336,17 +335,17 @@ class Page {
             }
             box += element("p", "The same source as " + names + ".") + line_end;
         }
-        Markup remarks;
-        for (const std::string& remark : result.remarks) {
-            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
-                remarks += element("li", remark);
+        Markup advice;
+        for (const std::string& one : result.advice) {
+            if (std::find(shared.begin(), shared.end(), one) == shared.end()) {
+                advice += element("li", one);
             }
         }
         if (!shared.empty()) {
-            remarks += element("li", "and what all the person's programs do: see the person's row");
+            advice += element("li", "and what all the person's programs do: see the person's row");
         }
-        if (!result.remarks.empty()) {
-            box += element("h3", "Remarks") + element("ul", remarks) + line_end;
+        if (!result.advice.empty()) {
+            box += element("h3", "Advice") + element("ul", advice) + line_end;
         }
         box += diagnosis(result);
         const bool compiled = result.verdict != ProgramVerdict::does_not_compile;

@@ -50,7 +50,6 @@ class Writer {
     {
         switch (verdict) {
         case ProgramVerdict::correct: return green;
-        case ProgramVerdict::remarks: return yellow;
         case ProgramVerdict::wrong:
         case ProgramVerdict::does_not_compile: return red;
         case ProgramVerdict::absent: return dim;
@@ -126,26 +125,25 @@ void Writer::person(const PersonResult& person)
     for (const Exercise& exercise : report_.exercises) {
         name_width = std::max(name_width, exercise.name.size());
     }
-    std::array<std::size_t, 5> counts{};
+    std::array<std::size_t, 4> counts{};
     for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
-    const std::vector<std::string> shared = shared_remarks(person);
+    const std::vector<std::string> shared = shared_advice(person);
     for (const ProgramResult& result : person.programs) {
         program(result, name_width + 2, shared);
     }
-    for (const std::string& remark : shared) {
-        out_ << program_indent << "- "
-             << prose(terminal_line(said_of_all(remark, handed_in(person))),
-                      program_indent.size() + 2, program_indent.size() + 2);
+    for (const std::string& advice : shared) {
+        out_ << program_indent << "advice: "
+             << prose(terminal_line(said_of_all(advice, handed_in(person))),
+                      program_indent.size() + 8, program_indent.size() + 8);
     }
 
     out_ << name << ": "
          << prose(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
-                      " with remarks, " + std::to_string(counts[2]) + " wrong, " +
-                      std::to_string(counts[3]) + " does not compile, " +
-                      std::to_string(counts[4]) + " absent",
+                      " wrong, " + std::to_string(counts[2]) + " does not compile, " +
+                      std::to_string(counts[3]) + " absent",
                   name.size() + 2, program_indent.size());
 }
 
@@ -179,15 +177,14 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
         text(program.compiler_output, detail_indent, style_.verbose ? 0 : compiler_lines);
         break;
     case ProgramVerdict::correct:
-    case ProgramVerdict::remarks:
     case ProgramVerdict::wrong:
         failures(program);
         diagnosis(program);
-        for (const std::string& remark : program.remarks) {
-            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
-                out_ << detail_indent << "- "
-                     << prose(terminal_line(remark), detail_indent.size() + 2,
-                              detail_indent.size() + 2);
+        for (const std::string& advice : program.advice) {
+            if (std::find(shared.begin(), shared.end(), advice) == shared.end()) {
+                out_ << detail_indent << "advice: "
+                     << prose(terminal_line(advice), detail_indent.size() + 8,
+                              detail_indent.size() + 8);
             }
         }
         if (!program.compiler_output.empty()) {

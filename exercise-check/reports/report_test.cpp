@@ -37,11 +37,11 @@ Report sample()
     wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
                    failed("digits.twodigits.first", CaseVerdict::wrong_output, "first message"),
                    failed("digits.twodigits.second", CaseVerdict::timeout, "second message")};
-    ProgramResult& remarks = alice.programs[1];
-    remarks.verdict = ProgramVerdict::remarks;
-    remarks.remarks = {"ends without a line end"};
-    remarks.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
-    remarks.cases[0].departure = true;
+    ProgramResult& advised = alice.programs[1];
+    advised.verdict = ProgramVerdict::correct;
+    advised.advice = {"ends without a line end"};
+    advised.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
+    advised.cases[0].departure = true;
     ProgramResult& broken = alice.programs[2];
     broken.verdict = ProgramVerdict::does_not_compile;
     for (int line = 1; line <= 40; ++line) {
@@ -97,10 +97,10 @@ TEST_CASE("the terminal report shows the first failure, all of them only when ve
           std::string::npos);
     CHECK(brief.find("second message") == std::string::npos);
     CHECK(brief.find("no line end") == std::string::npos);
-    CHECK(brief.find("    - ends without a line end\n") != std::string::npos);
+    CHECK(brief.find("    advice: ends without a line end\n") != std::string::npos);
     CHECK(brief.find("error line 29\n") != std::string::npos);
     CHECK(brief.find("error line 30\n") == std::string::npos);
-    CHECK(brief.find("alice: 5 correct, 1 with remarks, 1 wrong, 1 does not compile, 1 absent") !=
+    CHECK(brief.find("alice: 6 correct, 1 wrong, 1 does not compile, 1 absent") !=
           std::string::npos);
 
     CHECK(verbose.find("second message") != std::string::npos);
@@ -155,7 +155,7 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "points", "max_points",
-                                  "source_sha256", "remarks", "compiler_output", "compile_hints",
+                                  "source_sha256", "advice", "compiler_output", "compile_hints",
                                   "same_source_as", "cases", "diagnosis", "unexplained"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
@@ -164,7 +164,7 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
 
     const Report report = sample();
     REQUIRE(alice["programs"].size() == report.exercises.size());
-    const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
+    const char* verdicts[] = {"wrong",   "correct", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
     for (std::size_t i = 0; i < report.exercises.size(); ++i) {
         CHECK(alice["programs"][i]["program"] == report.exercises[i].name);
@@ -281,7 +281,7 @@ TEST_CASE("nothing a hand-in wrote reaches the terminal as a control sequence")
     alice.programs[0].cases[1].name += attack;
     alice.programs[0].cases[1].why = "crashed: " + attack;
     alice.programs[0].compiler_output = "x.cpp:1:2: warning: #warning " + attack + "\n";
-    alice.programs[1].remarks = {attack};
+    alice.programs[1].advice = {attack};
     alice.programs[2].compiler_output = "x.cpp:1:2: error: " + attack + "\n";
     alice.programs[3].same_source_as = {"bob" + attack};
     for (const bool verbose : {false, true}) {
