@@ -136,6 +136,9 @@ struct ProgramResult {
     // that counted against it but no fault explains; both empty when it was not diagnosed.
     std::vector<Diagnosis> diagnosis;
     std::vector<std::string> unexplained;
+    // The faults whose variants fail some failed case with its verdict but not as the program
+    // does: what it resembles, never named as its fault.
+    std::vector<std::string> resembles;
 };
 
 // The failed case that stands for a wrong program: its first that counts against it, or nullptr

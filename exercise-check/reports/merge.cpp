@@ -142,6 +142,7 @@ ProgramResult read_program(const Json& object, const std::vector<Exercise>& cata
         }
     }
     program.unexplained = texts(object, "unexplained");
+    program.resembles = texts(object, "resembles");
     const auto cases = object.find("cases");
     if (cases != object.end() && cases->is_array()) {
         for (const Json& one : *cases) {

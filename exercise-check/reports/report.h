@@ -26,7 +26,8 @@ void write_terminal(std::ostream& out, const Report& report, const TerminalStyle
 
 // {"people": [{"name", "id", "folder", "note", "points", "max_points", "programs": [{"program",
 //   "source", "verdict", "points", "max_points", "source_sha256", "advice", "compiler_output",
-//   "compile_hints", "same_source_as", "cases": [{"name", "verdict", "departure", "message",
+//   "compile_hints", "same_source_as", "diagnosis", "unexplained", "resembles",
+//   "cases": [{"name", "verdict", "departure", "message",
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},

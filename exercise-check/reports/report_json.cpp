@@ -105,6 +105,7 @@ Json program_json(const ProgramResult& program, bool strict)
         {"cases", std::move(cases)},
         {"diagnosis", diagnosis_json(program)},
         {"unexplained", program.unexplained},
+        {"resembles", program.resembles},
     };
 }
 

@@ -268,6 +268,17 @@ void Writer::diagnosis(const ProgramResult& program)
              << (found.cases.size() == 1 ? " failed case)" : " failed cases)") << '\n';
         text(found.hint, text_indent, 0);
     }
+    // What it only resembles is said where no fault is named, and as no more than that.
+    if (program.diagnosis.empty() && !program.resembles.empty()) {
+        std::string names;
+        for (const std::string& fault : program.resembles) {
+            names += (names.empty() ? "" : ", ") + fault;
+        }
+        out_ << detail_indent
+             << prose(terminal_line("resembles " + names +
+                                    ", but none of these typical faults gives its output"),
+                      detail_indent.size(), detail_indent.size());
+    }
     if (!program.diagnosis.empty() && !program.unexplained.empty()) {
         out_ << detail_indent << program.unexplained.size()
              << (program.unexplained.size() == 1 ? " failed case" : " failed cases")

@@ -156,7 +156,8 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "points", "max_points",
                                   "source_sha256", "advice", "compiler_output", "compile_hints",
-                                  "same_source_as", "cases", "diagnosis", "unexplained"});
+                                  "same_source_as", "cases", "diagnosis", "unexplained",
+                                  "resembles"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
                                                  "actual", "stderr", "difference", "in_words",
