@@ -221,6 +221,7 @@ CaseResult judge(const Case& one, const RunResult& run, const RunConditions& jud
     if (!lost_output && !run.err.empty() && result.verdict == CaseVerdict::passed) {
         result.verdict = CaseVerdict::stderr_output;
         why = "wrote to standard error, which should stay empty";
+        result.in_words = standard_error_in_words(run.err);
     }
     finish(result, one, run, why);
     return result;

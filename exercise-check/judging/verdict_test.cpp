@@ -388,6 +388,11 @@ TEST_CASE("a difference is said in words where the output was compared, and only
         {"a prompt without end, stopped", judge(one, stopped, RunConditions{}),
          "line 1: it asks \"Molim, unesite broj:\" again and again (40 times): its loop never "
          "ends; let it end when the input does or a read fails"},
+        {"words on standard error",
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n", "gotovo\nsve\n"),
+               RunConditions{}),
+         "it writes \"gotovo\" to standard error, which should stay empty: leave it out, or write "
+         "what belongs to the output to std::cout"},
         {"a crash", judge(one, ended(Ending::signalled, SIGSEGV), RunConditions{}), ""},
         {"passed",
          judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n"), RunConditions{}), ""},
