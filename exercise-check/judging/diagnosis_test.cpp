@@ -271,6 +271,10 @@ TEST_CASE("advice every program has is said once, of them all")
     CHECK(shared_advice(person) == Names{"exits with 0 when its output is lost: bad"});
     CHECK(said_of_all(shared_advice(person).front(), handed_in(person)) ==
           "all three programs exit with 0 when their output is lost: bad");
+    PersonResult two = person;
+    two.programs.resize(2);
+    CHECK(said_of_all(shared_advice(two).front(), handed_in(two)) ==
+          "both programs exit with 0 when their output is lost: bad");
     person.programs[2].advice.clear();
     CHECK(shared_advice(person).empty());
     person.programs.resize(1); // one program alone has nothing to share

@@ -93,10 +93,12 @@ std::string said_of_all(const std::string& remark, std::size_t programs)
     static const std::array<const char*, 13> words = {"no",   "one",    "two",   "three", "four",
                                                       "five", "six",    "seven", "eight", "nine",
                                                       "ten",  "eleven", "twelve"};
-    std::string text =
-        "all " +
-        (programs < words.size() ? std::string(words.at(programs)) : std::to_string(programs)) +
-        " programs ";
+    std::string text = programs == 2
+                           ? std::string("both programs ")
+                           : "all " +
+                                 (programs < words.size() ? std::string(words.at(programs))
+                                                          : std::to_string(programs)) +
+                                 " programs ";
     // The remark's verb loses its s, and what the program does becomes what they do.
     std::string rest = remark;
     const std::size_t verb_end = rest.find(' ');

@@ -326,6 +326,18 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
     const CaseResult other_value = judge(never_read, exited(0, "Uneseni broj: 5\n"), judging);
     CHECK(other_value.remark == never_read.remark);
     CHECK_FALSE(counts_against(other_value, false));
+    // Other words as well as another value: the case fails another way, not by its departure.
+    for (const char* output : {"Uneseni broj:5\n", "Uneseni broj je 5\n", "Broj: 5\n"}) {
+        CAPTURE(std::string(output));
+        const CaseResult otherwise = judge(never_read, exited(0, output), judging);
+        CHECK(otherwise.remark.empty());
+        CHECK(counts_against(otherwise, false));
+    }
+    CHECK(judge(never_read, exited(0, "Uneseni broj: -1.5e+07\n"), judging).remark ==
+          never_read.remark);
+    // Lost output that exits with another status than 0 is not what the remark says.
+    CHECK(judge(lost, exited(0, ""), judging).remark == lost.remark);
+    CHECK(judge(lost, exited(2, ""), judging).remark.empty());
     const CaseResult no_line_end = judge(never_read, exited(0, "Uneseni broj: 0"), judging);
     CHECK(no_line_end.verdict == CaseVerdict::wrong_layout);
     CHECK(no_line_end.remark.empty());
