@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,7 @@ namespace {
 constexpr std::size_t line_width = 100;
 constexpr std::size_t compiler_lines = 30; // of a program that did not compile, unless verbose
 constexpr std::size_t warning_lines = 5;   // of a program that compiled, unless verbose
+constexpr std::size_t line_limit = 200;    // bytes of a line shown, unless verbose
 
 constexpr std::string_view program_indent = "  ";
 constexpr std::string_view detail_indent = "    ";
@@ -64,11 +66,14 @@ class Writer {
     void summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                  std::size_t column);
     void text(std::string_view text, std::string_view indent, std::size_t max_lines);
+    void warnings(const ProgramResult& program);
     std::string prose(std::string_view text, std::size_t column, std::size_t indent) const;
 
     std::ostream& out_;
     const TerminalStyle& style_;
     const Report& report_;
+    // The person's warnings said so far, by their words, and the program they were said of.
+    std::map<std::string, std::string> warned_;
 };
 
 // The failed cases that count against the program.
@@ -81,6 +86,49 @@ std::vector<const CaseResult*> counted_failures(const ProgramResult& program, bo
         }
     }
     return counted;
+}
+
+// One of the compiler's warnings: the lines it takes, and its words, which say whether two
+// programs have the same warning (a float pi = 3.14159; in each of them).
+struct Warning {
+    std::string lines;
+    std::string words;
+};
+
+// The compiler's output as its warnings, each with the lines before it that say where (In
+// function ...) and the source it quotes after it; words empty for text that is no warning.
+std::vector<Warning> warnings_of(std::string_view output)
+{
+    std::vector<Warning> found;
+    std::string context;
+    while (!output.empty()) {
+        const std::size_t end = output.find('\n');
+        const std::string_view line =
+            output.substr(0, end == std::string_view::npos ? end : end + 1);
+        output.remove_prefix(line.size());
+        const std::size_t warning = line.find(": warning: ");
+        const bool where = line.find(": In ") != std::string_view::npos ||
+                           line.find(": At ") != std::string_view::npos ||
+                           line.find("In file included") != std::string_view::npos;
+        if (warning != std::string_view::npos) {
+            std::string_view words = line.substr(warning + 11);
+            while (!words.empty() && (words.back() == '\n' || words.back() == '\r')) {
+                words.remove_suffix(1);
+            }
+            found.push_back({context + std::string(line), std::string(words)});
+            context.clear();
+        } else if (where) {
+            context += line;
+        } else if (!found.empty() && context.empty()) {
+            found.back().lines += line;
+        } else {
+            context += line;
+        }
+    }
+    if (!context.empty()) {
+        found.push_back({context, {}});
+    }
+    return found;
 }
 
 std::vector<std::string_view> split_lines(std::string_view text)
@@ -130,6 +178,7 @@ void Writer::person(const PersonResult& person)
         name_width = std::max(name_width, result.program.size());
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
+    warned_.clear();
     const std::vector<std::string> shared = shared_advice(person);
     for (const ProgramResult& result : person.programs) {
         program(result, name_width + 2, shared);
@@ -187,10 +236,7 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
                               detail_indent.size() + 8);
             }
         }
-        if (!program.compiler_output.empty()) {
-            out_ << detail_indent << "warnings:\n";
-            text(program.compiler_output, text_indent, style_.verbose ? 0 : warning_lines);
-        }
+        warnings(program);
         break;
     }
 
@@ -287,7 +333,47 @@ void Writer::diagnosis(const ProgramResult& program)
     }
 }
 
-// Text from the check or the compiler, each line indented, cut to max_lines (0: all of it).
+// The compiler's warnings of a program that compiled; one the person's program above has too is
+// said as that, not again (unless verbose).
+void Writer::warnings(const ProgramResult& program)
+{
+    if (program.compiler_output.empty()) {
+        return;
+    }
+    std::string shown;
+    std::vector<std::string> above;
+    for (const Warning& warning : warnings_of(program.compiler_output)) {
+        const auto said = warned_.find(warning.words);
+        if (!style_.verbose && !warning.words.empty() && said != warned_.end()) {
+            if (std::find(above.begin(), above.end(), said->second) == above.end()) {
+                above.push_back(said->second);
+            }
+            continue;
+        }
+        shown += warning.lines;
+        if (!warning.words.empty()) {
+            warned_.emplace(warning.words, program.program);
+        }
+    }
+    if (!shown.empty()) {
+        out_ << detail_indent << "warnings:\n";
+        text(shown, text_indent, style_.verbose ? 0 : warning_lines);
+    }
+    if (!above.empty()) {
+        std::string names;
+        for (const std::string& name : above) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        out_ << detail_indent
+             << prose(
+                    terminal_line((shown.empty() ? "warnings: the same as " : "and warnings as ") +
+                                  std::string("for ") + names + " above"),
+                    detail_indent.size(), detail_indent.size());
+    }
+}
+
+// Text from the check or the compiler, each line indented, cut to max_lines (0: all of it), and
+// unless verbose each line to its first line_limit bytes, saying how many more there were.
 void Writer::text(std::string_view text, std::string_view indent, std::size_t max_lines)
 {
     const std::string safe = for_terminal(text);
@@ -295,7 +381,19 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
     const std::size_t shown =
         max_lines == 0 || lines.size() <= max_lines ? lines.size() : max_lines - 1;
     for (std::size_t i = 0; i < shown; ++i) {
-        out_ << indent << lines[i] << '\n';
+        std::string_view line = lines[i];
+        if (style_.verbose || line.size() <= line_limit) {
+            out_ << indent << line << '\n';
+            continue;
+        }
+        std::size_t cut = line_limit;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0U) == 0x80U) {
+            --cut; // not within a character
+        }
+        out_ << indent << line.substr(0, cut)
+             << painted(dim, "... " + std::to_string(line.size() - cut) +
+                                 " more bytes on this line, all with --verbose")
+             << '\n';
     }
     if (shown < lines.size()) {
         out_ << indent

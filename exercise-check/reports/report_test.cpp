@@ -108,6 +108,37 @@ TEST_CASE("the terminal report shows the first failure, all of them only when ve
     CHECK(verbose.find("error line 40\n") != std::string::npos);
 }
 
+TEST_CASE("the terminal report says a warning the person's programs share once, and cuts long "
+          "lines")
+{
+    Report report = empty_report();
+    PersonResult alice = person_of(report, "alice", ProgramVerdict::correct);
+    const auto warning = [](const std::string& file) {
+        return file + ": In function 'int main()':\n" + file +
+               ":7:16: warning: conversion from 'double' to 'float' changes value "
+               "[-Wfloat-conversion]\n    7 |     float pi = 3.14159;\n      |                ^\n";
+    };
+    alice.programs[0].compiler_output = warning("twodigits.cpp");
+    alice.programs[1].compiler_output =
+        warning("threedigits.cpp") + "threedigits.cpp:9:5: warning: unused variable 'x'\n";
+    alice.programs[2].compiler_output = warning("reversetwo.cpp");
+    alice.programs[3].verdict = ProgramVerdict::wrong;
+    alice.programs[3].cases = {failed("calculators.echonumber.plain", CaseVerdict::wrong_output,
+                                      "output so far:\n" + std::string(500, 'a') + "\n")};
+    report.people = {alice};
+    const std::string brief = terminal(report, {false, false});
+    CHECK(count(brief, "changes value") == 1);
+    CHECK(brief.find("unused variable 'x'") != std::string::npos);
+    CHECK(brief.find("and warnings as for twodigits above") != std::string::npos);
+    CHECK(brief.find("warnings: the same as for twodigits above") != std::string::npos);
+    CHECK(brief.find(std::string(200, 'a') + "... 300 more bytes on this line") !=
+          std::string::npos);
+    CHECK(brief.find(std::string(201, 'a')) == std::string::npos);
+    const std::string verbose = terminal(report, {false, true});
+    CHECK(count(verbose, "changes value") == 3);
+    CHECK(verbose.find(std::string(500, 'a')) != std::string::npos);
+}
+
 TEST_CASE("the terminal report colours only when asked, and warns of a run without sandbox")
 {
     Report report = sample();
