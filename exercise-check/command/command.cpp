@@ -303,6 +303,9 @@ int carry_out(const Options& named)
     style.colour =
         colour::wanted(options.colour, isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     style.verbose = options.verbose;
+    const Translation words = load_translation(learner_language(
+        options.language, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+    style.words = &words;
     if (isatty(STDOUT_FILENO) != 0) { // a file or a pipe gets each note on one line, as ever
         style.width = terminal_width(std::getenv("COLUMNS"), STDOUT_FILENO);
     }

@@ -130,6 +130,10 @@ void add_learner_options(Builder& add, Options& options, bool& version)
                "colour the report: auto (the default: on a terminal, unless NO_COLOR is set and "
                "not empty), always or never",
                options.colour, {"auto", "always", "never"});
+    add.choice("--language", "LANGUAGE",
+               "the language of what the learner reads: hr or en (the default: as LC_ALL, "
+               "LC_MESSAGES or LANG say, hr for hr_HR.UTF-8)",
+               options.language, {"hr", "en"});
     add.help_flag();
     add.flag("--version", "say which version this is and exit", version);
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model.h"
+#include "translation.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,6 +18,7 @@ struct TerminalStyle {
     bool colour = false;   // ANSI colours: as colour::wanted decides
     bool verbose = false;  // every failing case, not only each wrong program's first
     std::size_t width = 0; // the notes and advice wrapped within it; 0: each on one line
+    const Translation* words = nullptr; // the learner's language; none: English
 };
 
 // One line per program with its verdict; under a wrong program its deciding case's message

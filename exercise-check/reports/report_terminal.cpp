@@ -68,6 +68,14 @@ class Writer {
     void text(std::string_view text, std::string_view indent, std::size_t max_lines);
     void warnings(const ProgramResult& program);
     std::string prose(std::string_view text, std::size_t column, std::size_t indent) const;
+    // The text in the learner's language.
+    std::string tr(std::string_view text) const
+    {
+        return style_.words == nullptr ? std::string(text) : (*style_.words)(text);
+    }
+    // A case's message in the learner's language, line by line: a program's output (its lines
+    // end in a visible \n, or in <end>) stays as it was.
+    std::string message_in_words(const CaseResult& result) const;
 
     std::ostream& out_;
     const TerminalStyle& style_;
@@ -184,22 +192,23 @@ void Writer::person(const PersonResult& person)
         program(result, name_width + 2, shared);
     }
     for (const std::string& advice : shared) {
-        out_ << program_indent << "advice: "
-             << prose(terminal_line(said_of_all(advice, handed_in(person))),
-                      program_indent.size() + 8, program_indent.size() + 8);
+        const std::string label = tr("advice:") + " ";
+        out_ << program_indent << label
+             << prose(terminal_line(tr(said_of_all(advice, handed_in(person)))),
+                      program_indent.size() + label.size(), program_indent.size() + label.size());
     }
 
     out_ << name << ": "
-         << prose(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
-                      " wrong, " + std::to_string(counts[2]) + " does not compile, " +
-                      std::to_string(counts[3]) + " absent",
+         << prose(tr(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
+                     " wrong, " + std::to_string(counts[2]) + " does not compile, " +
+                     std::to_string(counts[3]) + " absent"),
                   name.size() + 2, program_indent.size());
 }
 
 void Writer::program(const ProgramResult& program, std::size_t name_width,
                      const std::vector<std::string>& shared)
 {
-    const std::string_view verdict = program_verdict_name(program.verdict);
+    const std::string verdict = tr(program_verdict_name(program.verdict));
     out_ << program_indent << program.program
          << std::string(name_width - program.program.size(), ' ')
          << painted(colour_of(program.verdict), verdict);
@@ -214,14 +223,16 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
     out_ << '\n';
 
     for (const CompileHint& hint : program.compile_hints) {
-        out_ << detail_indent << "hint: "
-             << prose(terminal_line(hint.hint), detail_indent.size() + 6, detail_indent.size() + 6);
+        const std::string label = tr("hint:") + " ";
+        out_ << detail_indent << label
+             << prose(terminal_line(tr(hint.hint)), detail_indent.size() + label.size(),
+                      detail_indent.size() + label.size());
     }
     switch (program.verdict) {
     case ProgramVerdict::absent: return;
     case ProgramVerdict::does_not_compile:
         if (program.compiler_output.empty()) {
-            out_ << detail_indent << "(the compiler wrote nothing)\n";
+            out_ << detail_indent << tr("(the compiler wrote nothing)") << '\n';
         }
         text(program.compiler_output, detail_indent, style_.verbose ? 0 : compiler_lines);
         break;
@@ -231,9 +242,10 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
         diagnosis(program);
         for (const std::string& advice : program.advice) {
             if (std::find(shared.begin(), shared.end(), advice) == shared.end()) {
-                out_ << detail_indent << "advice: "
-                     << prose(terminal_line(advice), detail_indent.size() + 8,
-                              detail_indent.size() + 8);
+                const std::string label = tr("advice:") + " ";
+                out_ << detail_indent << label
+                     << prose(terminal_line(tr(advice)), detail_indent.size() + label.size(),
+                              detail_indent.size() + label.size());
             }
         }
         warnings(program);
@@ -241,7 +253,7 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
     }
 
     if (!program.same_source_as.empty()) {
-        out_ << detail_indent << "same source as:";
+        out_ << detail_indent << tr("same source as:");
         const char* separator = " ";
         for (const std::string& other : program.same_source_as) {
             out_ << separator << terminal_line(other);
@@ -256,16 +268,17 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
 void Writer::summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                      std::size_t column)
 {
-    std::vector<std::string_view> verdicts;
+    std::vector<std::string> verdicts;
     for (const CaseResult* result : counted) {
-        const std::string_view name = case_verdict_name(result->verdict);
+        const std::string name = tr(case_verdict_name(result->verdict));
         if (std::find(verdicts.begin(), verdicts.end(), name) == verdicts.end()) {
             verdicts.push_back(name);
         }
     }
 
-    const std::string head = "  " + std::to_string(counted.size()) + " of " +
-                             std::to_string(cases) + (cases == 1 ? " case" : " cases") + " failed:";
+    const std::string head =
+        "  " + tr(std::to_string(counted.size()) + " of " + std::to_string(cases) +
+                  (cases == 1 ? " case" : " cases") + " failed:");
     out_ << head;
     const std::size_t start = column + 2;
     column += head.size();
@@ -298,9 +311,9 @@ void Writer::failures(const ProgramResult& program)
     }
     for (const CaseResult* result : shown) {
         out_ << detail_indent << terminal_line(result->name) << ": "
-             << painted(red, case_verdict_name(result->verdict))
-             << (result->departure ? " (departure)" : "") << '\n';
-        text(message(*result), text_indent, 0);
+             << painted(red, tr(case_verdict_name(result->verdict)))
+             << (result->departure ? " " + tr("(departure)") : "") << '\n';
+        text(message_in_words(*result), text_indent, 0);
     }
 }
 
@@ -309,10 +322,12 @@ void Writer::failures(const ProgramResult& program)
 void Writer::diagnosis(const ProgramResult& program)
 {
     for (const Diagnosis& found : program.diagnosis) {
-        out_ << detail_indent << "likely fault: " << painted(bold, terminal_line(found.fault))
-             << " (explains " << found.cases.size()
-             << (found.cases.size() == 1 ? " failed case)" : " failed cases)") << '\n';
-        text(found.hint, text_indent, 0);
+        out_ << detail_indent << tr("likely fault:") << ' '
+             << painted(bold, terminal_line(found.fault)) << ' '
+             << tr("(explains " + std::to_string(found.cases.size()) +
+                   (found.cases.size() == 1 ? " failed case)" : " failed cases)"))
+             << '\n';
+        text(tr(found.hint), text_indent, 0);
     }
     // What it only resembles is said where no fault is named, and as no more than that.
     if (program.diagnosis.empty() && !program.resembles.empty()) {
@@ -321,16 +336,39 @@ void Writer::diagnosis(const ProgramResult& program)
             names += (names.empty() ? "" : ", ") + fault;
         }
         out_ << detail_indent
-             << prose(terminal_line("resembles " + names +
-                                    ", but none of these typical faults gives its output"),
+             << prose(terminal_line(tr("resembles " + names +
+                                       ", but none of these typical faults gives its output")),
                       detail_indent.size(), detail_indent.size());
     }
     if (!program.diagnosis.empty() && !program.unexplained.empty()) {
-        out_ << detail_indent << program.unexplained.size()
-             << (program.unexplained.size() == 1 ? " failed case" : " failed cases")
-             << " no typical fault explains, first " << terminal_line(program.unexplained.front())
+        out_ << detail_indent
+             << tr(std::to_string(program.unexplained.size()) +
+                   (program.unexplained.size() == 1 ? " failed case" : " failed cases") +
+                   " no typical fault explains, first " +
+                   terminal_line(program.unexplained.front()))
              << '\n';
     }
+}
+
+std::string Writer::message_in_words(const CaseResult& result) const
+{
+    const std::string english = message(result);
+    if (style_.words == nullptr) {
+        return english;
+    }
+    std::string said;
+    bool within_text = false; // between a title and its <end>: the bytes of a text
+    for (const std::string_view line : split_lines(english)) {
+        if (line == "<end>") {
+            within_text = false;
+        }
+        said += within_text || line == "<end>" ? std::string(line) : tr(line);
+        said += '\n';
+        if (!within_text && line.size() > 1 && line.back() == ':' && line != "<end>") {
+            within_text = true; // "input:", "expected output:": what follows is the text
+        }
+    }
+    return said;
 }
 
 // The compiler's warnings of a program that compiled; one the person's program above has too is
@@ -356,7 +394,7 @@ void Writer::warnings(const ProgramResult& program)
         }
     }
     if (!shown.empty()) {
-        out_ << detail_indent << "warnings:\n";
+        out_ << detail_indent << tr("warnings:") << '\n';
         text(shown, text_indent, style_.verbose ? 0 : warning_lines);
     }
     if (!above.empty()) {
@@ -365,10 +403,10 @@ void Writer::warnings(const ProgramResult& program)
             names += (names.empty() ? "" : ", ") + name;
         }
         out_ << detail_indent
-             << prose(
-                    terminal_line((shown.empty() ? "warnings: the same as " : "and warnings as ") +
-                                  std::string("for ") + names + " above"),
-                    detail_indent.size(), detail_indent.size());
+             << prose(terminal_line(
+                          tr((shown.empty() ? "warnings: the same as " : "and warnings as ") +
+                             std::string("for ") + names + " above")),
+                      detail_indent.size(), detail_indent.size());
     }
 }
 
@@ -391,14 +429,14 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
             --cut; // not within a character
         }
         out_ << indent << line.substr(0, cut)
-             << painted(dim, "... " + std::to_string(line.size() - cut) +
-                                 " more bytes on this line, all with --verbose")
+             << painted(dim, tr("... " + std::to_string(line.size() - cut) +
+                                " more bytes on this line, all with --verbose"))
              << '\n';
     }
     if (shown < lines.size()) {
         out_ << indent
-             << painted(dim, "... " + std::to_string(lines.size() - shown) +
-                                 " more lines, all with --verbose")
+             << painted(dim, tr("... " + std::to_string(lines.size() - shown) +
+                                " more lines, all with --verbose"))
              << '\n';
     }
 }
