@@ -303,8 +303,9 @@ int carry_out(const Options& named)
     style.colour =
         colour::wanted(options.colour, isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     style.verbose = options.verbose;
-    const Translation words = load_translation(learner_language(
-        options.language, std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")));
+    const std::string language = learner_language(options.language, std::getenv("LC_ALL"),
+                                                  std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    const Translation words = load_translation(language);
     style.words = &words;
     if (isatty(STDOUT_FILENO) != 0) { // a file or a pipe gets each note on one line, as ever
         style.width = terminal_width(std::getenv("COLUMNS"), STDOUT_FILENO);
@@ -314,6 +315,7 @@ int carry_out(const Options& named)
     };
     if (options.merge) {
         Report report = merge_report_files(options.merge_files, settings.exercises);
+        report.language = language;
         return finish(options, report, started, gradebook);
     }
     if (!options.built.empty() && !fs::is_directory(options.built)) {
@@ -328,6 +330,7 @@ int carry_out(const Options& named)
     } else {
         report = check_sources(options, settings);
     }
+    report.language = language;
     if (!options.class_folder.empty()) {
         return finish(options, report, started, gradebook);
     }

@@ -194,6 +194,7 @@ struct Report {
     // Hand-ins with no row in the grading worksheet the reports' grades went into.
     std::vector<std::string> unmatched_hand_ins;
     bool strict = false;
+    std::string language = "en"; // what the learner reads in: en, or hr (the page's words)
 };
 
 } // namespace check

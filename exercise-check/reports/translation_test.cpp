@@ -189,4 +189,20 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
     }
     CHECK(translated.str().find("točno") != std::string::npos);
     CHECK(translated.str().find("vjerojatna pogreška: pi-3.14") != std::string::npos);
+
+    // The page takes the language too, and is English without one.
+    std::ostringstream page;
+    report.language = "hr";
+    write_html(page, report);
+    CHECK(page.str().find("<html lang=\"hr\">") != std::string::npos);
+    for (const char* words : {"Vjerojatne pogreške", "Za pi se uzima 3.14", "riječima: redak 1",
+                              "očekivani ispis", "Savjeti"}) {
+        CAPTURE(words);
+        CHECK(page.str().find(words) != std::string::npos);
+    }
+    std::ostringstream english_page;
+    report.language = "en";
+    write_html(english_page, report);
+    CHECK(english_page.str().find("Likely faults") != std::string::npos);
+    CHECK(english_page.str().find("Vjerojatne") == std::string::npos);
 }
