@@ -147,13 +147,14 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
                 found.signature.count(one.name) != 0 && reproduced.count(one.name) == 0;
             if (byte_for_byte || by_signature) {
                 diagnosis.cases.push_back(one.name);
-                wrong_case = wrong_case || !one.departure;
+                // A departure case that failed otherwise (a value never set) is as wrong as any.
+                wrong_case = wrong_case || !one.departure || one.failed_otherwise;
             }
         }
         if (diagnosis.cases.empty()) {
             continue;
         }
-        // A fault that explains only where this project is stricter is advice, not the fault.
+        // A fault that explains only what departs from this project's choices is advice.
         if (!wrong_case) {
             advice.push_back(one_line(found.fault->hint));
         } else {

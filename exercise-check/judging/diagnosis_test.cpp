@@ -214,6 +214,13 @@ TEST_CASE("faults rank by the failed cases they explain; one of departures alone
              false);
     CHECK(named(result) == Names{"integer-division"});
     CHECK(result.advice == Names{"An int sum overflows. Add as long long."});
+    // A departure case that fails otherwise than its departure does is as wrong as any.
+    CaseResult unset = ran("empty", CaseVerdict::memory_error, "x");
+    unset.departure = true;
+    unset.failed_otherwise = true;
+    ProgramResult never_set = program({unset, ran("b")});
+    diagnose(never_set, {variant(overflow, {unset, ran("b")})}, false);
+    CHECK(named(never_set) == Names{"int-sum-overflow"});
     // Both explain wrong cases: the one that explains more comes first, whatever the order.
     ProgramResult both = program({ran("a", output, "170"), ran("b", output, "180"), ran("c")});
     diagnose(both,
