@@ -17,7 +17,7 @@ namespace check {
 namespace {
 
 constexpr std::size_t line_width = 100;
-constexpr std::size_t compiler_lines = 30; // of a program that did not compile, unless verbose
+constexpr std::size_t compiler_lines = 20; // of a program that did not compile, unless verbose
 constexpr std::size_t warning_lines = 5;   // of a program that compiled, unless verbose
 constexpr std::size_t line_limit = 200;    // bytes of a line shown, unless verbose
 

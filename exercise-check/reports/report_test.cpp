@@ -98,8 +98,8 @@ TEST_CASE("the terminal report shows the first failure, all of them only when ve
     CHECK(brief.find("second message") == std::string::npos);
     CHECK(brief.find("no line end") == std::string::npos);
     CHECK(brief.find("    advice: ends without a line end\n") != std::string::npos);
-    CHECK(brief.find("error line 29\n") != std::string::npos);
-    CHECK(brief.find("error line 30\n") == std::string::npos);
+    CHECK(brief.find("error line 19\n") != std::string::npos);
+    CHECK(brief.find("error line 20\n") == std::string::npos);
     CHECK(brief.find("alice: 6 correct, 1 wrong, 1 does not compile, 1 absent") !=
           std::string::npos);
 
