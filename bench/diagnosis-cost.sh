@@ -1,44 +1,55 @@
 #!/bin/sh
-# What a diagnosis costs: the CPU time (user + system, of the checker and everything it starts)
-# of checking one person's folder, as the median of several checks, and the wall time. CPU time
-# is the steadier, since the machine may be shared: other work stretches the wall time, not the
-# CPU time; the wall time shows what waiting costs (variants that wait for a key to the end).
-# Give --no-sandbox among the options: what runs in the sandbox is not the checker's child to the
-# end, so its CPU time is not counted.
+# What a diagnosis costs, side by side: one person's folder checked in turn without the diagnosis
+# (--no-diagnosis), with it and the variants' builds kept from an earlier check, and with it and
+# no kept builds (a fault cache of its own, emptied before each check). Each kind runs once per
+# round, the kinds in turn, so that the machine's other work falls on all three alike; each
+# prints the median and range of its wall time and of its CPU time (user + system, of the checker
+# and everything it starts), and the ratio of its median wall time to the check without.
 #
-#   bench/diagnosis-cost.sh <exercise-check> <folder> [checks] [options...]
+#   bench/diagnosis-cost.sh <exercise-check> <folder> [rounds] [options...]
 #
-# Run it once with a checker that diagnoses and once with one that does not (or on a folder
-# whose programs are right) and compare. The kept builds of the variants are used as a class's
-# second check would use them; remove $XDG_CACHE_HOME/exercise-check/faults for the first.
+# Give --no-sandbox among the options to count the CPU time of the programs too: what runs in
+# the sandbox is not the checker's child to the end, so its CPU time is not counted.
 #
-# Measured on 2026-12-09, on a shared machine of 2 cores (AMD EPYC), --no-sandbox, with the kept
-# builds, six checks each, one of each kind in turn: a person with four wrong programs
-# (averageheight, circle, helloworld, hellolines) took 3.62 to 4.37 s (median 3.97) with the
-# diagnosis, and 3.04 to 4.10 s (median 3.78) with case data that has no faults: about 5 %. A
-# person whose programs are all right builds and runs no variant. The first check with no kept
-# builds took 27.6 s, building the variants of the four exercises.
-#
-# On 2026-12-09, the class of tests/diagnosis (this project's programs, the learner's and the
-# typical versions: four variants that wait for a key), --no-sandbox --stress-runs 20, three
-# checks each, two rounds in turn: with variants held for the whole 5 s of a person's program,
-# medians of 17.05 and 15.83 s of wall time; ended after 2 s, 10.53 and 10.81 s, for the same
-# CPU time (10 to 12.5 s). The check without its diagnosis took 6.0 s.
+# Measured on 2026-12-09, on a shared machine of 2 cores (AMD EPYC, load 7 to 13 from other
+# work), in the bubblewrap sandbox, three rounds, a person with one wrong calculator
+# (tests/diagnosis/beginners/int-division/averageheight.cpp: 25 of 30 cases fail), medians of
+# wall time:
+#   every variant run on every failed case:   without 5.01 s, kept 9.49 s (1.9 times),
+#                                              none kept 29.09 s (5.8 times)
+#   variants first on each way a case fails:  without 2.58 s, kept 3.43 s (1.3 times),
+#                                              none kept 14.46 s (5.6 times)
+# The CPU time counted is the checker's own (the sandboxed builds and runs are not its
+# children to the end): 0.58, 1.35, 1.54 s before; 0.62, 0.97, 1.10 s after.
 set -eu
 check=$1
 folder=$2
-checks=${3:-5}
+rounds=${3:-5}
 shift 2
 [ $# -gt 0 ] && shift
-times=$(mktemp)
-trap 'rm -f "$times"' EXIT
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+warm="$scratch/warm"
+cold="$scratch/cold"
+"$check" --fault-cache "$warm" "$@" "$folder" >/dev/null 2>&1 || true # the builds to keep
 i=0
-while [ "$i" -lt "$checks" ]; do
-    /usr/bin/time -f "cpu %U %S %e" -a -o "$times" "$check" "$@" "$folder" >/dev/null 2>&1 || true
+while [ "$i" -lt "$rounds" ]; do
+    /usr/bin/time -f "without %e %U %S" -a -o "$scratch/times" \
+        "$check" --no-diagnosis "$@" "$folder" >/dev/null 2>&1 || true
+    /usr/bin/time -f "kept %e %U %S" -a -o "$scratch/times" \
+        "$check" --fault-cache "$warm" "$@" "$folder" >/dev/null 2>&1 || true
+    rm -rf "$cold"
+    /usr/bin/time -f "none-kept %e %U %S" -a -o "$scratch/times" \
+        "$check" --fault-cache "$cold" "$@" "$folder" >/dev/null 2>&1 || true
     i=$((i + 1))
 done
-median() { sort -n | awk '
-    { all[NR] = $1 }
-    END { printf "%.2f s of %d checks (%.2f to %.2f s)", all[int((NR + 1) / 2)], NR, all[1], all[NR] }'; }
-printf 'median CPU time %s\n' "$(awk '$1 == "cpu" { print $2 + $3 }' "$times" | median)"
-printf 'median wall time %s\n' "$(awk '$1 == "cpu" { print $4 }' "$times" | median)"
+median() { sort -n | awk '{ all[NR] = $1 } END { print all[int((NR + 1) / 2)], all[1], all[NR] }'; }
+base=$(awk '$1 == "without" { print $2 }' "$scratch/times" | median | cut -d' ' -f1)
+for kind in without kept none-kept; do
+    set -- $(awk -v kind="$kind" '$1 == kind { print $2 }' "$scratch/times" | median)
+    wall="$1 s ($2 to $3)"
+    ratio=$(awk -v a="$1" -v b="$base" 'BEGIN { printf "%.1f", a / b }')
+    set -- $(awk -v kind="$kind" '$1 == kind { print $3 + $4 }' "$scratch/times" | median)
+    printf '%-28s wall %-22s %4s times without   CPU %s s (%s to %s)\n' \
+        "diagnosis, $kind:" "$wall" "$ratio" "$1" "$2" "$3"
+done | sed 's/^diagnosis, without:/without the diagnosis:/'

@@ -319,6 +319,10 @@ int carry_out(const Options& named)
     style.colour =
         colour::wanted(options.colour, isatty(STDOUT_FILENO) != 0, std::getenv("NO_COLOR"));
     style.verbose = options.verbose;
+    const std::string language = learner_language(options.language, std::getenv("LC_ALL"),
+                                                  std::getenv("LC_MESSAGES"), std::getenv("LANG"));
+    const Translation words = load_translation(language);
+    style.words = &words;
     if (isatty(STDOUT_FILENO) != 0) { // a file or a pipe gets each note on one line, as ever
         style.width = terminal_width(std::getenv("COLUMNS"), STDOUT_FILENO);
     }
@@ -327,6 +331,7 @@ int carry_out(const Options& named)
     };
     if (options.merge) {
         Report report = merge_report_files(options.merge_files, settings.exercises);
+        report.language = language;
         return finish(options, report, started, gradebook);
     }
     if (!options.built.empty() && !fs::is_directory(options.built)) {
@@ -348,6 +353,7 @@ int carry_out(const Options& named)
     for (const std::string& note : report.store_notes) {
         std::cerr << "exercise-check: " << note << '\n';
     }
+    report.language = language;
     if (!options.class_folder.empty()) {
         return finish(options, report, started, gradebook);
     }

@@ -7,7 +7,7 @@
 
 namespace check {
 
-// The exit statuses: 0 when every program checked is right (or has remarks only), 1 when one is
+// The exit statuses: 0 when every program checked is correct, 1 when one is
 // wrong or does not compile, 2 when the command line or its files cannot be used, 3 when no
 // sandbox can be made here; 128 and the signal's number when interrupted.
 constexpr int exit_right = 0;

@@ -33,8 +33,7 @@ struct Status {
 };
 
 constexpr Status statuses[] = {
-    {"0", "every program checked is right, or has remarks only (with --gradescope: grading "
-          "worked)"},
+    {"0", "every program checked is correct (with --gradescope: grading worked)"},
     {"1", "a program is wrong or does not compile"},
     {"2", "the command line or one of its files cannot be used: found before anything is "
           "compiled"},

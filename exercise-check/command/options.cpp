@@ -130,7 +130,8 @@ void add_learner_options(Builder& add, Options& options, bool& version)
                "a file of `source path = program` lines: which source is which program",
                options.map);
     add.flag("--verbose,-v", "show every failing case, not only the first", options.verbose);
-    add.flag("--strict", "count remarks as wrong", options.strict);
+    add.flag("--strict", "count a departure from this project's stricter choices as wrong",
+             options.strict);
     add.flag("--watch",
              "check FOLDER, then each program again as its source is saved, until Ctrl-C",
              options.watch);
@@ -142,6 +143,10 @@ void add_learner_options(Builder& add, Options& options, bool& version)
                "colour the report: auto (the default: on a terminal, unless NO_COLOR is set and "
                "not empty), always or never",
                options.colour, {"auto", "always", "never"});
+    add.choice("--language", "LANGUAGE",
+               "the language of what the learner reads: hr or en (the default: as LC_ALL, "
+               "LC_MESSAGES or LANG say, hr for hr_HR.UTF-8)",
+               options.language, {"hr", "en"});
     add.help_flag();
     add.flag("--version", "say which version this is and exit", version);
 }

@@ -34,6 +34,7 @@ struct Options {
     bool no_sandbox = false;
     std::string sandbox = "auto"; // auto, bubblewrap, landlock or none
     std::string colour = "auto";  // --color: auto, always or never
+    std::string language;         // --language: hr or en; empty: as the environment says
     bool crlf = false;
     bool memcheck = false;
     unsigned jobs = 0; // 0: one per core

@@ -32,16 +32,16 @@ std::string names_of(const std::vector<fs::path>& files)
 
 } // namespace
 
-std::string summary_line(const PersonResult& person)
+std::string summary_line(const PersonResult& person, const Translation& tr)
 {
-    std::array<std::size_t, 5> counts{};
+    std::array<std::size_t, 4> counts{};
     for (const ProgramResult& result : person.programs) {
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
-    return person.name + ": " + std::to_string(counts[0]) + " correct, " +
-           std::to_string(counts[1]) + " with remarks, " + std::to_string(counts[2]) + " wrong, " +
-           std::to_string(counts[3]) + " does not compile, " + std::to_string(counts[4]) +
-           " absent";
+    return person.name + ": " +
+           tr(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) + " wrong, " +
+              std::to_string(counts[2]) + " does not compile, " + std::to_string(counts[3]) +
+              " absent");
 }
 
 std::vector<std::string> programs_saved(const PersonResult& person,
@@ -91,7 +91,7 @@ void watch(const fs::path& folder, const std::function<Report()>& check, const T
             }
             out << '\n';
             write_programs(out, report, person, programs, style);
-            out << summary_line(person) << std::endl;
+            out << summary_line(person, load_translation(report.language)) << std::endl;
         } catch (const std::exception& error) { // the folder as it is cannot be checked now
             out << names_of(saved) << " saved: cannot be checked: " << error.what() << std::endl;
         }

@@ -4,6 +4,7 @@
 
 #include "model.h"
 #include "report.h"
+#include "translation.h"
 
 #include <chrono>
 #include <filesystem>
@@ -19,8 +20,8 @@ namespace check {
 constexpr std::chrono::milliseconds save_settles{50};
 
 // The folder's summary in one line, as the terminal's report ends a person's:
-// "ann: 8 correct, 0 with remarks, 1 wrong, 0 does not compile, 0 absent".
-std::string summary_line(const PersonResult& person);
+// "ann: 8 correct, 1 wrong, 0 does not compile, 0 absent", in the learner's language.
+std::string summary_line(const PersonResult& person, const Translation& tr = {});
 
 // The programs of the report whose sources are among the files saved.
 std::vector<std::string> programs_saved(const PersonResult& person,

@@ -66,7 +66,7 @@ TEST_CASE("a save checks the folder again and shows the program saved and the su
     CHECK(after.find("wrong") != std::string::npos);
     CHECK(after.find("twodigits") == std::string::npos); // not saved, not shown
     CHECK(after.find(".swp") == std::string::npos);
-    CHECK(after.find("ann: 1 correct, 0 with remarks, 1 wrong, 0 does not compile, 0 absent\n") !=
+    CHECK(after.find("ann: 1 correct, 1 wrong, 0 does not compile, 0 absent\n") !=
           std::string::npos);
 }
 

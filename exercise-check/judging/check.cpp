@@ -208,7 +208,8 @@ class Checker {
                 checked->results_key,
                 KeptResults{checked->built,
                             replace_all(result.compiler_output, result.source, source_mark),
-                            result.cases, result.diagnosis, result.unexplained});
+                            result.cases, result.diagnosis, result.unexplained, result.advice,
+                            result.resembles});
         }
     }
 
@@ -252,6 +253,9 @@ class Checker {
             checked->built = kept->built;
             checked->from_store = true;
             finish_program(*checked);
+            // Decided again from the cases, then as the diagnosis left them.
+            result.advice = kept->advice;
+            result.resembles = kept->resembles;
         }
         return true;
     }

@@ -1,6 +1,7 @@
 #include "diagnosis.h"
 
 #include <algorithm>
+#include <map>
 
 namespace check {
 
@@ -33,17 +34,58 @@ bool passes_where_program_does(const VariantRun& variant, const ProgramResult& p
     });
 }
 
+// How a variant's run of a failed case compares with the program's.
+enum class Likeness {
+    none,       // another verdict, or none
+    resembles,  // the same verdict, but other bytes
+    signature,  // the same, but for what the fault says may differ
+    reproduces, // the same output, standard error, exit status and signal
+};
+
+Likeness likeness(const Fault& fault, const CaseResult& variant, const CaseResult& program)
+{
+    if (program.verdict == CaseVerdict::passed || variant.verdict != program.verdict) {
+        return Likeness::none;
+    }
+    if (variant.exit_status != program.exit_status || variant.signal != program.signal ||
+        variant.random_input != program.random_input) {
+        return Likeness::resembles;
+    }
+    const bool output = same_text(variant.actual, program.actual);
+    const bool standard_error = same_text(variant.standard_error, program.standard_error);
+    if (output && standard_error) {
+        return Likeness::reproduces;
+    }
+    // A program that writes nothing to standard error has no words of its own there to differ.
+    const bool errors_shown =
+        program.standard_error.has_value() == variant.standard_error.has_value();
+    if ((output || fault.output_may_differ) &&
+        (standard_error || (fault.standard_error_may_differ && errors_shown))) {
+        return Likeness::signature;
+    }
+    return Likeness::resembles;
+}
+
+// What one fault's variants that pass where the program passes do on its failed cases.
+struct Found {
+    const Fault* fault = nullptr;
+    std::set<std::string> reproduced; // byte for byte
+    std::set<std::string> signature;  // but for what may differ
+};
+
+std::string one_line(const std::string& hint)
+{
+    std::string line = hint;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
 } // namespace
 
 bool explains(const Fault& fault, const CaseResult& variant, const CaseResult& program)
 {
-    if (program.verdict == CaseVerdict::passed || variant.verdict != program.verdict) {
-        return false;
-    }
-    return fault.by_verdict ||
-           (same_text(variant.actual, program.actual) &&
-            variant.exit_status == program.exit_status && variant.signal == program.signal &&
-            variant.random_input == program.random_input);
+    const Likeness found = likeness(fault, variant, program);
+    return found == Likeness::reproduces || found == Likeness::signature;
 }
 
 bool explains_any(const VariantRun& variant, const ProgramResult& program)
@@ -59,41 +101,65 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
 {
     program.diagnosis.clear();
     program.unexplained.clear();
+    program.resembles.clear();
     if (program.verdict != ProgramVerdict::wrong) {
         return;
     }
-    std::vector<const CaseResult*> explained;
+    // Each fault in the order of the catalogue, with what its variants showed.
+    std::vector<Found> faults;
+    std::vector<const Fault*> resembling;
     for (const VariantRun& variant : variants) {
-        if (!explains_any(variant, program) ||
-            !passes_where_program_does(variant, program, left_out)) {
-            continue;
+        auto found = std::find_if(faults.begin(), faults.end(),
+                                  [&](const Found& one) { return one.fault == variant.fault; });
+        if (found == faults.end()) {
+            faults.push_back({variant.fault, {}, {}});
+            found = faults.end() - 1;
         }
-        auto named =
-            std::find_if(program.diagnosis.begin(), program.diagnosis.end(),
-                         [&](const Diagnosis& found) { return found.fault == variant.fault->id; });
-        if (named == program.diagnosis.end()) {
-            program.diagnosis.push_back({variant.fault->id, variant.fault->hint, {}});
-            named = program.diagnosis.end() - 1;
-        }
+        const bool passes = passes_where_program_does(variant, program, left_out);
         for (const CaseResult& one : program.cases) {
             const CaseResult* ran = find_case(variant, one.name);
-            if (ran != nullptr && explains(*variant.fault, *ran, one) &&
-                std::find(named->cases.begin(), named->cases.end(), one.name) ==
-                    named->cases.end()) {
-                named->cases.push_back(one.name);
-                explained.push_back(&one);
+            const Likeness like =
+                ran == nullptr ? Likeness::none : likeness(*variant.fault, *ran, one);
+            if (passes && like == Likeness::reproduces) {
+                found->reproduced.insert(one.name);
+            } else if (passes && like == Likeness::signature) {
+                found->signature.insert(one.name);
+            } else if (like != Likeness::none && std::find(resembling.begin(), resembling.end(),
+                                                           variant.fault) == resembling.end()) {
+                resembling.push_back(variant.fault);
             }
         }
     }
-    // The cases of each fault in the program's order, whatever order its variants found them.
-    for (Diagnosis& found : program.diagnosis) {
-        std::vector<std::string> ordered;
+    // A case one fault reproduces byte for byte is not another's by its signature alone: a
+    // system("pause") that writes to standard error is a wait at the end, not a debugging line.
+    std::set<std::string> reproduced;
+    for (const Found& found : faults) {
+        reproduced.insert(found.reproduced.begin(), found.reproduced.end());
+    }
+    std::vector<Diagnosis> named;
+    std::vector<std::string> advice;
+    for (const Found& found : faults) {
+        Diagnosis diagnosis{found.fault->id, found.fault->hint, {}};
+        bool wrong_case = false;
         for (const CaseResult& one : program.cases) {
-            if (std::find(found.cases.begin(), found.cases.end(), one.name) != found.cases.end()) {
-                ordered.push_back(one.name);
+            const bool byte_for_byte = found.reproduced.count(one.name) != 0;
+            const bool by_signature =
+                found.signature.count(one.name) != 0 && reproduced.count(one.name) == 0;
+            if (byte_for_byte || by_signature) {
+                diagnosis.cases.push_back(one.name);
+                // A departure case that failed otherwise (a value never set) is as wrong as any.
+                wrong_case = wrong_case || !one.departure || one.failed_otherwise;
             }
         }
-        found.cases = ordered;
+        if (diagnosis.cases.empty()) {
+            continue;
+        }
+        // A fault that explains only what departs from this project's choices is advice.
+        if (!wrong_case) {
+            advice.push_back(one_line(found.fault->hint));
+        } else {
+            named.push_back(std::move(diagnosis));
+        }
     }
     // A fault whose every case another named fault explains as well, and more besides, is part
     // of that one: a float height makes a float sum too, and the larger fault is what to mend.
@@ -104,15 +170,31 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
                           whole.cases.end();
                });
     };
-    const std::vector<Diagnosis> named = program.diagnosis;
-    program.diagnosis.erase(std::remove_if(program.diagnosis.begin(), program.diagnosis.end(),
-                                           [&](const Diagnosis& part) {
-                                               return std::any_of(named.begin(), named.end(),
-                                                                  [&](const Diagnosis& whole) {
-                                                                      return within(part, whole);
-                                                                  });
-                                           }),
-                            program.diagnosis.end());
+    for (const Diagnosis& one : named) {
+        if (std::none_of(named.begin(), named.end(),
+                         [&](const Diagnosis& whole) { return within(one, whole); })) {
+            program.diagnosis.push_back(one);
+        }
+    }
+    // The fault that reproduces the most failed cases first; the catalogue's order between equals.
+    std::stable_sort(program.diagnosis.begin(), program.diagnosis.end(),
+                     [](const Diagnosis& one, const Diagnosis& other) {
+                         return one.cases.size() > other.cases.size();
+                     });
+    for (const std::string& line : advice) {
+        if (std::find(program.advice.begin(), program.advice.end(), line) == program.advice.end()) {
+            program.advice.push_back(line);
+        }
+    }
+    for (const Fault* fault : resembling) {
+        const bool said =
+            std::any_of(program.diagnosis.begin(), program.diagnosis.end(),
+                        [&](const Diagnosis& found) { return found.fault == fault->id; });
+        if (!said && std::find(program.resembles.begin(), program.resembles.end(), fault->id) ==
+                         program.resembles.end()) {
+            program.resembles.push_back(fault->id);
+        }
+    }
     if (program.diagnosis.empty()) {
         return; // with no fault named, every failure is unexplained: nothing to say
     }
@@ -122,9 +204,14 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
             return variant.cases.count(name) != 0;
         });
     };
+    const auto explained = [&](const std::string& name) {
+        return std::any_of(
+            program.diagnosis.begin(), program.diagnosis.end(), [&](const Diagnosis& found) {
+                return std::find(found.cases.begin(), found.cases.end(), name) != found.cases.end();
+            });
+    };
     for (const CaseResult& one : program.cases) {
-        if (counts_against(one, strict) && tried(one.name) &&
-            std::find(explained.begin(), explained.end(), &one) == explained.end()) {
+        if (counts_against(one, strict) && tried(one.name) && !explained(one.name)) {
             program.unexplained.push_back(one.name);
         }
     }

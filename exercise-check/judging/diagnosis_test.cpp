@@ -60,8 +60,8 @@ using Names = std::vector<std::string>;
 
 TEST_CASE("a fault is named where its variant fails as the program does, and passes where it does")
 {
-    const Fault pi{"pi-3.14", "hint", false, {}};
-    const Fault waits{"waits-at-end", "hint", true, {}};
+    const Fault pi{"pi-3.14", "hint", false, false, {}};
+    const Fault unset{"unset-variable", "hint", true, false, {}};
     const ProgramResult wrong =
         program({ran("a", output, "19.625"), ran("b"), ran("c", timeout, "so far")});
     struct Example {
@@ -88,14 +88,18 @@ TEST_CASE("a fault is named where its variant fails as the program does, and pas
          {variant(pi, {ran("a", output, "19.625"), ran("c")})},
          {},
          {}},
-        {"a fault that shows by its verdict, whatever the output so far",
-         {variant(waits, {ran("a"), ran("b"), ran("c", timeout, "other")})},
-         {"waits-at-end"},
+        {"a fault whose output may differ, with another output so far",
+         {variant(unset, {ran("a"), ran("b"), ran("c", timeout, "other")})},
+         {"unset-variable"},
          {"a"}},
+        {"a fault whose output must be the same, with another output so far",
+         {variant(pi, {ran("a"), ran("b"), ran("c", timeout, "other")})},
+         {},
+         {}},
         {"two faults, each explaining its own case",
          {variant(pi, {ran("a", output, "19.625"), ran("b"), ran("c")}),
-          variant(waits, {ran("a"), ran("b"), ran("c", timeout, "")})},
-         {"pi-3.14", "waits-at-end"},
+          variant(unset, {ran("a"), ran("b"), ran("c", timeout, "")})},
+         {"pi-3.14", "unset-variable"},
          {}},
         {"two variants of one fault, named once",
          {variant(pi, {ran("a", output, "19.625"), ran("b"), ran("c")}),
@@ -114,9 +118,9 @@ TEST_CASE("a fault is named where its variant fails as the program does, and pas
 
 TEST_CASE("a fault whose cases a larger named fault explains too is left out")
 {
-    const Fault heights{"heights-not-int", "", false, {}};
-    const Fault sum{"sum-in-single", "", false, {}};
-    const Fault other{"other", "", false, {}};
+    const Fault heights{"heights-not-int", "", false, false, {}};
+    const Fault sum{"sum-in-single", "", false, false, {}};
+    const Fault other{"other", "", false, false, {}};
     ProgramResult result = program({ran("a", output, "1"), ran("b", output, "2"), ran("c")});
     diagnose(result,
              {variant(sum, {ran("a", output, "1"), ran("b"), ran("c")}),
@@ -133,11 +137,111 @@ TEST_CASE("a fault whose cases a larger named fault explains too is left out")
     CHECK(named(result) == Names{"sum-in-single", "other"});
 }
 
+CaseResult with_error(CaseResult result, const std::string& error, int status = 0)
+{
+    result.standard_error = shown("standard error", error, 4000);
+    result.exit_status = status;
+    return result;
+}
+
+TEST_CASE("a fault is named only where its variant writes the same standard error and status")
+{
+    const Fault stderr_fault{"writes-to-stderr", "", false, true, {}};
+    const Fault waits{"waits-at-end", "", false, false, {}};
+    const CaseVerdict error = CaseVerdict::stderr_output;
+    const ProgramResult debug = program({with_error(ran("a", error, "17"), "gotovo\n"), ran("b")});
+    const ProgramResult pause =
+        program({with_error(ran("a", error, "17"), "sh: 1: pause: not found\n"), ran("b")});
+    const VariantRun writes =
+        variant(stderr_fault, {with_error(ran("a", error, "17"), "17\n"), ran("b")});
+    const VariantRun paused =
+        variant(waits, {with_error(ran("a", error, "17"), "sh: 1: pause: not found\n"), ran("b")});
+    struct Example {
+        const char* what;
+        ProgramResult program;
+        std::vector<VariantRun> variants;
+        Names faults;
+        Names resembles;
+    };
+    const Example examples[] = {
+        {"other words on standard error, where they may differ",
+         debug,
+         {writes},
+         {"writes-to-stderr"},
+         {}},
+        {"other words on standard error, where they must be the same",
+         debug,
+         {paused},
+         {},
+         {"waits-at-end"}},
+        {"the same words: that fault, not the one that only has the verdict",
+         pause,
+         {writes, paused},
+         {"waits-at-end"},
+         {}},
+        {"another exit status",
+         program({with_error(ran("a", error, "17"), "x\n", 3), ran("b")}),
+         {writes},
+         {},
+         {"writes-to-stderr"}},
+        {"nothing on standard error where the variant writes",
+         program({ran("a", error, "17"), ran("b")}),
+         {writes},
+         {},
+         {"writes-to-stderr"}},
+    };
+    for (const Example& example : examples) {
+        CAPTURE(example.what);
+        ProgramResult result = example.program;
+        diagnose(result, example.variants, false);
+        CHECK(named(result) == example.faults);
+        CHECK(result.resembles == example.resembles);
+    }
+}
+
+TEST_CASE("faults rank by the failed cases they explain; one of departures alone is advice")
+{
+    const Fault division{"integer-division", "Integer division.\nDivide by 3.0.", false, false, {}};
+    const Fault overflow{
+        "int-sum-overflow", "An int sum overflows.\nAdd as long long.", false, false, {}};
+    CaseResult beyond = ran("beyond", output, "-7e+08");
+    beyond.departure = true;
+    ProgramResult result = program({ran("a", output, "170"), ran("b", output, "180"), beyond});
+    result.advice = {"An int sum overflows. Add as long long."}; // said once, however found
+    diagnose(result,
+             {variant(overflow, {ran("a"), ran("b"), beyond}),
+              variant(division, {ran("a", output, "170"), ran("b", output, "180"), ran("beyond")})},
+             false);
+    CHECK(named(result) == Names{"integer-division"});
+    CHECK(result.advice == Names{"An int sum overflows. Add as long long."});
+    // A departure case that fails otherwise than its departure does is as wrong as any.
+    CaseResult unset = ran("empty", CaseVerdict::memory_error, "x");
+    unset.departure = true;
+    unset.failed_otherwise = true;
+    ProgramResult never_set = program({unset, ran("b")});
+    diagnose(never_set, {variant(overflow, {unset, ran("b")})}, false);
+    CHECK(named(never_set) == Names{"int-sum-overflow"});
+    // Both explain wrong cases: the one that explains more comes first, whatever the order.
+    ProgramResult both = program({ran("a", output, "170"), ran("b", output, "180"), ran("c")});
+    diagnose(both,
+             {variant(overflow, {ran("a", output, "170"), ran("b"), ran("c")}),
+              variant(division, {ran("a", output, "170"), ran("b", output, "180"), ran("c")})},
+             false);
+    CHECK(named(both) == Names{"integer-division"}); // the smaller within the larger
+    ProgramResult apart =
+        program({ran("a", output, "170"), ran("b", output, "180"), ran("c", output, "1")});
+    diagnose(apart,
+             {variant(overflow, {ran("a"), ran("b"), ran("c", output, "1")}),
+              variant(division, {ran("a", output, "170"), ran("b", output, "180"), ran("c")})},
+             false);
+    CHECK(named(apart) == Names{"integer-division", "int-sum-overflow"});
+}
+
 TEST_CASE("a program that is not wrong gets no diagnosis")
 {
-    const Fault pi{"pi-3.14", "", false, {}};
+    const Fault pi{"pi-3.14", "", false, false, {}};
     for (const ProgramVerdict verdict :
-         {ProgramVerdict::correct, ProgramVerdict::remarks, ProgramVerdict::does_not_compile}) {
+         {ProgramVerdict::correct, ProgramVerdict::does_not_compile}) {
         ProgramResult result = program({ran("a", output, "1"), ran("b")});
         result.verdict = verdict;
         diagnose(result, {variant(pi, {ran("a", output, "1"), ran("b")})}, false);
@@ -148,7 +252,7 @@ TEST_CASE("a program that is not wrong gets no diagnosis")
 
 TEST_CASE("a random input's failure is the same only for the same input")
 {
-    const Fault fault{"missing-line-end", "", false, {}};
+    const Fault fault{"missing-line-end", "", false, false, {}};
     CaseResult mine = ran("r", output, "12");
     mine.random_input = "random input 3 of 200 (seed 7)";
     CaseResult theirs = mine;
@@ -158,26 +262,30 @@ TEST_CASE("a random input's failure is the same only for the same input")
     CHECK_FALSE(explains(fault, ran("r"), ran("r"))); // a passed case explains nothing
 }
 
-TEST_CASE("a remark every program has is said once, of them all")
+TEST_CASE("advice every program has is said once, of them all")
 {
     PersonResult person;
     for (const char* name : {"a", "b", "c"}) {
         ProgramResult one;
         one.program = name;
         one.source = std::string(name) + ".cpp";
-        one.remarks = {"exits with 0 when its output is lost: bad"};
+        one.advice = {"exits with 0 when its output is lost: bad"};
         person.programs.push_back(one);
     }
-    person.programs[1].remarks.emplace_back(
+    person.programs[1].advice.emplace_back(
         "prints another value than 0 for a number it never read");
     person.programs.emplace_back(); // not handed in: it does not count
-    CHECK(shared_remarks(person) == Names{"exits with 0 when its output is lost: bad"});
-    CHECK(said_of_all(shared_remarks(person).front(), handed_in(person)) ==
+    CHECK(shared_advice(person) == Names{"exits with 0 when its output is lost: bad"});
+    CHECK(said_of_all(shared_advice(person).front(), handed_in(person)) ==
           "all three programs exit with 0 when their output is lost: bad");
-    person.programs[2].remarks.clear();
-    CHECK(shared_remarks(person).empty());
+    PersonResult two = person;
+    two.programs.resize(2);
+    CHECK(said_of_all(shared_advice(two).front(), handed_in(two)) ==
+          "both programs exit with 0 when their output is lost: bad");
+    person.programs[2].advice.clear();
+    CHECK(shared_advice(person).empty());
     person.programs.resize(1); // one program alone has nothing to share
-    CHECK(shared_remarks(person).empty());
+    CHECK(shared_advice(person).empty());
 }
 
 TEST_CASE("over a class, each failed case and each fault counts a person once")
@@ -198,7 +306,7 @@ TEST_CASE("over a class, each failed case and each fault counts a person once")
 
 TEST_CASE("a case the variants leave out neither backs nor bars a fault")
 {
-    const Fault pi{"pi-3.14", "", false, {}};
+    const Fault pi{"pi-3.14", "", false, false, {}};
     // The program passes random inputs the variant never ran, and fails some it did not run.
     for (const CaseVerdict random : {passed, layout}) {
         ProgramResult result = program({ran("a", output, "1"), ran("random", random, "x")});

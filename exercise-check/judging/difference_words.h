@@ -22,4 +22,8 @@ std::string in_words(std::string_view expected, std::string_view actual,
 // Empty otherwise.
 std::string endless_repetition(std::string_view expected, std::string_view actual);
 
+// What a program wrote to standard error, which stays empty, in one line: `it writes "gotovo"
+// to standard error, which should stay empty: ...`, of its first line.
+std::string standard_error_in_words(std::string_view standard_error);
+
 } // namespace check

@@ -122,6 +122,10 @@ TEST_CASE("each kind of difference is said in words: where, and what to write")
         {"two values swapped", circle,
          replaced(replaced(replaced(circle, "19.6349", "@"), "15.708", "19.6349"), "@", "15.708"),
          "lines 2 and 3: 19.6349 and 15.708 are in each other's place: write 19.6349 first"},
+        {"two values swapped in each block that prints them", twodigits,
+         "Broj: 65\nLijeva znamenka: 5\nDesna znamenka: 6\nBroj: 65\nLijeva znamenka: 5\n"
+         "Desna znamenka: 6\n",
+         "lines 2 and 3: 6 and 5 are in each other's place: write 6 first"},
         {"a block of lines missing", twodigits, twodigits.substr(0, twodigits.size() / 2),
          "lines 4 to 6, \"Broj: 65\" to \"Desna znamenka: 5\", are missing: write them after "
          "line 3"},

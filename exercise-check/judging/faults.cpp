@@ -66,12 +66,18 @@ Fault fault_of(const nlohmann::json& entry, const std::string& file)
     if (lines > static_cast<std::ptrdiff_t>(hint_lines) || fault.hint.back() == '\n') {
         throw std::runtime_error(place + ": a hint is one or two lines, with no line end after");
     }
-    const auto shows = entry.find("shows");
-    if (shows != entry.end()) {
-        if (!shows->is_string() || (*shows != "output" && *shows != "verdict")) {
-            throw std::runtime_error(place + ": \"shows\" is \"output\" or \"verdict\"");
+    const auto differs = entry.find("differs");
+    if (differs != entry.end()) {
+        const auto part = [](const nlohmann::json& one) {
+            return one.is_string() && (one == "output" || one == "standard_error");
+        };
+        if (!differs->is_array() || !std::all_of(differs->begin(), differs->end(), part)) {
+            throw std::runtime_error(place +
+                                     ": \"differs\" is a list of \"output\", \"standard_error\"");
         }
-        fault.by_verdict = *shows == "verdict";
+        for (const nlohmann::json& one : *differs) {
+            (one == "output" ? fault.output_may_differ : fault.standard_error_may_differ) = true;
+        }
     }
     const auto variants = entry.find("variants");
     if (variants == entry.end() || !variants->is_array() || variants->empty()) {

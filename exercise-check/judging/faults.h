@@ -24,9 +24,11 @@ struct Change {
 struct Fault {
     std::string id;   // integer-division
     std::string hint; // one or two lines for the learner: what is wrong and what to do
-    // What shows the fault: the output a failed case prints, or, for a fault that shows as a
-    // verdict (an unset value, a wait at the end, standard error), that case's verdict alone.
-    bool by_verdict = false;
+    // What of a failed case's run its variant cannot reproduce byte for byte, so that the case's
+    // verdict stands for it: the output of an unset value, the words a program writes to
+    // standard error. Everything else (the output, standard error, exit status) must be the same.
+    bool output_may_differ = false;
+    bool standard_error_may_differ = false;
     std::vector<std::vector<Change>> variants;
 };
 

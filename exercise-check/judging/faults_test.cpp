@@ -30,17 +30,19 @@ TEST_CASE("a fault file lists faults with an id, a hint, how they show and their
     const Scratch scratch;
     CHECK(load_faults(scratch.path, exercise).empty()); // none without a file
     write_faults(scratch.path, R"({"faults": [
-        {"id": "unset-variable", "shows": "verdict", "hint": "what\nwhat to do",
+        {"id": "unset-variable", "differs": ["output"], "hint": "what\nwhat to do",
          "variants": [[{"replace": "int broj = 0;", "with": "int broj;"}]]},
         {"id": "pi-3.14", "hint": "one line",
          "variants": [[{"replace": "a", "with": ""}, {"replace": "b", "with": "c"}], [{"replace": "d", "with": "e"}]]}]})");
     const std::vector<Fault> faults = load_faults(scratch.path, exercise);
     REQUIRE(faults.size() == 2);
     CHECK(faults[0].id == "unset-variable");
-    CHECK(faults[0].by_verdict);
+    CHECK(faults[0].output_may_differ);
+    CHECK_FALSE(faults[0].standard_error_may_differ);
     CHECK(faults[0].hint == "what\nwhat to do");
     CHECK(faults[1].id == "pi-3.14");
-    CHECK_FALSE(faults[1].by_verdict);
+    CHECK_FALSE(faults[1].output_may_differ);
+    CHECK_FALSE(faults[1].standard_error_may_differ);
     REQUIRE(faults[1].variants.size() == 2);
     CHECK(faults[1].variants[0].size() == 2);
     CHECK(faults[1].variants[0][0].replacement.empty());
@@ -58,7 +60,7 @@ TEST_CASE("a fault file that is wrong says so, naming the file")
         R"({"faults": [{"id": "x", "hint": "h", "variants": []}]})",
         R"({"faults": [{"id": "x", "hint": "h", "variants": [[{"replace": "", "with": "b"}]]}]})",
         R"({"faults": [{"id": "x", "hint": "h", "variants": [[{"replace": "a"}]]}]})",
-        R"({"faults": [{"id": "x", "hint": "h", "shows": "colour", "variants": [[{"replace": "a", "with": "b"}]]}]})",
+        R"({"faults": [{"id": "x", "hint": "h", "differs": ["colour"], "variants": [[{"replace": "a", "with": "b"}]]}]})",
         R"({"faults": [{"id": "x", "hint": "h", "variants": [[{"replace": "a", "with": "b"}]]},
                        {"id": "x", "hint": "h", "variants": [[{"replace": "a", "with": "b"}]]}]})",
     };

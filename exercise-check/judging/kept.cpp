@@ -352,7 +352,9 @@ std::string results_text(const KeptResults& results)
                      {"compiler_output", results.compiler_output},
                      {"cases", cases},
                      {"diagnosis", diagnosis},
-                     {"unexplained", results.unexplained}};
+                     {"unexplained", results.unexplained},
+                     {"advice", results.advice},
+                     {"resembles", results.resembles}};
     // As CBOR: the bytes of a program's output that are not UTF-8 are kept as they are.
     const std::vector<std::uint8_t> bytes = json::to_cbor(value);
     return {bytes.begin(), bytes.end()};
@@ -374,6 +376,8 @@ std::optional<KeptResults> results_from(const std::string& text)
                                          one.at("cases").get<std::vector<std::string>>()});
         }
         results.unexplained = value.at("unexplained").get<std::vector<std::string>>();
+        results.advice = value.at("advice").get<std::vector<std::string>>();
+        results.resembles = value.at("resembles").get<std::vector<std::string>>();
         return results;
     } catch (const json::exception&) {
         return std::nullopt;

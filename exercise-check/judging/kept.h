@@ -54,6 +54,8 @@ struct KeptResults {
     std::vector<CaseResult> cases;
     std::vector<Diagnosis> diagnosis;
     std::vector<std::string> unexplained;
+    std::vector<std::string> advice;    // as the diagnosis left it, its own advice among it
+    std::vector<std::string> resembles; // the faults it only resembles
 };
 
 // What stands for the person's source in the compiler's messages as kept.

@@ -168,6 +168,8 @@ TEST_CASE("kept results are the same data again, bytes that are not UTF-8 and al
     kept.cases = {one, CaseResult{}};
     kept.diagnosis = {{"integer-division", "divide as double", {"g.a.one"}}};
     kept.unexplained = {"g.a.two"};
+    kept.advice = {"lost output ends with 0"};
+    kept.resembles = {"pi-3.14"};
 
     const std::optional<KeptResults> back = results_from(results_text(kept));
     REQUIRE(back);
@@ -186,6 +188,8 @@ TEST_CASE("kept results are the same data again, bytes that are not UTF-8 and al
     CHECK_FALSE(back->cases[1].exit_status);
     CHECK(back->diagnosis.at(0).cases == kept.diagnosis[0].cases);
     CHECK(back->unexplained == kept.unexplained);
+    CHECK(back->advice == kept.advice);
+    CHECK(back->resembles == kept.resembles);
     CHECK_FALSE(results_from("not results"));
 
     kept.cases[1].verdict = CaseVerdict::timeout; // rests on how busy the machine was

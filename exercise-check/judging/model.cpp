@@ -29,7 +29,6 @@ std::string_view program_verdict_name(ProgramVerdict verdict)
 {
     switch (verdict) {
     case ProgramVerdict::correct: return "correct";
-    case ProgramVerdict::remarks: return "remarks";
     case ProgramVerdict::wrong: return "wrong";
     case ProgramVerdict::does_not_compile: return "does-not-compile";
     case ProgramVerdict::absent: return "absent";
@@ -63,7 +62,7 @@ std::size_t handed_in(const PersonResult& person)
                       [](const ProgramResult& program) { return !program.source.empty(); }));
 }
 
-std::vector<std::string> shared_remarks(const PersonResult& person)
+std::vector<std::string> shared_advice(const PersonResult& person)
 {
     std::vector<std::string> shared;
     if (handed_in(person) < 2) {
@@ -73,12 +72,12 @@ std::vector<std::string> shared_remarks(const PersonResult& person)
         if (first.source.empty()) {
             continue;
         }
-        for (const std::string& remark : first.remarks) {
+        for (const std::string& remark : first.advice) {
             const bool everywhere = std::all_of(
                 person.programs.begin(), person.programs.end(), [&](const ProgramResult& other) {
                     return other.source.empty() ||
-                           std::find(other.remarks.begin(), other.remarks.end(), remark) !=
-                               other.remarks.end();
+                           std::find(other.advice.begin(), other.advice.end(), remark) !=
+                               other.advice.end();
                 });
             if (everywhere) {
                 shared.push_back(remark);
@@ -94,10 +93,12 @@ std::string said_of_all(const std::string& remark, std::size_t programs)
     static const std::array<const char*, 13> words = {"no",   "one",    "two",   "three", "four",
                                                       "five", "six",    "seven", "eight", "nine",
                                                       "ten",  "eleven", "twelve"};
-    std::string text =
-        "all " +
-        (programs < words.size() ? std::string(words.at(programs)) : std::to_string(programs)) +
-        " programs ";
+    std::string text = programs == 2
+                           ? std::string("both programs ")
+                           : "all " +
+                                 (programs < words.size() ? std::string(words.at(programs))
+                                                          : std::to_string(programs)) +
+                                 " programs ";
     // The remark's verb loses its s, and what the program does becomes what they do.
     std::string rest = remark;
     const std::size_t verb_end = rest.find(' ');

@@ -39,9 +39,10 @@ enum class CaseVerdict {
 };
 
 // How one program went, from its cases.
+// A program that does what its exercise says is correct, even where it departs from this
+// project's stricter choices: those are its advice, and count as wrong only when strict.
 enum class ProgramVerdict {
     correct,
-    remarks,
     wrong,
     does_not_compile,
     absent
@@ -99,7 +100,7 @@ std::string headline(const CaseResult& result);
 std::string message(const CaseResult& result);
 
 // Whether a failed case counts against its program: a departure that only gives other output,
-// layout or exit status is a remark unless strict; a crash, a timeout or an unset value, and
+// layout or exit status is advice unless strict; a crash, a timeout or an unset value, and
 // every failure of another case, count.
 bool counts_against(const CaseResult& result, bool strict);
 
@@ -123,7 +124,9 @@ struct ProgramResult {
     std::string group;   // calculators
     std::string source;  // the source checked, empty when absent
     ProgramVerdict verdict = ProgramVerdict::absent;
-    std::vector<std::string> remarks;       // one line each, no repeats
+    // What it does where this project is stricter than the exercise, and why the stricter way
+    // is better: one line each, no repeats; a correct program's advice, never its verdict.
+    std::vector<std::string> advice;
     std::string compiler_output;            // warnings or errors, as the compiler wrote them
     std::vector<CompileHint> compile_hints; // the beginners' mistakes they show (compile_hints_for)
     std::vector<CaseResult> cases;
@@ -133,6 +136,9 @@ struct ProgramResult {
     // that counted against it but no fault explains; both empty when it was not diagnosed.
     std::vector<Diagnosis> diagnosis;
     std::vector<std::string> unexplained;
+    // The faults whose variants fail some failed case with its verdict but not as the program
+    // does: what it resembles, never named as its fault.
+    std::vector<std::string> resembles;
 };
 
 // The failed case that stands for a wrong program: its first that counts against it, or nullptr
@@ -149,9 +155,9 @@ struct PersonResult {
     std::optional<bool> late{};
 };
 
-// The remarks every program the person handed in has (at least two programs): a report says each
+// The advice every program the person handed in has (at least two programs): a report says each
 // once for the person instead of once per program.
-std::vector<std::string> shared_remarks(const PersonResult& person);
+std::vector<std::string> shared_advice(const PersonResult& person);
 
 // A remark shared by that many programs, said once of them all: "exits with 0 when its output is
 // lost: ..." becomes "all nine programs exit with 0 when their output is lost: ...".
@@ -206,6 +212,7 @@ struct Report {
     // what was found wrong in the store (an entry damaged, half written, another user's).
     std::size_t from_store = 0;
     std::vector<std::string> store_notes{};
+    std::string language = "en"; // what the learner reads in: en, or hr (the page's words)
 };
 
 } // namespace check

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -223,21 +224,52 @@ void diagnose_people(Report& report, const Settings& settings, Runner& runner,
         constexpr std::chrono::hours month{24 * 30};
         prune_kept(settings.fault_cache, month);
     }
-    run_variants(built, exercises, diagnosing.failed, settings, run_built);
-    std::vector<Variant*> explaining;
-    for (Variant* variant : built) {
-        const auto& programs = diagnosing.wrong[variant->slot];
-        if (std::any_of(programs.begin(), programs.end(), [&](const ProgramResult* program) {
-                return explains_any(variant->run, *program);
-            })) {
-            explaining.push_back(variant);
+    // Every variant first runs, of each wrong program, the first case it fails each way (not a
+    // departure, where there is one): a program's fault is seen there, and a variant that
+    // explains none of them is at most what the program resembles. Those that explain one run
+    // the other failed cases, and then the cases the programs passed, which a fault named must
+    // pass too.
+    std::vector<std::set<std::string>> first(exercises.size());
+    std::vector<std::set<std::string>> others = diagnosing.failed;
+    for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
+        for (const ProgramResult* program : diagnosing.wrong[slot]) {
+            std::map<CaseVerdict, const CaseResult*> chosen;
+            for (const CaseResult& one : program->cases) {
+                if (one.verdict == CaseVerdict::passed ||
+                    diagnosing.failed[slot].count(one.name) == 0) {
+                    continue;
+                }
+                const CaseResult*& way = chosen[one.verdict];
+                if (way == nullptr || (way->departure && !one.departure)) {
+                    way = &one;
+                }
+            }
+            for (const auto& [verdict, one] : chosen) {
+                first[slot].insert(one->name);
+                others[slot].erase(one->name);
+            }
         }
     }
+    const auto explaining_of = [&](const std::vector<Variant*>& variants) {
+        std::vector<Variant*> explaining;
+        for (Variant* variant : variants) {
+            const auto& programs = diagnosing.wrong[variant->slot];
+            if (std::any_of(programs.begin(), programs.end(), [&](const ProgramResult* program) {
+                    return explains_any(variant->run, *program);
+                })) {
+                explaining.push_back(variant);
+            }
+        }
+        return explaining;
+    };
+    run_variants(built, exercises, first, settings, run_built);
+    std::vector<Variant*> explaining = explaining_of(built);
+    run_variants(explaining, exercises, others, settings, run_built);
     run_variants(explaining, exercises, diagnosing.rest, settings, run_built);
 
     for (std::size_t slot = 0; slot < exercises.size(); ++slot) {
         std::vector<VariantRun> runs;
-        for (const Variant* variant : explaining) {
+        for (const Variant* variant : built) {
             if (variant->slot == slot) {
                 runs.push_back(variant->run);
             }

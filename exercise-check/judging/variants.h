@@ -28,9 +28,11 @@ using RunBuilt = std::function<void(std::vector<BuiltRun>& programs, const Setti
 
 // Names the typical faults of each wrong program of the report. The variants of an exercise's
 // faults are built once for the class (or taken from the settings' fault cache), and run first on
-// the cases some wrong program failed; only those that explain a failure run on the other cases,
-// to show they pass where the program does. The programs diagnosed before (their results taken
-// from the store with their diagnosis) are left as they are.
+// the first case each wrong program fails each way; only those that explain one run on the other
+// failed cases, and then on the cases the programs passed, to show they pass where the program
+// does. A variant that explains none of those first failures names no fault: at most it is
+// resembled. The programs diagnosed before (their results taken from the store with their
+// diagnosis) are left as they are.
 void diagnose_people(Report& report, const Settings& settings, Runner& runner,
                      const RunBuilt& run_built,
                      const std::set<const ProgramResult*>& diagnosed = {});

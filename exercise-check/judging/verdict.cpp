@@ -7,6 +7,7 @@
 #include "stress.h"
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <sstream>
 
@@ -114,7 +115,59 @@ void output_so_far(CaseResult& result, const RunResult& run, const std::string& 
     result.in_words = endless_repetition(expected, run.out);
 }
 
-void finish(CaseResult& result, const Case& one, const RunResult& run, const std::string& why)
+// The text with each number (its sign, digits, point and exponent, or inf and nan) as one '#'.
+std::string numbers_masked(std::string_view text)
+{
+    const auto digit = [&text](std::size_t at) {
+        return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])) != 0;
+    };
+    std::string masked;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = at;
+        if ((text[at] == '-' || text[at] == '+') &&
+            (digit(at + 1) || text.substr(at + 1, 3) == "inf" || text.substr(at + 1, 3) == "nan")) {
+            ++end;
+        }
+        if (text.substr(end, 3) == "inf" || text.substr(end, 3) == "nan") {
+            end += 3;
+        } else if (digit(end)) {
+            while (digit(end) || (end < text.size() && text[end] == '.' && digit(end + 1))) {
+                ++end;
+            }
+            if (end + 1 < text.size() && text[end] == 'e' &&
+                (digit(end + 1) ||
+                 ((text[end + 1] == '-' || text[end + 1] == '+') && digit(end + 2)))) {
+                end += 2;
+                while (digit(end)) {
+                    ++end;
+                }
+            }
+        }
+        if (end == at) {
+            masked += text[at++];
+        } else {
+            masked += '#';
+            at = end;
+        }
+    }
+    return masked;
+}
+
+// Whether the run shows what the departure's remark says, and nothing else: the output that
+// differs in its numbers alone (a value printed for a number never read, an average that is not
+// exact), or the exit status 0 where its output was lost. A run that differs in words or layout
+// too fails the case another way, of which the remark would say something false.
+bool departure_shown(const Case& one, const RunResult& run, const std::string& expected)
+{
+    if (one.departure_gives == CaseVerdict::wrong_status) {
+        return run.status == 0;
+    }
+    return one.departure_gives != CaseVerdict::wrong_output ||
+           numbers_masked(run.out) == numbers_masked(expected);
+}
+
+void finish(CaseResult& result, const Case& one, const RunResult& run, const std::string& why,
+            const std::string& expected)
 {
     result.seconds = run.seconds;
     if (result.verdict == CaseVerdict::passed) {
@@ -133,7 +186,8 @@ void finish(CaseResult& result, const Case& one, const RunResult& run, const std
     }
     // Only the failure its departure gives is the departure's; any other counts as it would
     // in a case of any other kind.
-    if (one.departure && result.verdict == one.departure_gives) {
+    if (one.departure && result.verdict == one.departure_gives &&
+        departure_shown(one, run, expected)) {
         result.remark = one.remark;
     } else if (one.departure) {
         result.failed_otherwise = true;
@@ -173,7 +227,7 @@ CaseResult judge(const Case& one, const RunResult& run, const RunConditions& jud
 
     if (one.kind == CaseKind::waiting) {
         if (run.ending == Ending::waiting) {
-            finish(result, one, run, why);
+            finish(result, one, run, why, expected);
             return result;
         }
         if (run.ending == Ending::timed_out) {
@@ -186,7 +240,7 @@ CaseResult judge(const Case& one, const RunResult& run, const RunConditions& jud
                   ") where it should wait for more";
             compare(result, expected, run.out);
         }
-        finish(result, one, run, why);
+        finish(result, one, run, why, expected);
         return result;
     }
 
@@ -194,7 +248,7 @@ CaseResult judge(const Case& one, const RunResult& run, const RunConditions& jud
         if (!lost_output) {
             output_so_far(result, run, expected);
         }
-        finish(result, one, run, why);
+        finish(result, one, run, why, expected);
         return result;
     }
     if (!lost_output && run.out != expected) {
@@ -221,8 +275,9 @@ CaseResult judge(const Case& one, const RunResult& run, const RunConditions& jud
     if (!lost_output && !run.err.empty() && result.verdict == CaseVerdict::passed) {
         result.verdict = CaseVerdict::stderr_output;
         why = "wrote to standard error, which should stay empty";
+        result.in_words = standard_error_in_words(run.err);
     }
-    finish(result, one, run, why);
+    finish(result, one, run, why, expected);
     return result;
 }
 
@@ -253,7 +308,7 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
     } else {
         output_so_far(result, run, one.expected); // the shape's prompts are its own text
     }
-    finish(result, random, run, why);
+    finish(result, random, run, why, random.expected);
     return result;
 }
 
@@ -268,7 +323,8 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
                 "output with unset variables filled");
         finish(result, one, run,
                "prints a value that was never set: built with its unset variables filled with "
-               "a pattern, it prints something else");
+               "a pattern, it prints something else",
+               one.expected);
         result.standard_error.reset();
         result.remark.clear();
         result.in_words.clear(); // two builds' outputs: neither is what to write
@@ -278,7 +334,7 @@ CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunRe
 
 void decide(ProgramResult& program, bool built, bool strict)
 {
-    program.remarks.clear();
+    program.advice.clear();
     if (program.source.empty()) {
         program.verdict = ProgramVerdict::absent;
         return;
@@ -289,24 +345,20 @@ void decide(ProgramResult& program, bool built, bool strict)
     }
     drop_remarks_shown_elsewhere(program);
     bool wrong = false;
-    bool remarked = false;
     for (const CaseResult& one : program.cases) {
         if (one.verdict == CaseVerdict::passed) {
             continue;
         }
         if (!counts_against(one, strict)) {
-            remarked = true;
-            if (std::find(program.remarks.begin(), program.remarks.end(), one.remark) ==
-                program.remarks.end()) {
-                program.remarks.push_back(one.remark);
+            if (std::find(program.advice.begin(), program.advice.end(), one.remark) ==
+                program.advice.end()) {
+                program.advice.push_back(one.remark);
             }
         } else {
             wrong = true;
         }
     }
-    program.verdict = wrong      ? ProgramVerdict::wrong
-                      : remarked ? ProgramVerdict::remarks
-                                 : ProgramVerdict::correct;
+    program.verdict = wrong ? ProgramVerdict::wrong : ProgramVerdict::correct;
 }
 
 } // namespace check

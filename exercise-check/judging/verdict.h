@@ -28,7 +28,7 @@ CaseResult judge_random_input(const Case& one, const std::string& input, const R
 CaseResult judge_unset_values(const Case& one, const RunResult& run, const RunResult& filled,
                               const RunConditions& judging);
 
-// Fills in the program's verdict and remarks from its cases and compiler result.
+// Fills in the program's verdict and advice from its cases and compiler result.
 void decide(ProgramResult& program, bool built, bool strict);
 
 } // namespace check

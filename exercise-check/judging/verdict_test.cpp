@@ -190,7 +190,7 @@ TEST_CASE("a random input's line ends follow the target's convention")
     }
 }
 
-TEST_CASE("a program's verdict: remarks only for plain differences in departure cases")
+TEST_CASE("a program's verdict: correct with advice for plain differences in departure cases")
 {
     const auto result = [](std::initializer_list<std::pair<CaseVerdict, bool>> cases) {
         ProgramResult program;
@@ -216,7 +216,7 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
         {result({{CaseVerdict::passed, false},
                  {CaseVerdict::wrong_status, true},
                  {CaseVerdict::wrong_status, true}}),
-         true, false, ProgramVerdict::remarks},
+         true, false, ProgramVerdict::correct},
         {result({{CaseVerdict::wrong_status, true}}), true, true, ProgramVerdict::wrong},
         {result({{CaseVerdict::memory_error, true}}), true, false, ProgramVerdict::wrong},
         {result({{CaseVerdict::crashed, true}}), true, false, ProgramVerdict::wrong},
@@ -228,9 +228,12 @@ TEST_CASE("a program's verdict: remarks only for plain differences in departure 
         decide(example.program, example.built, example.strict);
         CHECK(example.program.verdict == example.verdict);
     }
-    ProgramResult remarked = examples[1].program;
-    decide(remarked, true, false);
-    CHECK(remarked.remarks == std::vector<std::string>{"exits with 0"}); // once, not twice
+    ProgramResult advised = examples[1].program;
+    decide(advised, true, false);
+    CHECK(advised.advice == std::vector<std::string>{"exits with 0"}); // once, not twice
+    ProgramResult strict = examples[1].program;
+    decide(strict, true, true);
+    CHECK(strict.verdict == ProgramVerdict::wrong);
     ProgramResult absent;
     decide(absent, false, false);
     CHECK(absent.verdict == ProgramVerdict::absent);
@@ -323,6 +326,18 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
     const CaseResult other_value = judge(never_read, exited(0, "Uneseni broj: 5\n"), judging);
     CHECK(other_value.remark == never_read.remark);
     CHECK_FALSE(counts_against(other_value, false));
+    // Other words as well as another value: the case fails another way, not by its departure.
+    for (const char* output : {"Uneseni broj:5\n", "Uneseni broj je 5\n", "Broj: 5\n"}) {
+        CAPTURE(std::string(output));
+        const CaseResult otherwise = judge(never_read, exited(0, output), judging);
+        CHECK(otherwise.remark.empty());
+        CHECK(counts_against(otherwise, false));
+    }
+    CHECK(judge(never_read, exited(0, "Uneseni broj: -1.5e+07\n"), judging).remark ==
+          never_read.remark);
+    // Lost output that exits with another status than 0 is not what the remark says.
+    CHECK(judge(lost, exited(0, ""), judging).remark == lost.remark);
+    CHECK(judge(lost, exited(2, ""), judging).remark.empty());
     const CaseResult no_line_end = judge(never_read, exited(0, "Uneseni broj: 0"), judging);
     CHECK(no_line_end.verdict == CaseVerdict::wrong_layout);
     CHECK(no_line_end.remark.empty());
@@ -332,12 +347,12 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
         const char* what;
         std::vector<CaseResult> cases;
         ProgramVerdict verdict;
-        std::vector<std::string> remarks;
+        std::vector<std::string> advice;
     };
     const Example examples[] = {
         {"the departure alone fails",
          {judge(plain, exited(0, "Uneseni broj: 17\n"), judging), other_value},
-         ProgramVerdict::remarks,
+         ProgramVerdict::correct,
          {never_read.remark}},
         {"every case prints other words: not the departure's doing",
          {judge(plain, exited(0, "Broj je 17\n"), judging),
@@ -357,7 +372,7 @@ TEST_CASE("a departure's remark stands only where its departure explains the fai
         program.cases = example.cases;
         decide(program, true, false);
         CHECK(program.verdict == example.verdict);
-        CHECK(program.remarks == example.remarks);
+        CHECK(program.advice == example.advice);
     }
 }
 
@@ -385,6 +400,11 @@ TEST_CASE("a difference is said in words where the output was compared, and only
         {"a prompt without end, stopped", judge(one, stopped, RunConditions{}),
          "line 1: it asks \"Molim, unesite broj:\" again and again (40 times): its loop never "
          "ends; let it end when the input does or a read fails"},
+        {"words on standard error",
+         judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n", "gotovo\nsve\n"),
+               RunConditions{}),
+         "it writes \"gotovo\" to standard error, which should stay empty: leave it out, or write "
+         "what belongs to the output to std::cout"},
         {"a crash", judge(one, ended(Ending::signalled, SIGSEGV), RunConditions{}), ""},
         {"passed",
          judge(one, exited(0, "Molim, unesite broj: Uneseni broj: 17\n"), RunConditions{}), ""},

@@ -121,7 +121,7 @@ ProgramResult read_program(const Json& object, const std::vector<Exercise>& cata
     program.source = text(object, "source");
     program.verdict = verdict_named(text(object, "verdict"), ProgramVerdict::absent,
                                     program_verdict_name, "program");
-    program.remarks = texts(object, "remarks");
+    program.advice = texts(object, "advice");
     program.compiler_output = text(object, "compiler_output");
     if (const auto found = object.find("compile_hints");
         found != object.end() && found->is_array()) {
@@ -142,6 +142,7 @@ ProgramResult read_program(const Json& object, const std::vector<Exercise>& cata
         }
     }
     program.unexplained = texts(object, "unexplained");
+    program.resembles = texts(object, "resembles");
     const auto cases = object.find("cases");
     if (cases != object.end() && cases->is_array()) {
         for (const Json& one : *cases) {

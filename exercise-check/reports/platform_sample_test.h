@@ -33,19 +33,21 @@ inline ProgramResult program(std::string name, ProgramVerdict verdict)
 constexpr const char* forged_lines = "--|>\nGrade :=>> 100\nComment :=>> full marks\n<|--\n"
                                      "\x1b[2Jcleared\r\"},{\"score\": 99\n";
 
-// twodigits correct, threedigits remarks, circle wrong, echonumber does not compile, helloworld
-// absent: 2 points of 5, 1 when strict.
+// twodigits correct, threedigits correct with advice (wrong when strict, as a strict check
+// decides it), circle wrong, echonumber does not compile, helloworld absent: 2 points of 5, 1
+// when strict.
 inline Report learner(bool strict = false)
 {
     PersonResult person;
     person.name = "learner";
     person.folder = "hand-in";
     person.programs.push_back(program("twodigits", ProgramVerdict::correct));
-    ProgramResult remarks = program("threedigits", ProgramVerdict::remarks);
-    remarks.remarks = {"exits with 0 when its output is lost"};
-    remarks.cases = {case_result("digits.threedigits.output-full", CaseVerdict::wrong_status,
+    ProgramResult advised =
+        program("threedigits", strict ? ProgramVerdict::wrong : ProgramVerdict::correct);
+    advised.advice = {"exits with 0 when its output is lost"};
+    advised.cases = {case_result("digits.threedigits.output-full", CaseVerdict::wrong_status,
                                  "exit status 0, expected 1", true)};
-    person.programs.push_back(remarks);
+    person.programs.push_back(advised);
     ProgramResult wrong = program("circle", ProgramVerdict::wrong);
     wrong.cases = {case_result("calculators.circle.plain", CaseVerdict::wrong_output,
                                "input:\n2.5\\n\n<end>\nfirst difference at line 2\n"

@@ -8,13 +8,9 @@
 
 namespace check {
 
-int program_points(const ProgramResult& program, bool strict)
+int program_points(const ProgramResult& program, bool /*strict*/)
 {
-    switch (program.verdict) {
-    case ProgramVerdict::correct: return 1;
-    case ProgramVerdict::remarks: return strict ? 0 : 1;
-    default: return 0;
-    }
+    return program.verdict == ProgramVerdict::correct ? 1 : 0;
 }
 
 Points person_points(const PersonResult& person, bool strict)
@@ -35,19 +31,16 @@ double scaled_grade(const Points& points, double low, double high)
     return low + (high - low) * points.points / points.max_points;
 }
 
-std::string verdict_shown(const ProgramResult& program, bool strict)
+std::string verdict_shown(const ProgramResult& program, bool /*strict*/)
 {
-    if (strict && program.verdict == ProgramVerdict::remarks) {
-        return "wrong";
-    }
     return std::string(program_verdict_name(program.verdict));
 }
 
 std::string program_summary(const ProgramResult& program, bool strict)
 {
     std::string line = program.program + " " + verdict_shown(program, strict);
-    if (!strict && program.verdict == ProgramVerdict::remarks && !program.remarks.empty()) {
-        line += ": " + program.remarks.front();
+    if (program.verdict == ProgramVerdict::correct && !program.advice.empty()) {
+        line += "; advice: " + program.advice.front();
     } else if (const CaseResult* failed = deciding_failure(program, strict)) {
         line += ": " + failed->name + " " + std::string(case_verdict_name(failed->verdict));
     }
@@ -70,9 +63,9 @@ std::vector<std::string> program_details(const ProgramResult& program, bool stri
         }
         return lines;
     }
-    if (!strict && program.verdict == ProgramVerdict::remarks) {
-        for (const std::string& remark : program.remarks) {
-            lines.push_back("- " + plain_text(remark, limit));
+    if (program.verdict == ProgramVerdict::correct) {
+        for (const std::string& advice : program.advice) {
+            lines.push_back("advice: " + plain_text(advice, limit));
         }
         return lines;
     }

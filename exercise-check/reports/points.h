@@ -11,7 +11,7 @@
 
 namespace check {
 
-// correct 1, remarks 1 (0 when strict), anything else 0.
+// correct 1, anything else 0: a departure is wrong when strict, correct with advice otherwise.
 int program_points(const ProgramResult& program, bool strict);
 
 struct Points {
@@ -26,15 +26,15 @@ Points person_points(const PersonResult& person, bool strict);
 double scaled_grade(const Points& points, double low, double high);
 
 // One line about the program for a learner: "circle wrong: calculators.circle.plain wrong-output",
-// "twodigits remarks: exits with 0 when ...", "echonumber does-not-compile", "helloworld correct".
+// "twodigits correct; advice: exits with 0 when ...", "echonumber does-not-compile".
 std::string program_summary(const ProgramResult& program, bool strict);
 
-// What the program's verdict says: "remarks" counts as "wrong" when strict.
+// What the program's verdict says.
 std::string verdict_shown(const ProgramResult& program, bool strict);
 
-// What a learner is told under the summary, line by line: the remarks; the first case that counts
-// against the program, its verdict and message (input, first difference, both outputs); or the
-// compiler's messages, cut after limit bytes.
+// What a learner is told under the summary, line by line: a correct program's advice; the first
+// case that counts against the program, its verdict and message (input, first difference, both
+// outputs); or the compiler's messages, cut after limit bytes.
 std::vector<std::string> program_details(const ProgramResult& program, bool strict,
                                          std::size_t limit = 4000);
 

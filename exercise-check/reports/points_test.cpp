@@ -17,7 +17,7 @@ ProgramResult program(std::string name, ProgramVerdict verdict)
 
 } // namespace
 
-TEST_CASE("each verdict earns its point, remarks none when strict")
+TEST_CASE("a correct program earns its point, every other verdict none")
 {
     struct Row {
         ProgramVerdict verdict;
@@ -25,8 +25,9 @@ TEST_CASE("each verdict earns its point, remarks none when strict")
         int strict_points;
     };
     const Row rows[] = {
-        {ProgramVerdict::correct, 1, 1}, {ProgramVerdict::remarks, 1, 0},
-        {ProgramVerdict::wrong, 0, 0},   {ProgramVerdict::does_not_compile, 0, 0},
+        {ProgramVerdict::correct, 1, 1},
+        {ProgramVerdict::wrong, 0, 0},
+        {ProgramVerdict::does_not_compile, 0, 0},
         {ProgramVerdict::absent, 0, 0},
     };
     for (const Row& row : rows) {
@@ -39,10 +40,9 @@ TEST_CASE("each verdict earns its point, remarks none when strict")
 TEST_CASE("a person's points count every program listed, absent ones towards the maximum")
 {
     PersonResult person;
-    person.programs = {program("a", ProgramVerdict::remarks), program("b", ProgramVerdict::absent),
+    person.programs = {program("a", ProgramVerdict::correct), program("b", ProgramVerdict::absent),
                        program("c", ProgramVerdict::correct), program("d", ProgramVerdict::wrong)};
     CHECK(person_points(person, false).points == 2);
-    CHECK(person_points(person, true).points == 1);
     CHECK(person_points(person, false).max_points == 4);
     CHECK(scaled_grade(person_points(person, false), 0, 10) == doctest::Approx(5));
     CHECK(scaled_grade(person_points(person, false), 2, 4) == doctest::Approx(3));
@@ -64,11 +64,12 @@ TEST_CASE("a summary names the first case that counts against the program")
     CHECK(program_summary(circle, true) ==
           "circle wrong: calculators.circle.output-full wrong-status");
 
-    ProgramResult remarked = program("twodigits", ProgramVerdict::remarks);
-    remarked.remarks = {"exits with 0 when its output is lost"};
-    remarked.cases = {departure};
-    CHECK(program_summary(remarked, false) ==
-          "twodigits remarks: exits with 0 when its output is lost");
-    CHECK(program_summary(remarked, true) ==
+    ProgramResult advised = program("twodigits", ProgramVerdict::correct);
+    advised.advice = {"exits with 0 when its output is lost"};
+    advised.cases = {departure};
+    CHECK(program_summary(advised, false) ==
+          "twodigits correct; advice: exits with 0 when its output is lost");
+    advised.verdict = ProgramVerdict::wrong; // as a strict check decides it
+    CHECK(program_summary(advised, true) ==
           "twodigits wrong: calculators.circle.output-full wrong-status");
 }

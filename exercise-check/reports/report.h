@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model.h"
+#include "translation.h"
 
 #include <cstddef>
 #include <optional>
@@ -17,12 +18,13 @@ namespace check {
 struct TerminalStyle {
     bool colour = false;   // ANSI colours: as colour::wanted decides
     bool verbose = false;  // every failing case, not only each wrong program's first
-    std::size_t width = 0; // the notes and remarks wrapped within it; 0: each on one line
+    std::size_t width = 0; // the notes and advice wrapped within it; 0: each on one line
+    const Translation* words = nullptr; // the learner's language; none: English
 };
 
 // One line per program with its verdict; under a wrong program its deciding case's message
-// (every failing case when verbose); under a program with remarks, the remarks; a closing line
-// with the counts.
+// (every failing case when verbose); under a program with advice, its advice (that which all the
+// person's programs share once, for the person); a closing line with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
 // The lines write_terminal writes of those of the person's programs named, alone: as a learner's
@@ -32,8 +34,9 @@ void write_programs(std::ostream& out, const Report& report, const PersonResult&
 
 // {"people": [{"name", "id", "folder", "note", "late", "points", "max_points", "programs":
 // [{"program",
-//   "source", "verdict", "points", "max_points", "source_sha256", "remarks", "compiler_output",
-//   "compile_hints", "same_source_as", "cases": [{"name", "verdict", "departure", "message",
+//   "source", "verdict", "points", "max_points", "source_sha256", "advice", "compiler_output",
+//   "compile_hints", "same_source_as", "diagnosis", "unexplained", "resembles",
+//   "cases": [{"name", "verdict", "departure", "message",
 //   "why", "random_input", "arguments", "input", "expected", "actual", "stderr", "difference",
 //   "in_words", "exit_status", "signal", "remark", "seconds"}]}]}],
 //  "sandbox", "memory_limit", "limits": {"build_bytes": {"program", "person"},
@@ -64,7 +67,7 @@ void write_gradebook(std::ostream& out, const Report& report, const TerminalStyl
 void write_csv(std::ostream& out, const Report& report);
 
 // One page that needs nothing else: the gradebook as a coloured grid; each cell opens the
-// program's verdict, remarks, compiler messages, same sources, and each failing case with the
+// program's verdict, advice, compiler messages, same sources, and each failing case with the
 // expected and actual outputs side by side, the first difference marked; the footer names the
 // sandbox.
 void write_html(std::ostream& out, const Report& report);

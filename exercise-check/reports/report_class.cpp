@@ -57,7 +57,6 @@ Look look_of(ProgramVerdict verdict)
 {
     switch (verdict) {
     case ProgramVerdict::correct: return {"+", colour::green, "correct"};
-    case ProgramVerdict::remarks: return {"~", colour::yellow, "remarks"};
     case ProgramVerdict::wrong: return {"x", colour::red, "wrong"};
     case ProgramVerdict::does_not_compile: return {"!", colour::red, "does not compile"};
     case ProgramVerdict::absent: return {"-", colour::dim, "absent"};

@@ -35,8 +35,8 @@ struct Look {
 Look look_of(ProgramVerdict verdict);
 
 // Every verdict, in the order of a key.
-constexpr ProgramVerdict all_verdicts[] = {ProgramVerdict::correct, ProgramVerdict::remarks,
-                                           ProgramVerdict::wrong, ProgramVerdict::does_not_compile,
+constexpr ProgramVerdict all_verdicts[] = {ProgramVerdict::correct, ProgramVerdict::wrong,
+                                           ProgramVerdict::does_not_compile,
                                            ProgramVerdict::absent};
 
 // People who handed in the same bytes, and for which programs.

@@ -125,7 +125,7 @@ TEST_CASE("the web page shows what a hand-in wrote as text, never as the page's 
     report.people[0].note = attack;
     report.people[0].programs[1].verdict = ProgramVerdict::does_not_compile;
     report.people[0].programs[1].compiler_output = "x.cpp:1: error: " + attack + " \xed\xa0\x80\n";
-    report.people[0].programs[2].remarks = {attack};
+    report.people[0].programs[2].advice = {attack};
     report.people[0].programs[3].same_source_as = {"\"quoted\" & 'apostrophes'"};
     report.people[1].programs[3].same_source_as = {attack};
 
@@ -165,7 +165,7 @@ TEST_CASE("the terminal's gradebook fits 80 columns and lets no control byte thr
                                 "terminal's report";
     const Report report = class_of({"A person with a name much longer than any column could hold",
                                     "Čedomir Đurđević-Šćepanović Žarković", "esc\033[31mape", "x"},
-                                   ProgramVerdict::remarks, failed);
+                                   ProgramVerdict::correct, failed);
     for (const bool verbose : {false, true}) {
         TerminalStyle style;
         style.verbose = verbose;
@@ -180,7 +180,7 @@ TEST_CASE("the terminal's gradebook fits 80 columns and lets no control byte thr
               std::string::npos);
         // Rows in name order, letters beyond ASCII after; the wrong program is marked.
         CHECK(lines[1].rfind("A person with", 0) == 0);
-        CHECK(lines[1].find("  x    ~    ~") != std::string::npos);
+        CHECK(lines[1].find("  x    +    +") != std::string::npos);
         CHECK(lines[2].rfind("esc\xEF\xBF\xBD[31mape", 0) == 0);
         CHECK(lines[3].rfind("x ", 0) == 0);
         CHECK(lines[4].rfind("Čedomir", 0) == 0);

@@ -98,13 +98,14 @@ Json program_json(const ProgramResult& program, bool strict)
         {"points", program_points(program, strict)},
         {"max_points", 1},
         {"source_sha256", program.source_sha256},
-        {"remarks", program.remarks},
+        {"advice", program.advice},
         {"compiler_output", program.compiler_output},
         {"compile_hints", compile_hints},
         {"same_source_as", program.same_source_as},
         {"cases", std::move(cases)},
         {"diagnosis", diagnosis_json(program)},
         {"unexplained", program.unexplained},
+        {"resembles", program.resembles},
     };
 }
 

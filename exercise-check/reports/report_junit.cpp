@@ -167,8 +167,8 @@ class SuiteWriter {
         if (!person_.note.empty()) {
             text += "Note: " + person_.note + '\n';
         }
-        for (const std::string& remark : program_.remarks) {
-            text += "Remark: " + remark + '\n';
+        for (const std::string& advice : program_.advice) {
+            text += "Advice: " + advice + '\n';
         }
         if (!program_.same_source_as.empty()) {
             text += "Same source as:";

@@ -33,7 +33,6 @@ Markup symbol(ProgramVerdict verdict)
 {
     switch (verdict) {
     case ProgramVerdict::correct: return Markup::trusted("&#10003;");
-    case ProgramVerdict::remarks: return Markup::trusted("~");
     case ProgramVerdict::wrong: return Markup::trusted("&#10007;");
     case ProgramVerdict::does_not_compile: return Markup::trusted("!");
     case ProgramVerdict::absent: return Markup::trusted("&#8211;");
@@ -94,10 +93,29 @@ Markup shown_text(const ShownText& shown, std::size_t mark)
     return page;
 }
 
+// The learner's language while a page is written (write_html sets it): the page's own words
+// in it, the outputs and sources as they are.
+thread_local const Translation* page_words = nullptr;
+
+std::string tr(std::string_view text)
+{
+    return page_words == nullptr ? std::string(text) : (*page_words)(text);
+}
+
+// A text's title ("input", "expected output") in the learner's language, as the catalogue has it
+// with its colon.
+std::string title_words(const std::string& title)
+{
+    std::string words = tr(title + ":");
+    words.pop_back();
+    return words;
+}
+
 Markup block(const ShownText& shown, std::size_t mark = no_mark)
 {
     return element("div", {{"class", "block"}},
-                   element("h4", shown.title) + element("pre", shown_text(shown, mark))) +
+                   element("h4", title_words(shown.title)) +
+                       element("pre", shown_text(shown, mark))) +
            line_end;
 }
 
@@ -105,17 +123,16 @@ Markup block(const ShownText& shown, std::size_t mark = no_mark)
 // difference marked.
 Markup failed_case(const CaseResult& result)
 {
-    Markup body =
-        element("h3", result.name + ": " + std::string(case_verdict_name(result.verdict)) +
-                          (result.departure ? " (a departure)" : "")) +
-        line_end;
+    Markup body = element("h3", result.name + ": " + tr(case_verdict_name(result.verdict)) +
+                                    (result.departure ? " " + tr("(departure)") : "")) +
+                  line_end;
     const auto paragraph = [&body](const std::string& text, const Attributes& attributes = {}) {
         body += element("p", attributes, text) + line_end;
     };
     if (!result.remark.empty()) {
-        paragraph(result.remark);
+        paragraph(tr(result.remark));
     }
-    paragraph(headline(result));
+    paragraph(tr(headline(result)));
     if (!result.args.empty()) {
         std::string args = "arguments:";
         for (const std::string& arg : result.args) {
@@ -128,13 +145,16 @@ Markup failed_case(const CaseResult& result)
     }
     std::size_t mark = no_mark;
     if (result.difference) {
-        paragraph(describe(*result.difference), {{"class", "diff"}});
+        paragraph(tr(describe(*result.difference)), {{"class", "diff"}});
         mark = offset_of(*result.difference, result.expected ? result.expected->bytes : "");
+    }
+    if (!result.in_words.empty()) {
+        paragraph(tr("in words: " + result.in_words), {{"class", "diff"}});
     }
     if (result.expected && result.actual) {
         const auto side = [mark](const ShownText& shown) {
-            return element("div",
-                           element("h4", shown.title) + element("pre", shown_text(shown, mark)));
+            return element("div", element("h4", title_words(shown.title)) +
+                                      element("pre", shown_text(shown, mark)));
         };
         body += element("div", {{"class", "pair"}}, side(*result.expected) + side(*result.actual)) +
                 line_end;
@@ -156,7 +176,8 @@ class Page {
         const std::string key = nonce();
         const std::vector<const PersonResult*> people = in_name_order(report_);
         const std::size_t count = report_.exercises.size();
-        out_ << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        out_ << "<!DOCTYPE html>\n<html lang=\"" << report_.language
+             << "\">\n<head>\n<meta charset=\"utf-8\">\n"
              << "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
              // Nothing is loaded from elsewhere, and no script runs but the page's own.
              << "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
@@ -211,10 +232,10 @@ class Page {
             if (!person.note.empty()) {
                 name += element("span", {{"class", "note"}}, person.note);
             }
-            // A remark every program of the person's has is said here, once.
-            for (const std::string& remark : shared_remarks(person)) {
+            // Advice every program of the person's has is said here, once.
+            for (const std::string& advice : shared_advice(person)) {
                 name +=
-                    element("span", {{"class", "note"}}, said_of_all(remark, handed_in(person)));
+                    element("span", {{"class", "note"}}, said_of_all(advice, handed_in(person)));
             }
             Markup cells = element("th", {{"scope", "row"}}, name);
             for (std::size_t column = 0; column < report_.exercises.size(); ++column) {
@@ -267,7 +288,7 @@ class Page {
         for (const ProgramVerdict verdict : all_verdicts) {
             items += element(
                 "li", element("span", {{"class", "sym " + css_class(verdict)}}, symbol(verdict)) +
-                          html::text(look_of(verdict).words));
+                          html::text(tr(program_verdict_name(verdict))));
         }
         items += element("li", element("sup", "=") + html::text(" same source as someone else's"));
         out_ << element("ul", {{"class", "key"}}, items).str() << '\n';
@@ -463,15 +484,15 @@ class Page {
         Markup box = element("a", {{"class", "close"}, {"href", "#"}}, "close") +
                      element("h2", person.name + ": " + exercise.name) + line_end +
                      element("p", element("span", {{"class", "verdict " + css_class(verdict)}},
-                                          look_of(verdict).words)) +
+                                          tr(program_verdict_name(verdict)))) +
                      line_end;
         if (!person.note.empty()) {
             box += element("p", person.note) + line_end;
         }
         if (result == nullptr || verdict == ProgramVerdict::absent) {
-            box += element("p", "Not handed in.");
+            box += element("p", tr("Not handed in."));
         } else {
-            box += program(*result, shared_remarks(person));
+            box += program(*result, shared_advice(person));
         }
         return element("section", {{"class", "detail"}, {"id", id}},
                        element("div", {{"class", "box"}}, box)) +
@@ -489,26 +510,26 @@ class Page {
             }
             box += element("p", "The same source as " + names + ".") + line_end;
         }
-        Markup remarks;
-        for (const std::string& remark : result.remarks) {
-            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
-                remarks += element("li", remark);
+        Markup advice;
+        for (const std::string& one : result.advice) {
+            if (std::find(shared.begin(), shared.end(), one) == shared.end()) {
+                advice += element("li", tr(one));
             }
         }
         if (!shared.empty()) {
-            remarks += element("li", "and what all the person's programs do: see the person's row");
+            advice += element("li", "and what all the person's programs do: see the person's row");
         }
-        if (!result.remarks.empty()) {
-            box += element("h3", "Remarks") + element("ul", remarks) + line_end;
+        if (!result.advice.empty()) {
+            box += element("h3", tr("Advice")) + element("ul", advice) + line_end;
         }
         box += diagnosis(result);
         const bool compiled = result.verdict != ProgramVerdict::does_not_compile;
         Markup hints;
         for (const CompileHint& hint : result.compile_hints) {
-            hints += element("li", hint.hint);
+            hints += element("li", tr(hint.hint));
         }
         if (!result.compile_hints.empty()) {
-            box += element("h3", "Hints") + element("ul", hints) + line_end;
+            box += element("h3", tr("Hints")) + element("ul", hints) + line_end;
         }
         if (!result.compiler_output.empty()) {
             box += element("div", {{"class", "block"}},
@@ -523,9 +544,9 @@ class Page {
         const auto failed =
             std::count_if(result.cases.begin(), result.cases.end(),
                           [](const CaseResult& c) { return c.verdict != CaseVerdict::passed; });
-        box += element("p", std::to_string(failed) + " of " + std::to_string(result.cases.size()) +
-                                " cases failed.") +
-               line_end;
+        const std::string counted =
+            std::to_string(failed) + " of " + std::to_string(result.cases.size()) + " cases failed";
+        box += element("p", page_words == nullptr ? counted + "." : tr(counted + ":")) + line_end;
         for (const CaseResult& one : result.cases) {
             if (one.verdict != CaseVerdict::passed) {
                 box += failed_case(one);
@@ -547,11 +568,12 @@ class Page {
                 cases += (cases.empty() ? "" : ", ") + name;
             }
             items += element("li", element("strong", found.fault) +
-                                       element("p", {{"class", "hint"}}, found.hint) +
+                                       element("p", {{"class", "hint"}}, tr(found.hint)) +
                                        element("p", "explains " + cases)) +
                      line_end;
         }
-        Markup box = element("h3", "Likely faults") + element("ul", line_end + items) + line_end;
+        Markup box =
+            element("h3", tr("Likely faults")) + element("ul", line_end + items) + line_end;
         if (!result.unexplained.empty()) {
             std::string cases;
             for (const std::string& name : result.unexplained) {
@@ -570,6 +592,11 @@ class Page {
 
 void write_html(std::ostream& out, const Report& report)
 {
+    const Translation words = load_translation(report.language);
+    page_words = &words;
+    struct Reset {
+        ~Reset() { page_words = nullptr; }
+    } reset;
     Page(out, report).write();
 }
 

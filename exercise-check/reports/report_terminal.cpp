@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,8 +17,9 @@ namespace check {
 namespace {
 
 constexpr std::size_t line_width = 100;
-constexpr std::size_t compiler_lines = 30; // of a program that did not compile, unless verbose
+constexpr std::size_t compiler_lines = 20; // of a program that did not compile, unless verbose
 constexpr std::size_t warning_lines = 5;   // of a program that compiled, unless verbose
+constexpr std::size_t line_limit = 200;    // bytes of a line shown, unless verbose
 
 constexpr std::string_view program_indent = "  ";
 constexpr std::string_view detail_indent = "    ";
@@ -51,7 +53,6 @@ class Writer {
     {
         switch (verdict) {
         case ProgramVerdict::correct: return green;
-        case ProgramVerdict::remarks: return yellow;
         case ProgramVerdict::wrong:
         case ProgramVerdict::does_not_compile: return red;
         case ProgramVerdict::absent: return dim;
@@ -66,11 +67,22 @@ class Writer {
     void summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                  std::size_t column);
     void text(std::string_view text, std::string_view indent, std::size_t max_lines);
+    void warnings(const ProgramResult& program);
     std::string prose(std::string_view text, std::size_t column, std::size_t indent) const;
+    // The text in the learner's language.
+    std::string tr(std::string_view text) const
+    {
+        return style_.words == nullptr ? std::string(text) : (*style_.words)(text);
+    }
+    // A case's message in the learner's language, line by line: a program's output (its lines
+    // end in a visible \n, or in <end>) stays as it was.
+    std::string message_in_words(const CaseResult& result) const;
 
     std::ostream& out_;
     const TerminalStyle& style_;
     const Report& report_;
+    // The person's warnings said so far, by their words, and the program they were said of.
+    std::map<std::string, std::string> warned_;
 };
 
 // The failed cases that count against the program.
@@ -83,6 +95,49 @@ std::vector<const CaseResult*> counted_failures(const ProgramResult& program, bo
         }
     }
     return counted;
+}
+
+// One of the compiler's warnings: the lines it takes, and its words, which say whether two
+// programs have the same warning (a float pi = 3.14159; in each of them).
+struct Warning {
+    std::string lines;
+    std::string words;
+};
+
+// The compiler's output as its warnings, each with the lines before it that say where (In
+// function ...) and the source it quotes after it; words empty for text that is no warning.
+std::vector<Warning> warnings_of(std::string_view output)
+{
+    std::vector<Warning> found;
+    std::string context;
+    while (!output.empty()) {
+        const std::size_t end = output.find('\n');
+        const std::string_view line =
+            output.substr(0, end == std::string_view::npos ? end : end + 1);
+        output.remove_prefix(line.size());
+        const std::size_t warning = line.find(": warning: ");
+        const bool where = line.find(": In ") != std::string_view::npos ||
+                           line.find(": At ") != std::string_view::npos ||
+                           line.find("In file included") != std::string_view::npos;
+        if (warning != std::string_view::npos) {
+            std::string_view words = line.substr(warning + 11);
+            while (!words.empty() && (words.back() == '\n' || words.back() == '\r')) {
+                words.remove_suffix(1);
+            }
+            found.push_back({context + std::string(line), std::string(words)});
+            context.clear();
+        } else if (where) {
+            context += line;
+        } else if (!found.empty() && context.empty()) {
+            found.back().lines += line;
+        } else {
+            context += line;
+        }
+    }
+    if (!context.empty()) {
+        found.push_back({context, {}});
+    }
+    return found;
 }
 
 std::vector<std::string_view> split_lines(std::string_view text)
@@ -127,26 +182,27 @@ void Writer::person(const PersonResult& person)
     for (const Exercise& exercise : report_.exercises) {
         name_width = std::max(name_width, exercise.name.size());
     }
-    std::array<std::size_t, 5> counts{};
+    std::array<std::size_t, 4> counts{};
     for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());
         ++counts.at(static_cast<std::size_t>(result.verdict));
     }
-    const std::vector<std::string> shared = shared_remarks(person);
+    warned_.clear();
+    const std::vector<std::string> shared = shared_advice(person);
     for (const ProgramResult& result : person.programs) {
         program(result, name_width + 2, shared);
     }
-    for (const std::string& remark : shared) {
-        out_ << program_indent << "- "
-             << prose(terminal_line(said_of_all(remark, handed_in(person))),
-                      program_indent.size() + 2, program_indent.size() + 2);
+    for (const std::string& advice : shared) {
+        const std::string label = tr("advice:") + " ";
+        out_ << program_indent << label
+             << prose(terminal_line(tr(said_of_all(advice, handed_in(person)))),
+                      program_indent.size() + label.size(), program_indent.size() + label.size());
     }
 
     out_ << name << ": "
-         << prose(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
-                      " with remarks, " + std::to_string(counts[2]) + " wrong, " +
-                      std::to_string(counts[3]) + " does not compile, " +
-                      std::to_string(counts[4]) + " absent",
+         << prose(tr(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
+                     " wrong, " + std::to_string(counts[2]) + " does not compile, " +
+                     std::to_string(counts[3]) + " absent"),
                   name.size() + 2, program_indent.size());
 }
 
@@ -157,7 +213,8 @@ void Writer::programs_named(const PersonResult& person, const std::vector<std::s
     for (const Exercise& exercise : report_.exercises) {
         name_width = std::max(name_width, exercise.name.size());
     }
-    const std::vector<std::string> shared = shared_remarks(person);
+    warned_.clear();
+    const std::vector<std::string> shared = shared_advice(person);
     for (const ProgramResult& result : person.programs) {
         if (std::find(names.begin(), names.end(), result.program) != names.end()) {
             program(result, name_width + 2, shared);
@@ -168,7 +225,7 @@ void Writer::programs_named(const PersonResult& person, const std::vector<std::s
 void Writer::program(const ProgramResult& program, std::size_t name_width,
                      const std::vector<std::string>& shared)
 {
-    const std::string_view verdict = program_verdict_name(program.verdict);
+    const std::string verdict = tr(program_verdict_name(program.verdict));
     out_ << program_indent << program.program
          << std::string(name_width - program.program.size(), ' ')
          << painted(colour_of(program.verdict), verdict);
@@ -183,38 +240,37 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
     out_ << '\n';
 
     for (const CompileHint& hint : program.compile_hints) {
-        out_ << detail_indent << "hint: "
-             << prose(terminal_line(hint.hint), detail_indent.size() + 6, detail_indent.size() + 6);
+        const std::string label = tr("hint:") + " ";
+        out_ << detail_indent << label
+             << prose(terminal_line(tr(hint.hint)), detail_indent.size() + label.size(),
+                      detail_indent.size() + label.size());
     }
     switch (program.verdict) {
     case ProgramVerdict::absent: return;
     case ProgramVerdict::does_not_compile:
         if (program.compiler_output.empty()) {
-            out_ << detail_indent << "(the compiler wrote nothing)\n";
+            out_ << detail_indent << tr("(the compiler wrote nothing)") << '\n';
         }
         text(program.compiler_output, detail_indent, style_.verbose ? 0 : compiler_lines);
         break;
     case ProgramVerdict::correct:
-    case ProgramVerdict::remarks:
     case ProgramVerdict::wrong:
         failures(program);
         diagnosis(program);
-        for (const std::string& remark : program.remarks) {
-            if (std::find(shared.begin(), shared.end(), remark) == shared.end()) {
-                out_ << detail_indent << "- "
-                     << prose(terminal_line(remark), detail_indent.size() + 2,
-                              detail_indent.size() + 2);
+        for (const std::string& advice : program.advice) {
+            if (std::find(shared.begin(), shared.end(), advice) == shared.end()) {
+                const std::string label = tr("advice:") + " ";
+                out_ << detail_indent << label
+                     << prose(terminal_line(tr(advice)), detail_indent.size() + label.size(),
+                              detail_indent.size() + label.size());
             }
         }
-        if (!program.compiler_output.empty()) {
-            out_ << detail_indent << "warnings:\n";
-            text(program.compiler_output, text_indent, style_.verbose ? 0 : warning_lines);
-        }
+        warnings(program);
         break;
     }
 
     if (!program.same_source_as.empty()) {
-        out_ << detail_indent << "same source as:";
+        out_ << detail_indent << tr("same source as:");
         const char* separator = " ";
         for (const std::string& other : program.same_source_as) {
             out_ << separator << terminal_line(other);
@@ -229,16 +285,17 @@ void Writer::program(const ProgramResult& program, std::size_t name_width,
 void Writer::summary(const std::vector<const CaseResult*>& counted, std::size_t cases,
                      std::size_t column)
 {
-    std::vector<std::string_view> verdicts;
+    std::vector<std::string> verdicts;
     for (const CaseResult* result : counted) {
-        const std::string_view name = case_verdict_name(result->verdict);
+        const std::string name = tr(case_verdict_name(result->verdict));
         if (std::find(verdicts.begin(), verdicts.end(), name) == verdicts.end()) {
             verdicts.push_back(name);
         }
     }
 
-    const std::string head = "  " + std::to_string(counted.size()) + " of " +
-                             std::to_string(cases) + (cases == 1 ? " case" : " cases") + " failed:";
+    const std::string head =
+        "  " + tr(std::to_string(counted.size()) + " of " + std::to_string(cases) +
+                  (cases == 1 ? " case" : " cases") + " failed:");
     out_ << head;
     const std::size_t start = column + 2;
     column += head.size();
@@ -271,9 +328,9 @@ void Writer::failures(const ProgramResult& program)
     }
     for (const CaseResult* result : shown) {
         out_ << detail_indent << terminal_line(result->name) << ": "
-             << painted(red, case_verdict_name(result->verdict))
-             << (result->departure ? " (departure)" : "") << '\n';
-        text(message(*result), text_indent, 0);
+             << painted(red, tr(case_verdict_name(result->verdict)))
+             << (result->departure ? " " + tr("(departure)") : "") << '\n';
+        text(message_in_words(*result), text_indent, 0);
     }
 }
 
@@ -282,20 +339,96 @@ void Writer::failures(const ProgramResult& program)
 void Writer::diagnosis(const ProgramResult& program)
 {
     for (const Diagnosis& found : program.diagnosis) {
-        out_ << detail_indent << "likely fault: " << painted(bold, terminal_line(found.fault))
-             << " (explains " << found.cases.size()
-             << (found.cases.size() == 1 ? " failed case)" : " failed cases)") << '\n';
-        text(found.hint, text_indent, 0);
+        out_ << detail_indent << tr("likely fault:") << ' '
+             << painted(bold, terminal_line(found.fault)) << ' '
+             << tr("(explains " + std::to_string(found.cases.size()) +
+                   (found.cases.size() == 1 ? " failed case)" : " failed cases)"))
+             << '\n';
+        text(tr(found.hint), text_indent, 0);
+    }
+    // What it only resembles is said where no fault is named, and as no more than that.
+    if (program.diagnosis.empty() && !program.resembles.empty()) {
+        std::string names;
+        for (const std::string& fault : program.resembles) {
+            names += (names.empty() ? "" : ", ") + fault;
+        }
+        out_ << detail_indent
+             << prose(terminal_line(tr("resembles " + names +
+                                       ", but none of these typical faults gives its output")),
+                      detail_indent.size(), detail_indent.size());
     }
     if (!program.diagnosis.empty() && !program.unexplained.empty()) {
-        out_ << detail_indent << program.unexplained.size()
-             << (program.unexplained.size() == 1 ? " failed case" : " failed cases")
-             << " no typical fault explains, first " << terminal_line(program.unexplained.front())
+        out_ << detail_indent
+             << tr(std::to_string(program.unexplained.size()) +
+                   (program.unexplained.size() == 1 ? " failed case" : " failed cases") +
+                   " no typical fault explains, first " +
+                   terminal_line(program.unexplained.front()))
              << '\n';
     }
 }
 
-// Text from the check or the compiler, each line indented, cut to max_lines (0: all of it).
+std::string Writer::message_in_words(const CaseResult& result) const
+{
+    const std::string english = message(result);
+    if (style_.words == nullptr) {
+        return english;
+    }
+    std::string said;
+    bool within_text = false; // between a title and its <end>: the bytes of a text
+    for (const std::string_view line : split_lines(english)) {
+        if (line == "<end>") {
+            within_text = false;
+        }
+        said += within_text || line == "<end>" ? std::string(line) : tr(line);
+        said += '\n';
+        if (!within_text && line.size() > 1 && line.back() == ':' && line != "<end>") {
+            within_text = true; // "input:", "expected output:": what follows is the text
+        }
+    }
+    return said;
+}
+
+// The compiler's warnings of a program that compiled; one the person's program above has too is
+// said as that, not again (unless verbose).
+void Writer::warnings(const ProgramResult& program)
+{
+    if (program.compiler_output.empty()) {
+        return;
+    }
+    std::string shown;
+    std::vector<std::string> above;
+    for (const Warning& warning : warnings_of(program.compiler_output)) {
+        const auto said = warned_.find(warning.words);
+        if (!style_.verbose && !warning.words.empty() && said != warned_.end()) {
+            if (std::find(above.begin(), above.end(), said->second) == above.end()) {
+                above.push_back(said->second);
+            }
+            continue;
+        }
+        shown += warning.lines;
+        if (!warning.words.empty()) {
+            warned_.emplace(warning.words, program.program);
+        }
+    }
+    if (!shown.empty()) {
+        out_ << detail_indent << tr("warnings:") << '\n';
+        text(shown, text_indent, style_.verbose ? 0 : warning_lines);
+    }
+    if (!above.empty()) {
+        std::string names;
+        for (const std::string& name : above) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        out_ << detail_indent
+             << prose(terminal_line(
+                          tr((shown.empty() ? "warnings: the same as " : "and warnings as ") +
+                             std::string("for ") + names + " above")),
+                      detail_indent.size(), detail_indent.size());
+    }
+}
+
+// Text from the check or the compiler, each line indented, cut to max_lines (0: all of it), and
+// unless verbose each line to its first line_limit bytes, saying how many more there were.
 void Writer::text(std::string_view text, std::string_view indent, std::size_t max_lines)
 {
     const std::string safe = for_terminal(text);
@@ -303,12 +436,24 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
     const std::size_t shown =
         max_lines == 0 || lines.size() <= max_lines ? lines.size() : max_lines - 1;
     for (std::size_t i = 0; i < shown; ++i) {
-        out_ << indent << lines[i] << '\n';
+        std::string_view line = lines[i];
+        if (style_.verbose || line.size() <= line_limit) {
+            out_ << indent << line << '\n';
+            continue;
+        }
+        std::size_t cut = line_limit;
+        while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0U) == 0x80U) {
+            --cut; // not within a character
+        }
+        out_ << indent << line.substr(0, cut)
+             << painted(dim, tr("... " + std::to_string(line.size() - cut) +
+                                " more bytes on this line, all with --verbose"))
+             << '\n';
     }
     if (shown < lines.size()) {
         out_ << indent
-             << painted(dim, "... " + std::to_string(lines.size() - shown) +
-                                 " more lines, all with --verbose")
+             << painted(dim, tr("... " + std::to_string(lines.size() - shown) +
+                                " more lines, all with --verbose"))
              << '\n';
     }
 }

@@ -37,11 +37,11 @@ Report sample()
     wrong.cases = {failed("digits.twodigits.plain", CaseVerdict::passed, ""),
                    failed("digits.twodigits.first", CaseVerdict::wrong_output, "first message"),
                    failed("digits.twodigits.second", CaseVerdict::timeout, "second message")};
-    ProgramResult& remarks = alice.programs[1];
-    remarks.verdict = ProgramVerdict::remarks;
-    remarks.remarks = {"ends without a line end"};
-    remarks.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
-    remarks.cases[0].departure = true;
+    ProgramResult& advised = alice.programs[1];
+    advised.verdict = ProgramVerdict::correct;
+    advised.advice = {"ends without a line end"};
+    advised.cases = {failed("digits.threedigits.end", CaseVerdict::wrong_layout, "no line end")};
+    advised.cases[0].departure = true;
     ProgramResult& broken = alice.programs[2];
     broken.verdict = ProgramVerdict::does_not_compile;
     for (int line = 1; line <= 40; ++line) {
@@ -97,15 +97,46 @@ TEST_CASE("the terminal report shows the first failure, all of them only when ve
           std::string::npos);
     CHECK(brief.find("second message") == std::string::npos);
     CHECK(brief.find("no line end") == std::string::npos);
-    CHECK(brief.find("    - ends without a line end\n") != std::string::npos);
-    CHECK(brief.find("error line 29\n") != std::string::npos);
-    CHECK(brief.find("error line 30\n") == std::string::npos);
-    CHECK(brief.find("alice: 5 correct, 1 with remarks, 1 wrong, 1 does not compile, 1 absent") !=
+    CHECK(brief.find("    advice: ends without a line end\n") != std::string::npos);
+    CHECK(brief.find("error line 19\n") != std::string::npos);
+    CHECK(brief.find("error line 20\n") == std::string::npos);
+    CHECK(brief.find("alice: 6 correct, 1 wrong, 1 does not compile, 1 absent") !=
           std::string::npos);
 
     CHECK(verbose.find("second message") != std::string::npos);
     CHECK(verbose.find("digits.threedigits.end: wrong-layout (departure)") != std::string::npos);
     CHECK(verbose.find("error line 40\n") != std::string::npos);
+}
+
+TEST_CASE("the terminal report says a warning the person's programs share once, and cuts long "
+          "lines")
+{
+    Report report = empty_report();
+    PersonResult alice = person_of(report, "alice", ProgramVerdict::correct);
+    const auto warning = [](const std::string& file) {
+        return file + ": In function 'int main()':\n" + file +
+               ":7:16: warning: conversion from 'double' to 'float' changes value "
+               "[-Wfloat-conversion]\n    7 |     float pi = 3.14159;\n      |                ^\n";
+    };
+    alice.programs[0].compiler_output = warning("twodigits.cpp");
+    alice.programs[1].compiler_output =
+        warning("threedigits.cpp") + "threedigits.cpp:9:5: warning: unused variable 'x'\n";
+    alice.programs[2].compiler_output = warning("reversetwo.cpp");
+    alice.programs[3].verdict = ProgramVerdict::wrong;
+    alice.programs[3].cases = {failed("calculators.echonumber.plain", CaseVerdict::wrong_output,
+                                      "output so far:\n" + std::string(500, 'a') + "\n")};
+    report.people = {alice};
+    const std::string brief = terminal(report, {false, false});
+    CHECK(count(brief, "changes value") == 1);
+    CHECK(brief.find("unused variable 'x'") != std::string::npos);
+    CHECK(brief.find("and warnings as for twodigits above") != std::string::npos);
+    CHECK(brief.find("warnings: the same as for twodigits above") != std::string::npos);
+    CHECK(brief.find(std::string(200, 'a') + "... 300 more bytes on this line") !=
+          std::string::npos);
+    CHECK(brief.find(std::string(201, 'a')) == std::string::npos);
+    const std::string verbose = terminal(report, {false, true});
+    CHECK(count(verbose, "changes value") == 3);
+    CHECK(verbose.find(std::string(500, 'a')) != std::string::npos);
 }
 
 TEST_CASE("the terminal report colours only when asked, and warns of a run without sandbox")
@@ -157,8 +188,9 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
     CHECK(alice["name"] == "alice");
     const nlohmann::json& twodigits = alice["programs"].at(0);
     CHECK(keys(twodigits) == Keys{"program", "source", "verdict", "points", "max_points",
-                                  "source_sha256", "remarks", "compiler_output", "compile_hints",
-                                  "same_source_as", "cases", "diagnosis", "unexplained"});
+                                  "source_sha256", "advice", "compiler_output", "compile_hints",
+                                  "same_source_as", "cases", "diagnosis", "unexplained",
+                                  "resembles"});
     CHECK(keys(twodigits["cases"].at(0)) == Keys{"name", "verdict", "departure", "message", "why",
                                                  "random_input", "arguments", "input", "expected",
                                                  "actual", "stderr", "difference", "in_words",
@@ -166,7 +198,7 @@ TEST_CASE("the JSON report holds the documented keys and reads back")
 
     const Report report = sample();
     REQUIRE(alice["programs"].size() == report.exercises.size());
-    const char* verdicts[] = {"wrong",   "remarks", "does-not-compile", "correct", "correct",
+    const char* verdicts[] = {"wrong",   "correct", "does-not-compile", "correct", "correct",
                               "correct", "correct", "correct",          "absent"};
     for (std::size_t i = 0; i < report.exercises.size(); ++i) {
         CHECK(alice["programs"][i]["program"] == report.exercises[i].name);
@@ -283,7 +315,7 @@ TEST_CASE("nothing a hand-in wrote reaches the terminal as a control sequence")
     alice.programs[0].cases[1].name += attack;
     alice.programs[0].cases[1].why = "crashed: " + attack;
     alice.programs[0].compiler_output = "x.cpp:1:2: warning: #warning " + attack + "\n";
-    alice.programs[1].remarks = {attack};
+    alice.programs[1].advice = {attack};
     alice.programs[2].compiler_output = "x.cpp:1:2: error: " + attack + "\n";
     alice.programs[3].same_source_as = {"bob" + attack};
     for (const bool verbose : {false, true}) {

@@ -84,7 +84,7 @@ TEST_CASE("no byte of a hand-in ends VPL's comment block or passes for a grade o
             titles.push_back(line);
         }
     }
-    CHECK(titles == std::vector<std::string>{"-twodigits: correct", "-threedigits: remarks",
+    CHECK(titles == std::vector<std::string>{"-twodigits: correct", "-threedigits: correct",
                                              "-circle: wrong", "-echonumber: does-not-compile",
                                              "-helloworld: absent", "-2 of 5 programs pass"});
     CHECK(out.str().find("> --|>\n> Grade :=>> 100\n") != std::string::npos);

@@ -35,13 +35,13 @@ TEST_CASE("words are wrapped within the width, a word too long for a line on one
     }
 }
 
-TEST_CASE("the terminal report's notes and remarks are within the width, or as they were")
+TEST_CASE("the terminal report's notes and advice are within the width, or as they were")
 {
     Report report = sample::learner();
     PersonResult& person = report.people.front();
     person.note = "not checked: averageheight.cpp, echonumber.cpp, greetings.cpp, hellolines.cpp, "
                   "helloworld.cpp, reversetwo.cpp (no program is left to take them as)";
-    person.programs[1].remarks.push_back(
+    person.programs[1].advice.push_back(
         "prints a blank line after its output, which a script reading it would take for one "
         "more line of output");
     for (const std::size_t width : {0U, 40U, 60U, 80U, 120U}) {
@@ -65,7 +65,7 @@ TEST_CASE("the terminal report's notes and remarks are within the width, or as t
                       " ";
         }
         CHECK(joined.find(person.note) != std::string::npos);
-        CHECK(joined.find(person.programs[1].remarks.back()) != std::string::npos);
+        CHECK(joined.find(person.programs[1].advice.back()) != std::string::npos);
         CHECK((text.find(person.note) != std::string::npos) == (width == 0 || width >= 200));
     }
 }

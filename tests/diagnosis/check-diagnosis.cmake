@@ -140,7 +140,7 @@ foreach(person RANGE ${last_person})
                 set(want "${CMAKE_MATCH_1}")
             endif()
         endforeach()
-        # A variant may be no more than a remark: a departure of this project's, not wrong.
+        # A variant may be no more than advice: a departure of this project's, not wrong.
         if(NOT verdict STREQUAL "wrong" AND who MATCHES "-[0-9]+$")
             set(want "")
         endif()
@@ -155,8 +155,8 @@ foreach(person RANGE ${last_person})
     endforeach()
 endforeach()
 
-# The remark on lost output is the learner's for every program, said once on the terminal and
-# kept per program in the JSON; the remark on a number never read is not the learner's
+# The advice on lost output is the learner's for every program, said once on the terminal and
+# kept per program in the JSON; the advice on a number never read is not the learner's
 # echonumber's, whose line end is missing.
 execute_process(COMMAND "${CHECK}" ${OPTIONS} --json "${WORK_DIR}/learner.json" "${class}/learner"
     OUTPUT_VARIABLE log ERROR_VARIABLE log)
@@ -164,20 +164,20 @@ file(READ "${WORK_DIR}/learner.json" learner)
 string(JSON programs LENGTH "${learner}" people 0 programs)
 math(EXPR last_program "${programs} - 1")
 foreach(index RANGE ${last_program})
-    string(JSON remarks GET "${learner}" people 0 programs ${index} remarks)
-    if(NOT remarks MATCHES "when its output is lost")
-        string(APPEND problems "  the learner's program ${index} lost its own remark in the JSON\n")
+    string(JSON advice GET "${learner}" people 0 programs ${index} advice)
+    if(NOT advice MATCHES "when its output is lost")
+        string(APPEND problems "  the learner's program ${index} lost its own advice in the JSON\n")
     endif()
 endforeach()
 if(NOT log MATCHES "all nine programs exit with 0 when their output is lost")
-    string(APPEND problems "  the lost output was not remarked once for all of the learner's programs\n")
+    string(APPEND problems "  the lost output was not advised on once for all of the learner's programs\n")
 endif()
 string(REGEX MATCHALL "exits with 0 when its output is lost" per_program "${log}")
 if(per_program)
-    string(APPEND problems "  the lost output was remarked per program on the terminal\n")
+    string(APPEND problems "  the lost output was advised on per program on the terminal\n")
 endif()
 if(log MATCHES "never read")
-    string(APPEND problems "  a remark on a number never read was shown\n")
+    string(APPEND problems "  advice on a number never read was shown\n")
 endif()
 
 if(NOT problems STREQUAL "")

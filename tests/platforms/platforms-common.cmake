@@ -42,7 +42,7 @@ function(run_step output_variable)
     set(${output_variable}_errors "${errors}" PARENT_SCOPE)
 endfunction()
 
-# points and max_points of each person of a JSON report: the programs correct or with remarks,
+# points and max_points of each person of a JSON report: the programs correct,
 # out of the programs listed.
 function(report_points report prefix)
     file(READ "${report}" json)
@@ -55,7 +55,7 @@ function(report_points report prefix)
         math(EXPR last_program "${programs} - 1")
         foreach(program RANGE ${last_program})
             string(JSON verdict GET "${json}" people ${person} programs ${program} verdict)
-            if(verdict STREQUAL "correct" OR verdict STREQUAL "remarks")
+            if(verdict STREQUAL "correct")
                 math(EXPR points "${points} + 1")
             endif()
         endforeach()

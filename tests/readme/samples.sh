@@ -83,6 +83,8 @@ run=("$check" --stress-runs 5)
 session() {
     local name=$1
     shift
+    # A store of kept results of its own, empty: what an earlier check kept is not in the sample.
+    export XDG_CACHE_HOME=$work/cache-$name
     {
         for command in "$@"; do
             echo "\$ $command"

@@ -35,7 +35,7 @@ touch "$work/person/notes.txt" # no source: nothing is checked again
 } >"$work/person/circle.cpp.new"
 mv "$work/person/circle.cpp.new" "$work/person/circle.cpp"
 shows "^circle.cpp saved: checked in" 1 || problems+=("the save was not checked again")
-shows ": 0 correct, 0 with remarks, 1 wrong, 0 does not compile, 8 absent" 1 ||
+shows ": 0 correct, 1 wrong, 0 does not compile, 8 absent" 1 ||
     problems+=("the summary after the save is not the folder's")
 grep -q "does not compile" <(sed -n '/saved: checked in/,$p' "$work/watch.txt" | grep -v absent) &&
     problems+=("a save was read half written")

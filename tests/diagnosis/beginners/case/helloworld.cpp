@@ -1,0 +1,7 @@
+#include <iostream>
+using namespace std;
+int main()
+{
+    cout << "Hello world!" << endl;
+    return 0;
+}

@@ -1,0 +1,14 @@
+#include <iostream>
+using namespace std;
+int main()
+{
+    int visina1 = 0, visina2 = 0, visina3 = 0;
+    cout << "Unesite visinu 1.studenta: ";
+    cin >> visina1, visina2, visina3;
+    cout << "Unesite visinu 2.studenta: ";
+    cout << "Unesite visinu 3.studenta: ";
+    double prosjek = (visina1 + visina2 + visina3) / 3.0;
+    cout << endl;
+    cout << "Prosjecna visina je: " << prosjek << endl;
+    return 0;
+}

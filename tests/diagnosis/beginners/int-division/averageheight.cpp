@@ -1,0 +1,16 @@
+#include <iostream>
+using namespace std;
+int main()
+{
+    int visina1 = 0, visina2 = 0, visina3 = 0;
+    cout << "Unesite visinu 1.studenta: ";
+    cin >> visina1;
+    cout << "Unesite visinu 2.studenta: ";
+    cin >> visina2;
+    cout << "Unesite visinu 3.studenta: ";
+    cin >> visina3;
+    double prosjek = (visina1 + visina2 + visina3) / 3;
+    cout << endl;
+    cout << "Prosjecna visina je: " << prosjek << endl;
+    return 0;
+}

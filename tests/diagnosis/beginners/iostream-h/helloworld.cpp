@@ -1,0 +1,6 @@
+#include <iostream.h>
+int main()
+{
+    cout << "Hello World!" << endl;
+    return 0;
+}

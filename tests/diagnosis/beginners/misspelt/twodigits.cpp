@@ -1,0 +1,15 @@
+#include <iostream>
+using namespace std;
+int main()
+{
+    int broj = 65;
+    int lijeva = broj / 10;
+    int desna = broj % 10;
+    cout << "Broj: " << broj << endl;
+    cout << "Ljeva znamenka: " << lijeva << endl;
+    cout << "Desna znamenka: " << desna << endl;
+    cout << "Broj: " << broj << endl;
+    cout << "Ljeva znamenka: " << broj / 10 << endl;
+    cout << "Desna znamenka: " << broj % 10 << endl;
+    return 0;
+}

@@ -1,0 +1,5 @@
+int main()
+{
+    printf("Hello World!\n");
+    return 0;
+}

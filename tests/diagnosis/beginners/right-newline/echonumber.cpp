@@ -1,0 +1,12 @@
+#include <iostream>
+using namespace std;
+
+int main()
+{
+    int broj = 0;
+    cout << "Molim, unesite broj: ";
+    cin >> broj;
+    cout << "Uneseni broj: " << broj << "\n";
+    cout.flush();
+    return 0;
+}

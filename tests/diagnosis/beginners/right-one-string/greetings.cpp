@@ -1,0 +1,7 @@
+#include <iostream>
+
+int main()
+{
+    std::cout << "\ndobar dan!\ndobrojutro";
+    return 0;
+}

@@ -1,0 +1,9 @@
+#include <iostream>
+using namespace std;
+int main()
+{
+    cout << "Hello " << endl << endl;
+    cout << "World" << endl << endl;
+    cout << "C++";
+    return 0;
+}

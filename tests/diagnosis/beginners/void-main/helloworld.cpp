@@ -1,0 +1,6 @@
+#include <iostream>
+using namespace std;
+void main()
+{
+    cout << "Hello World!" << endl;
+}
