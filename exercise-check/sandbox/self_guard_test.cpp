@@ -37,7 +37,8 @@ TEST_CASE("what another process changed of the checker is told apart")
         {"the priority", [](SelfState& state) { state.priority.push_back(19); }, "the priority"},
         {"the processors", [](SelfState& state) { state.affinity = {std::string(8, '\1')}; },
          "the processors it may run on"},
-        {"the I/O priority", [](SelfState& state) { state.io_priority.push_back(7); }, "the I/O priority"},
+        {"the I/O priority", [](SelfState& state) { state.io_priority.push_back(7); },
+         "the I/O priority"},
     };
     for (const Change& change : changes) {
         CAPTURE(change.what);
