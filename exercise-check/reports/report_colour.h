@@ -39,6 +39,12 @@ inline std::string painted(const TerminalStyle& style, std::string_view colour,
     return result;
 }
 
+// The text in the learner's language, where the style has one.
+inline std::string said(const TerminalStyle& style, const std::string& english)
+{
+    return style.words != nullptr ? (*style.words)(english) : english;
+}
+
 // The closing line that names the sandbox the programs ran in and what held their memory.
 inline std::string sandbox_note(const TerminalStyle& style, const Report& report)
 {
@@ -50,7 +56,7 @@ inline std::string sandbox_note(const TerminalStyle& style, const Report& report
         text += ", memory held by " +
                 std::string(report.memory_limit == "cgroup" ? "a cgroup" : report.memory_limit);
     }
-    return painted(style, dim, text) + "\n";
+    return painted(style, dim, said(style, text)) + "\n";
 }
 
 // How many programs' results were taken from the store, where any were.
@@ -64,16 +70,17 @@ inline std::string store_note(const TerminalStyle& style, const Report& report)
         programs += handed_in(person);
     }
     return painted(style, dim,
-                   std::to_string(report.from_store) + " of " + std::to_string(programs) +
-                       " programs taken from the store, checked before as now (--no-cache "
-                       "checks them anew)") +
+                   said(style, std::to_string(report.from_store) + " of " +
+                                   std::to_string(programs) +
+                                   " programs taken from the store, checked before as now "
+                                   "(--no-cache checks them anew)")) +
            "\n";
 }
 
 inline std::string sandbox_warning(const TerminalStyle& style)
 {
-    return painted(style, bold, "warning:") +
-           " the programs ran without the sandbox, with your own rights\n\n";
+    return painted(style, bold, said(style, "warning:")) + " " +
+           said(style, "the programs ran without the sandbox, with your own rights") + "\n\n";
 }
 
 } // namespace check::colour

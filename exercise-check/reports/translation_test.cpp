@@ -181,7 +181,7 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
         CAPTURE(en_line);
         const bool output = en_line.find("\\n") != std::string::npos ||
                             en_line.find("<end>") != std::string::npos ||
-                            en_line.rfind("alice (", 0) == 0 || en_line.find("ran ") == 0 ||
+                            en_line.rfind("alice (", 0) == 0 ||
                             en_line.find("2.5") != std::string::npos;
         if (!output) {
             CHECK(hr_line != en_line);
