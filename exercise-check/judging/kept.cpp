@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/utsname.h>
@@ -580,7 +581,25 @@ void Store::prune(std::chrono::hours unused_for) const
 std::vector<std::string> Store::notes() const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return notes_;
+    std::vector<std::string> notes = notes_;
+    // Said once, to a person at a terminal: where the store is, and how large it is now.
+    const fs::path told = root_ / "told-where";
+    std::error_code error;
+    if (!root_.empty() && isatty(STDERR_FILENO) == 1 && !fs::exists(told, error)) {
+        std::ofstream(told) << "the first check that kept something here said where it is\n";
+        std::uint64_t bytes = 0;
+        for (auto entry = fs::recursive_directory_iterator(root_, error);
+             !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+            if (entry->is_regular_file(error) && !entry->is_symlink(error)) {
+                bytes += entry->file_size(error);
+            }
+        }
+        notes.push_back("builds and results are kept in " + root_.string() + " (" +
+                        size_text(bytes) +
+                        " now), so that the same sources are not built and run again; what is "
+                        "unused for 30 days is removed, and --no-cache keeps nothing");
+    }
+    return notes;
 }
 
 void Store::note(const std::string& line)

@@ -91,7 +91,7 @@ class Store {
     void prune(std::chrono::hours unused_for) const;
 
     // What was found wrong with the store, one line each.
-    std::vector<std::string> notes() const;
+    std::vector<std::string> notes() const; // and, the first time at a terminal, where it is
 
   private:
     std::optional<std::string> take(const std::string& kind, const std::string& key);
