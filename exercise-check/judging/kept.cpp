@@ -532,7 +532,7 @@ std::optional<Build> Store::take_build(const std::string& key, const fs::path& e
 void Store::keep_build(const std::string& key, const Build& build, const fs::path& executable)
 {
     if (root_.empty() || build.too_large ||
-        !worth_keeping(KeptResults{build.built, build.output, {}, {}, {}})) {
+        !worth_keeping(KeptResults{build.built, build.output, {}, {}, {}, {}, {}})) {
         return;
     }
     std::string program;
