@@ -181,6 +181,54 @@ void diagnose(ProgramResult& program, const std::vector<VariantRun>& variants, b
                      [](const Diagnosis& one, const Diagnosis& other) {
                          return one.cases.size() > other.cases.size();
                      });
+    // A fault is named only where, of each kind of failure it explains, the program's first is
+    // explained: by itself, or by a fault that is so named. One that reproduces a few later cases
+    // and not the first may do so by chance, as two averages that differ past the sixth digit
+    // print alike; it is at most resembled.
+    const auto first_of_its_kind = [&](const std::string& name) -> const CaseResult* {
+        const auto failed = std::find_if(program.cases.begin(), program.cases.end(),
+                                         [&](const CaseResult& one) { return one.name == name; });
+        if (failed == program.cases.end()) {
+            return nullptr;
+        }
+        const auto first =
+            std::find_if(program.cases.begin(), program.cases.end(), [&](const CaseResult& one) {
+                return counts_against(one, strict) && one.verdict == failed->verdict;
+            });
+        return first == program.cases.end() ? nullptr : &*first;
+    };
+    const auto holds = [](const Diagnosis& found, const std::string& name) {
+        return std::find(found.cases.begin(), found.cases.end(), name) != found.cases.end();
+    };
+    const auto firsts_explained = [&](const Diagnosis& found,
+                                      const std::vector<const Diagnosis*>& by) {
+        return std::all_of(found.cases.begin(), found.cases.end(), [&](const std::string& name) {
+            const CaseResult* first = first_of_its_kind(name);
+            return first == nullptr ||
+                   std::any_of(by.begin(), by.end(),
+                               [&](const Diagnosis* other) { return holds(*other, first->name); });
+        });
+    };
+    std::vector<const Diagnosis*> anchored;
+    for (const Diagnosis& found : program.diagnosis) {
+        if (firsts_explained(found, {&found})) {
+            anchored.push_back(&found);
+        }
+    }
+    std::vector<Diagnosis> kept;
+    for (const Diagnosis& found : program.diagnosis) {
+        if (firsts_explained(found, anchored)) {
+            kept.push_back(found);
+            continue;
+        }
+        for (const VariantRun& variant : variants) {
+            if (variant.fault->id == found.fault && std::find(resembling.begin(), resembling.end(),
+                                                              variant.fault) == resembling.end()) {
+                resembling.push_back(variant.fault);
+            }
+        }
+    }
+    program.diagnosis = std::move(kept);
     for (const std::string& line : advice) {
         if (std::find(program.advice.begin(), program.advice.end(), line) == program.advice.end()) {
             program.advice.push_back(line);

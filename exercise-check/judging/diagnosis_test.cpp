@@ -235,6 +235,14 @@ TEST_CASE("faults rank by the failed cases they explain; one of departures alone
               variant(division, {ran("a", output, "170"), ran("b", output, "180"), ran("c")})},
              false);
     CHECK(named(apart) == Names{"integer-division", "int-sum-overflow"});
+    // A later case reproduced by chance, and not the first wrong output: two averages that
+    // differ past the sixth digit print alike, and the fault is at most resembled.
+    ProgramResult chance = program({ran("a", output, "56.6667"), ran("b", output, "7.15828e+08")});
+    diagnose(chance,
+             {variant(overflow, {ran("a", output, "170.333"), ran("b", output, "7.15828e+08")})},
+             false);
+    CHECK(named(chance).empty());
+    CHECK(chance.resembles == Names{"int-sum-overflow"});
 }
 
 TEST_CASE("a program that is not wrong gets no diagnosis")
