@@ -11,7 +11,8 @@ rounds=${1:-5}
 
 cmake --preset default >/dev/null
 cmake --build --preset default --target exercise-check >/dev/null
-check=build/default/exercise-check/exercise-check
+# Each check from nothing: no build or result kept by the one before.
+check=(build/default/exercise-check/exercise-check --no-cache)
 person=$(mktemp -d)
 trap 'rm -rf "$person"' EXIT
 cp digit-exercises/*.cpp calculators/*.cpp greeting-programs/*.cpp "$person"
@@ -34,9 +35,9 @@ median() { sort -n | awk '{ all[NR] = $1 } END { print all[int((NR + 1) / 2)] }'
 declare -a serial sandboxed landlocked unprotected
 for ((round = 0; round < rounds; round++)); do
     serial+=("$(seconds compile_nine)")
-    sandboxed+=("$(seconds "$check" --sandbox bubblewrap "$person")")
-    landlocked+=("$(seconds "$check" --sandbox landlock "$person")")
-    unprotected+=("$(seconds "$check" --sandbox none "$person")")
+    sandboxed+=("$(seconds "${check[@]}" --sandbox bubblewrap "$person")")
+    landlocked+=("$(seconds "${check[@]}" --sandbox landlock "$person")")
+    unprotected+=("$(seconds "${check[@]}" --sandbox none "$person")")
 done
 s=$(printf '%s\n' "${serial[@]}" | median)
 b=$(printf '%s\n' "${sandboxed[@]}" | median)
