@@ -8,7 +8,6 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 people=${1:-30}
-copies=$(( people / 5 )) # exact copies of the first person's hand-in
 
 cmake --preset default >/dev/null
 cmake --build --preset default >/dev/null
@@ -18,28 +17,7 @@ cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/default/CMakeCache.txt)
 out=build/bench/class
 rm -rf "$out"
 mkdir -p "$out/class" "$out/staging" "$out/floor"
-
-sources=(digit-exercises/*.cpp calculators/*.cpp greeting-programs/*.cpp)
-for (( n = 1; n <= people - copies; n++ )); do
-    person="$out/staging/Person $n"
-    for source in "${sources[@]}"; do
-        if (( n % 3 == 0 )); then
-            target="$person/$source" # in the three folders
-        else
-            target="$person/$(basename "$source")"
-        fi
-        mkdir -p "$(dirname "$target")"
-        { cat "$source"; printf '// handed in by person %d\n' "$n"; } >"$target"
-    done
-    if (( n % 4 == 0 )); then
-        (cd "$out/staging" && cmake -E tar cf "../class/Person $n.zip" --format=zip "Person $n")
-    else
-        mv "$person" "$out/class/"
-    fi
-done
-for (( n = people - copies + 1; n <= people; n++ )); do
-    cp -r "$out/class/Person 1" "$out/class/Person $n"
-done
+bash bench/make-class.sh "$out" "$people"
 
 options=()
 command -v bwrap >/dev/null || options+=(--no-sandbox)

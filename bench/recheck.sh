@@ -15,7 +15,6 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 people=${1:-30}
 saves=${2:-10}
-copies=$(( people / 5 )) # exact copies of the first person's hand-in
 
 cmake --preset default >/dev/null
 cmake --build build/default --target exercise-check >/dev/null
@@ -24,28 +23,7 @@ check=$PWD/build/default/exercise-check/exercise-check
 out=$PWD/build/bench/recheck
 rm -rf "$out"
 mkdir -p "$out/class" "$out/staging" "$out/faults"
-
-sources=(digit-exercises/*.cpp calculators/*.cpp greeting-programs/*.cpp)
-for (( n = 1; n <= people - copies; n++ )); do
-    person="$out/staging/Person $n"
-    for source in "${sources[@]}"; do
-        if (( n % 3 == 0 )); then
-            target="$person/$source" # in the three folders
-        else
-            target="$person/$(basename "$source")"
-        fi
-        mkdir -p "$(dirname "$target")"
-        { cat "$source"; printf '// handed in by person %d\n' "$n"; } >"$target"
-    done
-    if (( n % 4 == 0 )); then
-        (cd "$out/staging" && cmake -E tar cf "../class/Person $n.zip" --format=zip "Person $n")
-    else
-        mv "$person" "$out/class/"
-    fi
-done
-for (( n = people - copies + 1; n <= people; n++ )); do
-    cp -r "$out/class/Person 1" "$out/class/Person $n"
-done
+bash bench/make-class.sh "$out" "$people"
 
 # Every check shares one folder of the typical faults' builds, so that only the store differs.
 options=(--fault-cache "$out/faults")
