@@ -6,6 +6,7 @@
 #include "handins.h"
 #include "help.h"
 #include "interrupt.h"
+#include "kept.h"
 #include "merge.h"
 #include "outputs.h"
 #include "process.h"
@@ -190,6 +191,20 @@ Report check_with_meter(const std::vector<Person>& people, const Settings& setti
     return report;
 }
 
+// What the store had to say, on standard error; and, once, to a person at a terminal, where it
+// is and how large.
+void tell_store_notes(const Report& report, const Settings& settings)
+{
+    for (const std::string& note : report.store_notes) {
+        std::cerr << "exercise-check: " << note << '\n';
+    }
+    if (isatty(STDERR_FILENO) == 1) {
+        if (const auto note = first_use_note(settings.store)) {
+            std::cerr << "exercise-check: " << *note << '\n';
+        }
+    }
+}
+
 // Makes the work folder of a check of sources, and the runner of its compiler, for checking.
 void with_runner(const Options& options, Settings& settings,
                  const std::function<void(const fs::path& work, Runner& runner)>& checking)
@@ -244,9 +259,7 @@ void watch_sources(const Options& options, Settings& settings, const TerminalSty
             options.folders.front(),
             [&] {
                 Report report = check_people(people_named(options, settings), settings, runner);
-                for (const std::string& note : report.store_notes) {
-                    std::cerr << "exercise-check: " << note << '\n';
-                }
+                tell_store_notes(report, settings);
                 return report;
             },
             style, std::cout);
@@ -350,9 +363,7 @@ int carry_out(const Options& named)
     } else {
         report = check_sources(options, settings);
     }
-    for (const std::string& note : report.store_notes) {
-        std::cerr << "exercise-check: " << note << '\n';
-    }
+    tell_store_notes(report, settings);
     report.language = language;
     if (!options.class_folder.empty()) {
         return finish(options, report, started, gradebook);

@@ -581,25 +581,29 @@ void Store::prune(std::chrono::hours unused_for) const
 std::vector<std::string> Store::notes() const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string> notes = notes_;
-    // Said once, to a person at a terminal: where the store is, and how large it is now.
-    const fs::path told = root_ / "told-where";
+    return notes_;
+}
+
+std::optional<std::string> first_use_note(const fs::path& root)
+{
+    const fs::path told = root / "told-where";
     std::error_code error;
-    if (!root_.empty() && isatty(STDERR_FILENO) == 1 && !fs::exists(told, error)) {
-        std::ofstream(told) << "the first check that kept something here said where it is\n";
-        std::uint64_t bytes = 0;
-        for (auto entry = fs::recursive_directory_iterator(root_, error);
-             !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
-            if (entry->is_regular_file(error) && !entry->is_symlink(error)) {
-                bytes += entry->file_size(error);
-            }
-        }
-        notes.push_back("builds and results are kept in " + root_.string() + " (" +
-                        size_text(bytes) +
-                        " now), so that the same sources are not built and run again; what is "
-                        "unused for 30 days is removed, and --no-cache keeps nothing");
+    struct stat status {};
+    if (root.empty() || ::lstat(root.c_str(), &status) != 0 || !S_ISDIR(status.st_mode) ||
+        status.st_uid != geteuid() || fs::exists(told, error)) {
+        return std::nullopt; // none, or not this user's: nothing is kept there
     }
-    return notes;
+    std::ofstream(told) << "the first check that kept something here said where it is\n";
+    std::uint64_t bytes = 0;
+    for (auto entry = fs::recursive_directory_iterator(root, error);
+         !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+        if (entry->is_regular_file(error) && !entry->is_symlink(error)) {
+            bytes += entry->file_size(error);
+        }
+    }
+    return "builds and results are kept in " + root.string() + " (" + size_text(bytes) +
+           " now), so that the same sources are not built and run again; what is unused for 30 "
+           "days is removed, and --no-cache keeps nothing";
 }
 
 void Store::note(const std::string& line)

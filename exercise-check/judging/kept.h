@@ -91,7 +91,7 @@ class Store {
     void prune(std::chrono::hours unused_for) const;
 
     // What was found wrong with the store, one line each.
-    std::vector<std::string> notes() const; // and, the first time at a terminal, where it is
+    std::vector<std::string> notes() const;
 
   private:
     std::optional<std::string> take(const std::string& kind, const std::string& key);
@@ -102,5 +102,9 @@ class Store {
     mutable std::mutex mutex_;
     std::vector<std::string> notes_;
 };
+
+// Where the store in root is and how large, said once: nothing where it was said before, or
+// where there is no store.
+std::optional<std::string> first_use_note(const std::filesystem::path& root);
 
 } // namespace check
