@@ -3,7 +3,6 @@
 #include "saves.h"
 
 #include <algorithm>
-#include <array>
 #include <iomanip>
 #include <sstream>
 
@@ -34,14 +33,7 @@ std::string names_of(const std::vector<fs::path>& files)
 
 std::string summary_line(const PersonResult& person, const Translation& tr)
 {
-    std::array<std::size_t, 4> counts{};
-    for (const ProgramResult& result : person.programs) {
-        ++counts.at(static_cast<std::size_t>(result.verdict));
-    }
-    return person.name + ": " +
-           tr(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) + " wrong, " +
-              std::to_string(counts[2]) + " does not compile, " + std::to_string(counts[3]) +
-              " absent");
+    return person.name + ": " + tr(verdict_counts(person));
 }
 
 std::vector<std::string> programs_saved(const PersonResult& person,

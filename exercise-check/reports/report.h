@@ -27,6 +27,10 @@ struct TerminalStyle {
 // person's programs share once, for the person); a closing line with the counts.
 void write_terminal(std::ostream& out, const Report& report, const TerminalStyle& style);
 
+// How many of the person's programs have each verdict, as the terminal's summary line says it:
+// "8 correct, 1 wrong, 0 does not compile, 0 absent".
+std::string verdict_counts(const PersonResult& person);
+
 // The lines write_terminal writes of those of the person's programs named, alone: as a learner's
 // watch shows the programs just saved.
 void write_programs(std::ostream& out, const Report& report, const PersonResult& person,

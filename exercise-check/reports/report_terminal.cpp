@@ -182,10 +182,8 @@ void Writer::person(const PersonResult& person)
     for (const Exercise& exercise : report_.exercises) {
         name_width = std::max(name_width, exercise.name.size());
     }
-    std::array<std::size_t, 4> counts{};
     for (const ProgramResult& result : person.programs) {
         name_width = std::max(name_width, result.program.size());
-        ++counts.at(static_cast<std::size_t>(result.verdict));
     }
     warned_.clear();
     const std::vector<std::string> shared = shared_advice(person);
@@ -200,10 +198,7 @@ void Writer::person(const PersonResult& person)
     }
 
     out_ << name << ": "
-         << prose(tr(std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) +
-                     " wrong, " + std::to_string(counts[2]) + " does not compile, " +
-                     std::to_string(counts[3]) + " absent"),
-                  name.size() + 2, program_indent.size());
+         << prose(tr(verdict_counts(person)), name.size() + 2, program_indent.size());
 }
 
 // The lines person() writes of the programs named, and of no other.
@@ -459,6 +454,17 @@ void Writer::text(std::string_view text, std::string_view indent, std::size_t ma
 }
 
 } // namespace
+
+std::string verdict_counts(const PersonResult& person)
+{
+    std::array<std::size_t, 4> counts{};
+    for (const ProgramResult& result : person.programs) {
+        ++counts.at(static_cast<std::size_t>(result.verdict));
+    }
+    return std::to_string(counts[0]) + " correct, " + std::to_string(counts[1]) + " wrong, " +
+           std::to_string(counts[2]) + " does not compile, " + std::to_string(counts[3]) +
+           " absent";
+}
 
 void write_programs(std::ostream& out, const Report& report, const PersonResult& person,
                     const std::vector<std::string>& programs, const TerminalStyle& style)
