@@ -7,6 +7,7 @@
 #include "help.h"
 #include "interrupt.h"
 #include "kept.h"
+#include "made_headers.h"
 #include "merge.h"
 #include "outputs.h"
 #include "process.h"
@@ -250,11 +251,13 @@ Report check_sources(const Options& options, Settings& settings)
 }
 
 // A learner's watch of one folder: the compiler is found once, and each check after the first
-// takes from the store every program whose source was not saved.
+// takes from the store every program whose source was not saved, and compiles a saved one with
+// the standard headers it starts with precompiled once, after the first check.
 void watch_sources(const Options& options, Settings& settings, const TerminalStyle& style)
 {
     people_named(options, settings); // a folder that holds no program is refused at once
-    with_runner(options, settings, [&](const fs::path& /*work*/, Runner& runner) {
+    settings.made_headers = std::make_shared<MadeHeaders>();
+    with_runner(options, settings, [&](const fs::path& work, Runner& runner) {
         watch(
             options.folders.front(),
             [&] {
@@ -262,7 +265,18 @@ void watch_sources(const Options& options, Settings& settings, const TerminalSty
                 tell_store_notes(report, settings);
                 return report;
             },
-            style, std::cout);
+            style, std::cout, -1,
+            [&](const Report& first) {
+                std::vector<fs::path> sources;
+                for (const PersonResult& person : first.people) {
+                    for (const ProgramResult& program : person.programs) {
+                        if (!program.source.empty()) {
+                            sources.emplace_back(program.source);
+                        }
+                    }
+                }
+                prepare_headers(sources, work, settings.jobs, runner, *settings.made_headers);
+            });
     });
 }
 

@@ -52,10 +52,15 @@ std::vector<std::string> programs_saved(const PersonResult& person,
 }
 
 void watch(const fs::path& folder, const std::function<Report()>& check, const TerminalStyle& style,
-           std::ostream& out, int rechecks)
+           std::ostream& out, int rechecks, const std::function<void(const Report&)>& prepare)
 {
     Saves saves(folder); // before the first check: what is saved during it is checked after
-    write_terminal(out, check(), style);
+    const Report first = check();
+    write_terminal(out, first, style);
+    out.flush();
+    if (prepare) {
+        prepare(first);
+    }
     out << "watching " << folder.string()
         << ": each program is checked again as its source is saved; Ctrl-C ends" << std::endl;
     for (int done = 0; rechecks < 0 || done < rechecks; ++done) {

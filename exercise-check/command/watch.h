@@ -30,8 +30,10 @@ std::vector<std::string> programs_saved(const PersonResult& person,
 // Watches folder: check() checks it, at once and again after each save of a source in it; the
 // first report is written whole, each later one as the programs saved and the summary. Ends only
 // when interrupted (as an interrupted check ends), or after rechecks re-checks when that is not
-// negative.
+// negative. Between the first report and the first save, prepare (when given) readies what makes
+// the later checks quicker.
 void watch(const std::filesystem::path& folder, const std::function<Report()>& check,
-           const TerminalStyle& style, std::ostream& out, int rechecks = -1);
+           const TerminalStyle& style, std::ostream& out, int rechecks = -1,
+           const std::function<void(const Report&)>& prepare = {});
 
 } // namespace check

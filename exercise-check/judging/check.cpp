@@ -7,6 +7,7 @@
 #include "compare.h"
 #include "files.h"
 #include "kept.h"
+#include "made_headers.h"
 #include "pool.h"
 #include "sha256.h"
 #include "variants.h"
@@ -366,6 +367,14 @@ class Checker {
             sharing[job.headers].push_back(std::move(job));
         }
         for (auto& [headers, group] : sharing) {
+            if (const auto made = settings_.made_headers && !headers.empty()
+                                      ? settings_.made_headers->find(headers)
+                                      : std::nullopt) {
+                for (Job& job : group) {
+                    start(std::move(job), *made);
+                }
+                continue;
+            }
             std::size_t compiles = 0;
             for (const Job& job : group) {
                 compiles += job.compiles.size();
@@ -377,10 +386,15 @@ class Checker {
                 }
                 continue;
             }
-            const fs::path folder = settings_.work / ("headers-" + std::to_string(folders_++));
+            const fs::path folder =
+                settings_.made_headers ? settings_.made_headers->reserve(settings_.work)
+                                       : settings_.work / ("headers-" + std::to_string(folders_++));
             auto waiting = std::make_shared<std::vector<Job>>(std::move(group));
             pool_.add([this, headers = headers, folder, waiting] {
                 const bool made = runner_.precompile(headers, folder);
+                if (made && settings_.made_headers) {
+                    settings_.made_headers->add(headers, folder);
+                }
                 for (Job& job : *waiting) {
                     start(std::move(job), made ? folder : fs::path());
                 }

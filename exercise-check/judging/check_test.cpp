@@ -3,6 +3,7 @@
 #include "catalogue.h"
 #include "check.h"
 #include "files.h"
+#include "made_headers.h"
 #include "test_folders.h"
 
 #include <doctest/doctest.h>
@@ -499,4 +500,69 @@ TEST_CASE("kept results that were damaged are run again, with a note, and never 
     fixture.with = &third;
     CHECK(fixture.check({"right", "right breaks=2"}).from_store == 2);
     CHECK(third.runs == 0);
+}
+
+// The fake runner as a compiler that reads precompiled headers: it notes each set it makes and
+// the folder of headers each compile is given.
+class PrecompilingRunner : public FakeRunner {
+  public:
+    using FakeRunner::FakeRunner;
+    bool precompiles() const override { return true; }
+    bool precompile(const std::vector<std::string>& headers, const fs::path& folder) override
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        made.push_back(headers);
+        fs::create_directories(folder);
+        return true;
+    }
+    Build compile(const fs::path& source, const fs::path& executable, BuildKind kind,
+                  const fs::path& headers) override
+    {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            given.push_back(headers);
+        }
+        return FakeRunner::compile(source, executable, kind, headers);
+    }
+    std::vector<std::vector<std::string>> made;
+    std::vector<fs::path> given;
+
+  private:
+    std::mutex mutex_;
+};
+
+TEST_CASE("headers made once for a checker that checks again serve its later single compiles")
+{
+    Fixture fixture;
+    PrecompilingRunner runner(fixture.settings.work);
+    fixture.with = &runner;
+    // Two sources start with the same standard headers, one with others, one with none.
+    const std::vector<std::string> sources = {
+        "right\n#include <iostream>", "right\n#include <iostream>",
+        "right\n#include <cmath>\n#include <iostream>", "right"};
+    fixture.check(sources); // too few compiles to share a set: nothing made
+    CHECK(runner.made.empty());
+
+    fixture.settings.made_headers = std::make_shared<MadeHeaders>();
+    std::vector<fs::path> paths;
+    for (int number = 1; number <= 5; ++number) { // e5 was never written
+        paths.push_back(fixture.scratch.path / "ann" / ("e" + std::to_string(number) + ".cpp"));
+    }
+    prepare_headers(paths, fixture.settings.work, 2, runner, *fixture.settings.made_headers);
+    REQUIRE(runner.made.size() == 2);
+    prepare_headers(paths, fixture.settings.work, 2, runner, *fixture.settings.made_headers);
+    CHECK(runner.made.size() == 2); // each set once
+
+    runner.given.clear();
+    const Report report = fixture.check(sources);
+    CHECK(report.people[0].programs[0].verdict == ProgramVerdict::correct);
+    const auto iostream = fixture.settings.made_headers->find({"iostream"});
+    const auto both = fixture.settings.made_headers->find({"cmath", "iostream"});
+    REQUIRE(iostream);
+    REQUIRE(both);
+    CHECK(*iostream != *both);
+    CHECK(std::count(runner.given.begin(), runner.given.end(), *iostream) == 2);
+    CHECK(std::count(runner.given.begin(), runner.given.end(), *both) == 1);
+    CHECK(std::count(runner.given.begin(), runner.given.end(), fs::path()) == 1);
+    CHECK(runner.made.size() == 2); // nothing made again
 }

@@ -8,10 +8,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace check {
+
+class MadeHeaders;
 
 // A line of a teacher's map of sources to programs: `source path = program`.
 struct MapLine {
@@ -70,6 +73,9 @@ struct Settings {
     RunBudget run_budget{};
     // What shows a beginner's typical compile error, and what to write instead; none: no hints.
     std::vector<CompileHintRule> compile_hints{};
+    // Precompiled headers kept from one check to the next (made_headers.h), where the checker
+    // checks again; none: each check makes those that enough of its compiles share.
+    std::shared_ptr<MadeHeaders> made_headers{};
 };
 
 } // namespace check
