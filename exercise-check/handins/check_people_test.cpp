@@ -302,3 +302,39 @@ TEST_CASE("the variants of typical faults are built once for a class, and kept f
     CHECK(variant_compiles() == 4);
     CHECK(plain.people[0].programs[0].diagnosis.empty());
 }
+
+TEST_CASE("the variants' builds share precompiled headers when enough of them are to be made")
+{
+    for (const std::size_t faults : {std::size_t{2}, std::size_t{3}}) {
+        CAPTURE(faults); // each variant is built twice: as it is and filled
+        Fixture fixture;
+        const fs::path cases = fixture.settings.case_data / "calc" / "echo";
+        write(cases / "echo.cpp", "#include <iostream>\n// echo, the own program\n");
+        std::string list;
+        for (std::size_t index = 0; index < faults; ++index) {
+            list += std::string(list.empty() ? "" : ", ") + R"({"id": "f)" + std::to_string(index) +
+                    R"(", "hint": "h", "variants": [[{"replace": "echo", "with": "wrong)" +
+                    std::to_string(index) + R"("}]]})";
+        }
+        write(cases / "faults.json", R"({"faults": [)" + list + "]}");
+        fixture.settings.fault_cache = fixture.root / "kept";
+        fixture.runner.identity = "fake compiler";
+        const auto variant_compiles = [&fixture](bool with_headers) {
+            return static_cast<std::size_t>(
+                std::count_if(fixture.runner.compiles.begin(), fixture.runner.compiles.end(),
+                              [&](const FakeRunner::Compile& compile) {
+                                  return compile.source.find("own program") != std::string::npos &&
+                                         compile.headers.empty() != with_headers;
+                              }));
+        };
+        const bool worth_it = faults * 2 >= compiles_worth_precompiling;
+        check_people({fixture.person("bob", "other")}, fixture.settings, fixture.runner);
+        CHECK(fixture.runner.precompiled.size() == (worth_it ? 1U : 0U));
+        CHECK(variant_compiles(worth_it) == faults * 2);
+        CHECK(variant_compiles(!worth_it) == 0);
+        // Kept from then on: nothing more to make.
+        check_people({fixture.person("cid", "other", " again")}, fixture.settings, fixture.runner);
+        CHECK(fixture.runner.precompiled.size() == (worth_it ? 1U : 0U));
+        CHECK(variant_compiles(true) + variant_compiles(false) == faults * 2);
+    }
+}

@@ -35,6 +35,10 @@ Compiler probe_compiler(const std::string& command, const std::filesystem::path&
 // same program, and makes most of the compile's work once for every source that shares them.
 std::vector<std::string> leading_includes(const std::string& source);
 
+// Precompiled headers are made for a set of leading headers that at least this many compiles
+// share: each takes about as long as three compiles to make.
+constexpr std::size_t compiles_worth_precompiling = 6;
+
 // Precompiles those headers into folder, as compile() would compile them; compile() given that
 // folder then uses it, for a build of either kind (the pattern is applied after the headers are
 // read). False when it could not be made.

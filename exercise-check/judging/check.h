@@ -40,10 +40,6 @@ struct Step {
 };
 using Steps = std::function<void(const Step&)>;
 
-// Precompiled headers are made for a set of leading headers that at least this many compiles
-// share: each takes about as long as three compiles to make.
-constexpr std::size_t compiles_worth_precompiling = 6;
-
 // The sandbox every compile and run starts from: the settings' kind, with the case data hidden.
 Sandbox base_sandbox(const Settings& settings);
 

@@ -1,10 +1,12 @@
 #include "variants.h"
 
+#include "build.h"
 #include "cases.h"
 #include "diagnosis.h"
 #include "fault_cache.h"
 #include "faults.h"
 #include "files.h"
+#include "made_headers.h"
 #include "pool.h"
 
 #include <algorithm>
@@ -39,7 +41,8 @@ struct Variant {
 // Builds source into folder/<program> (and <program>.filled with fill), from the kept builds
 // where they are, keeping those it makes. False when it does not build.
 bool build_kept(Runner& runner, const Settings& settings, Variant& variant,
-                const std::string& program, const fs::path& folder, bool fill, std::size_t runs)
+                const std::string& program, const fs::path& folder, bool fill, std::size_t runs,
+                const fs::path& headers)
 {
     fs::create_directories(folder);
     share_with_sandbox(folder, true);
@@ -52,7 +55,7 @@ bool build_kept(Runner& runner, const Settings& settings, Variant& variant,
         if (fetch_kept(kept, name, executable)) {
             return true;
         }
-        if (!runner.compile(source, executable, kind, {}).built) {
+        if (!runner.compile(source, executable, kind, headers).built) {
             return false;
         }
         keep(kept, name, executable);
@@ -162,11 +165,86 @@ struct Diagnosing {
     }
 };
 
+// Whether the exercise's programs are also built with unset variables filled: where a case of
+// it reads what it cannot, so that what such a read leaves shows.
+bool fills(const Exercise& exercise, const Settings& settings, const Runner& runner)
+{
+    const std::vector<Case> cases = load_cases(settings.case_data, exercise, settings.stdlib);
+    return runner.fills_unset() && std::any_of(cases.begin(), cases.end(), [](const Case& one) {
+               return one.failed_read && one.kind == CaseKind::plain;
+           });
+}
+
+// The precompiled headers the variants' builds that are not kept will share, by the standard
+// headers they start with: those a checker that checks again made before, and those made now
+// for a set that enough compiles share (a fault's variant is its exercise's program with a
+// change, so most of an exercise's share one).
+std::map<std::vector<std::string>, fs::path>
+variant_headers(const Diagnosing& diagnosing, const std::vector<Exercise>& exercises,
+                const std::vector<bool>& filled, const Settings& settings, Runner& runner)
+{
+    std::map<std::vector<std::string>, fs::path> made;
+    if (!runner.precompiles()) {
+        return made;
+    }
+    std::map<std::vector<std::string>, std::size_t> compiles;
+    for (const auto& variant : diagnosing.variants) {
+        const std::string& program = exercises[variant->slot].name;
+        const fs::path kept =
+            kept_folder(settings.fault_cache, runner.build_identity(), variant->source);
+        std::error_code error;
+        const auto to_make = [&](const std::string& name) {
+            return kept.empty() || !fs::exists(kept / name, error) ? 1 : 0;
+        };
+        const std::size_t count =
+            to_make(program) + (filled[variant->slot] ? to_make(program + ".filled") : 0);
+        if (count > 0) {
+            compiles[leading_includes(variant->source)] += count;
+        }
+    }
+    std::mutex made_mutex;
+    Pool pool;
+    std::size_t folders = 0;
+    for (const auto& [headers, count] : compiles) {
+        if (headers.empty()) {
+            continue;
+        }
+        if (const auto kept =
+                settings.made_headers ? settings.made_headers->find(headers) : std::nullopt) {
+            made.emplace(headers, *kept);
+            continue;
+        }
+        if (count < compiles_worth_precompiling) {
+            continue;
+        }
+        const fs::path folder =
+            settings.made_headers ? settings.made_headers->reserve(settings.work)
+                                  : settings.work / ("fault-headers-" + std::to_string(folders++));
+        pool.add([&, headers = headers, folder] {
+            if (runner.precompile(headers, folder)) {
+                const std::lock_guard<std::mutex> lock(made_mutex);
+                made.emplace(headers, folder);
+                if (settings.made_headers) {
+                    settings.made_headers->add(headers, folder);
+                }
+            }
+        });
+    }
+    pool.run(settings.jobs);
+    return made;
+}
+
 // Builds every variant, several at a time; those that built.
 std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
                                      const std::vector<Exercise>& exercises,
                                      const Settings& settings, Runner& runner)
 {
+    std::vector<bool> filled(exercises.size(), false);
+    for (const auto& variant : diagnosing.variants) {
+        filled[variant->slot] = fills(exercises[variant->slot], settings, runner);
+    }
+    const std::map<std::vector<std::string>, fs::path> headers =
+        variant_headers(diagnosing, exercises, filled, settings, runner);
     Pool builds;
     std::mutex built_mutex;
     std::vector<Variant*> built;
@@ -174,17 +252,14 @@ std::vector<Variant*> build_variants(const Diagnosing& diagnosing,
         builds.add([&, index] {
             Variant& variant = *diagnosing.variants[index];
             const Exercise& exercise = exercises[variant.slot];
-            const std::vector<Case> cases =
-                load_cases(settings.case_data, exercise, settings.stdlib);
-            const bool fill = runner.fills_unset() &&
-                              std::any_of(cases.begin(), cases.end(), [](const Case& one) {
-                                  return one.failed_read && one.kind == CaseKind::plain;
-                              });
             const fs::path folder = settings.work / ("fault-" + std::to_string(index));
             // Linked as a program that runs many times: it is kept, and runs at every check.
             const std::size_t runs =
-                cases.size() + static_cast<std::size_t>(std::max(settings.stress_runs, 0));
-            if (build_kept(runner, settings, variant, exercise.name, folder, fill, runs)) {
+                load_cases(settings.case_data, exercise, settings.stdlib).size() +
+                static_cast<std::size_t>(std::max(settings.stress_runs, 0));
+            const auto shared = headers.find(leading_includes(variant.source));
+            if (build_kept(runner, settings, variant, exercise.name, folder, filled[variant.slot],
+                           runs, shared == headers.end() ? fs::path() : shared->second)) {
                 const std::lock_guard<std::mutex> lock(built_mutex);
                 built.push_back(&variant);
             }
