@@ -31,33 +31,34 @@ double scaled_grade(const Points& points, double low, double high)
     return low + (high - low) * points.points / points.max_points;
 }
 
-std::string verdict_shown(const ProgramResult& program, bool /*strict*/)
+std::string verdict_shown(const ProgramResult& program, bool /*strict*/, const Translation& words)
 {
-    return std::string(program_verdict_name(program.verdict));
+    return words(program_verdict_name(program.verdict));
 }
 
-std::string program_summary(const ProgramResult& program, bool strict)
+std::string program_summary(const ProgramResult& program, bool strict, const Translation& words)
 {
-    std::string line = program.program + " " + verdict_shown(program, strict);
+    std::string line = program.program + " " + verdict_shown(program, strict, words);
     if (program.verdict == ProgramVerdict::correct && !program.advice.empty()) {
-        line += "; advice: " + program.advice.front();
+        line += "; " + words("advice:") + " " + words(program.advice.front());
     } else if (const CaseResult* failed = deciding_failure(program, strict)) {
-        line += ": " + failed->name + " " + std::string(case_verdict_name(failed->verdict));
+        line += ": " + failed->name + " " + words(case_verdict_name(failed->verdict));
     }
     return line;
 }
 
 std::vector<std::string> program_details(const ProgramResult& program, bool strict,
-                                         std::size_t limit)
+                                         const Translation& words, std::size_t limit)
 {
     std::vector<std::string> lines;
     for (const CompileHint& hint : program.compile_hints) {
-        for (std::string& line : lines_of_text(plain_text("hint: " + hint.hint, limit))) {
+        for (std::string& line :
+             lines_of_text(plain_text(words("hint:") + " " + words(hint.hint), limit))) {
             lines.push_back(std::move(line));
         }
     }
     if (program.verdict == ProgramVerdict::does_not_compile) {
-        lines.emplace_back("compiler messages:");
+        lines.push_back(words("compiler messages:"));
         for (std::string& line : lines_of_text(plain_text(program.compiler_output, limit))) {
             lines.push_back(std::move(line));
         }
@@ -65,13 +66,14 @@ std::vector<std::string> program_details(const ProgramResult& program, bool stri
     }
     if (program.verdict == ProgramVerdict::correct) {
         for (const std::string& advice : program.advice) {
-            lines.push_back("advice: " + plain_text(advice, limit));
+            lines.push_back(words("advice:") + " " + plain_text(words(advice), limit));
         }
         return lines;
     }
     if (const CaseResult* failed = deciding_failure(program, strict)) {
-        lines.push_back(failed->name + ": " + std::string(case_verdict_name(failed->verdict)));
-        for (std::string& line : lines_of_text(plain_text(message(*failed), limit))) {
+        lines.push_back(failed->name + ": " + words(case_verdict_name(failed->verdict)));
+        for (std::string& line :
+             lines_of_text(plain_text(message_said(message(*failed), words), limit))) {
             lines.push_back(std::move(line));
         }
     }

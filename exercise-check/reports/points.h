@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model.h"
+#include "translation.h"
 
 #include <cstddef>
 #include <string>
@@ -26,16 +27,21 @@ Points person_points(const PersonResult& person, bool strict);
 double scaled_grade(const Points& points, double low, double high);
 
 // One line about the program for a learner: "circle wrong: calculators.circle.plain wrong-output",
-// "twodigits correct; advice: exits with 0 when ...", "echonumber does-not-compile".
-std::string program_summary(const ProgramResult& program, bool strict);
+// "twodigits correct; advice: exits with 0 when ...", "echonumber does-not-compile"; in the
+// learner's language where words are given (the names of programs and cases stay).
+std::string program_summary(const ProgramResult& program, bool strict,
+                            const Translation& words = Translation());
 
 // What the program's verdict says.
-std::string verdict_shown(const ProgramResult& program, bool strict);
+std::string verdict_shown(const ProgramResult& program, bool strict,
+                          const Translation& words = Translation());
 
 // What a learner is told under the summary, line by line: a correct program's advice; the first
 // case that counts against the program, its verdict and message (input, first difference, both
-// outputs); or the compiler's messages, cut after limit bytes.
+// outputs); or the compiler's messages, cut after limit bytes. The compiler's and the program's
+// own words stay as they were.
 std::vector<std::string> program_details(const ProgramResult& program, bool strict,
+                                         const Translation& words = Translation(),
                                          std::size_t limit = 4000);
 
 } // namespace check

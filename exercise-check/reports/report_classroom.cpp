@@ -14,11 +14,12 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-Json program_test(const std::string& name, const ProgramResult& program, bool strict)
+Json program_test(const std::string& name, const ProgramResult& program, bool strict,
+                  const Translation& words)
 {
     const int score = program_points(program, strict);
-    std::string message = program_summary(program, strict);
-    for (const std::string& line : program_details(program, strict)) {
+    std::string message = program_summary(program, strict, words);
+    for (const std::string& line : program_details(program, strict, words)) {
         message += '\n' + line;
     }
     double seconds = 0;
@@ -45,6 +46,7 @@ Json program_test(const std::string& name, const ProgramResult& program, bool st
 
 void write_classroom(std::ostream& out, const Report& report)
 {
+    const Translation words = load_translation(report.language);
     Json tests = Json::array();
     int max_score = 0;
     bool all_pass = true;
@@ -52,7 +54,7 @@ void write_classroom(std::ostream& out, const Report& report)
         for (const ProgramResult& program : person.programs) {
             const std::string name =
                 report.people.size() == 1 ? program.program : person.name + ": " + program.program;
-            tests.push_back(program_test(name, program, report.strict));
+            tests.push_back(program_test(name, program, report.strict, words));
             all_pass = all_pass && program_points(program, report.strict) > 0;
             ++max_score;
         }

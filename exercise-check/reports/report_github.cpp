@@ -121,20 +121,22 @@ std::string repository_path(const std::string& source)
 
 void write_github_annotations(std::ostream& out, const Report& report)
 {
+    const Translation words = load_translation(report.language);
     for (const PersonResult& person : report.people) {
         for (const ProgramResult& program : person.programs) {
             if (program.verdict == ProgramVerdict::absent ||
                 program_points(program, report.strict) > 0) {
                 continue;
             }
-            std::string message = program_summary(program, report.strict);
-            for (const std::string& line : program_details(program, report.strict)) {
+            std::string message = program_summary(program, report.strict, words);
+            for (const std::string& line : program_details(program, report.strict, words)) {
                 message += '\n' + line;
             }
             const int line = error_line(program);
             out << "::error file=" << command_property(repository_path(program.source))
                 << (line > 0 ? ",line=" + std::to_string(line) : std::string()) << ",title="
-                << command_property(program.program + " " + verdict_shown(program, report.strict))
+                << command_property(program.program + " " +
+                                    verdict_shown(program, report.strict, words))
                 << "::" << command_data(message) << '\n';
         }
         const Points points = person_points(person, report.strict);
@@ -145,13 +147,14 @@ void write_github_annotations(std::ostream& out, const Report& report)
 
 void write_github_summary(std::ostream& out, const Report& report)
 {
+    const Translation words = load_translation(report.language);
     for (const PersonResult& person : report.people) {
         const Points points = person_points(person, report.strict);
         out << "### exercise-check: Points " << points.points << "/" << points.max_points
             << "\n\n| program | verdict | what failed first |\n|---|---|---|\n";
         for (const ProgramResult& program : person.programs) {
             out << "| " << markdown_text(program.program) << " | "
-                << markdown_text(verdict_shown(program, report.strict)) << " | "
+                << markdown_text(verdict_shown(program, report.strict, words)) << " | "
                 << markdown_text(first_failure(program, report.strict)) << " |\n";
         }
         out << '\n';

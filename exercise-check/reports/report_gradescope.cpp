@@ -34,23 +34,25 @@ void write_gradescope(std::ostream& out, const Report& report, double seconds)
                                     std::to_string(report.people.size()));
     }
     const PersonResult& person = report.people.front();
+    const Translation words = load_translation(report.language);
     const Points points = person_points(person, report.strict);
     Json tests = Json::array();
-    std::string summary = std::to_string(points.points) + " of " +
-                          std::to_string(points.max_points) + " programs pass.\n";
+    std::string summary = words(std::to_string(points.points) + " of " +
+                                std::to_string(points.max_points) + " programs pass") +
+                          ".\n";
     if (report.sandbox == "none") {
-        summary += "The programs ran without a sandbox.\n";
+        summary += words("The programs ran without a sandbox") + ".\n";
     }
     for (const ProgramResult& program : person.programs) {
         const int score = program_points(program, report.strict);
-        summary += program_summary(program, report.strict) + '\n';
+        summary += program_summary(program, report.strict, words) + '\n';
         tests.push_back(Json{
             {"name", program.program},
             {"score", score},
             {"max_score", 1},
             {"status", score > 0 ? "passed" : "failed"},
-            {"output", verdict_shown(program, report.strict) + '\n' +
-                           joined(program_details(program, report.strict))},
+            {"output", verdict_shown(program, report.strict, words) + '\n' +
+                           joined(program_details(program, report.strict, words))},
         });
     }
     const Json document = {

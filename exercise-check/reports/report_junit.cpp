@@ -53,8 +53,9 @@ void property(std::string& out, std::string_view name, std::string_view value)
 
 class SuiteWriter {
   public:
-    SuiteWriter(const PersonResult& person, const ProgramResult& program, const Report& report)
-        : person_(person), program_(program), report_(report),
+    SuiteWriter(const PersonResult& person, const ProgramResult& program, const Report& report,
+                const Translation& words)
+        : person_(person), program_(program), report_(report), words_(words),
           classname_(xml_escaped(person.name + '.' + program.program, true))
     {
     }
@@ -125,9 +126,9 @@ class SuiteWriter {
             body = "      <skipped message=\"" + verdict + "\"/>\n";
         } else if (counts_against(result, report_.strict)) {
             ++counts_.failures;
-            std::string text = message(result);
+            std::string text = message_said(message(result), words_);
             if (!result.remark.empty()) {
-                text += (text.empty() || text.back() == '\n' ? "" : "\n") + result.remark;
+                text += (text.empty() || text.back() == '\n' ? "" : "\n") + words_(result.remark);
             }
             text += likely_faults(result);
             body = "      <failure message=\"" + verdict + "\" type=\"" + verdict + "\">" +
@@ -150,7 +151,8 @@ class SuiteWriter {
         for (const Diagnosis& found : program_.diagnosis) {
             if (std::find(found.cases.begin(), found.cases.end(), result.name) !=
                 found.cases.end()) {
-                text += "likely fault: " + found.fault + "\n" + found.hint + "\n";
+                text +=
+                    words_("likely fault:") + " " + found.fault + "\n" + words_(found.hint) + "\n";
             }
         }
         return text.empty() ? text : "\n" + text;
@@ -161,17 +163,18 @@ class SuiteWriter {
     {
         std::string text;
         if (report_.sandbox == "none") {
-            text += "The programs ran without the sandbox, with the rights of the user who ran "
-                    "the check.\n";
+            text += words_("The programs ran without the sandbox, with the rights of the user "
+                           "who ran the check.") +
+                    '\n';
         }
         if (!person_.note.empty()) {
             text += "Note: " + person_.note + '\n';
         }
         for (const std::string& advice : program_.advice) {
-            text += "Advice: " + advice + '\n';
+            text += words_("Advice:") + " " + words_(advice) + '\n';
         }
         if (!program_.same_source_as.empty()) {
-            text += "Same source as:";
+            text += words_("Same source as:");
             for (std::size_t i = 0; i < program_.same_source_as.size(); ++i) {
                 text += (i == 0 ? " " : ", ") + program_.same_source_as[i];
             }
@@ -179,7 +182,7 @@ class SuiteWriter {
         }
         if (program_.verdict != ProgramVerdict::does_not_compile &&
             !program_.compiler_output.empty()) {
-            text += "Compiler warnings:\n" + program_.compiler_output;
+            text += words_("Compiler warnings:") + "\n" + program_.compiler_output;
         }
         return text;
     }
@@ -187,6 +190,7 @@ class SuiteWriter {
     const PersonResult& person_;
     const ProgramResult& program_;
     const Report& report_;
+    const Translation& words_;
     const std::string classname_;
     std::string cases_;
     Counts counts_;
@@ -197,10 +201,11 @@ class SuiteWriter {
 void write_junit(std::ostream& out, const Report& report)
 {
     std::string suites;
+    const Translation words = load_translation(report.language);
     Counts total;
     for (const PersonResult& person : report.people) {
         for (const ProgramResult& program : person.programs) {
-            total.add(SuiteWriter(person, program, report).write(suites));
+            total.add(SuiteWriter(person, program, report, words).write(suites));
         }
     }
     out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -364,23 +364,7 @@ void Writer::diagnosis(const ProgramResult& program)
 
 std::string Writer::message_in_words(const CaseResult& result) const
 {
-    const std::string english = message(result);
-    if (style_.words == nullptr) {
-        return english;
-    }
-    std::string said;
-    bool within_text = false; // between a title and its <end>: the bytes of a text
-    for (const std::string_view line : split_lines(english)) {
-        if (line == "<end>") {
-            within_text = false;
-        }
-        said += within_text || line == "<end>" ? std::string(line) : tr(line);
-        said += '\n';
-        if (!within_text && line.size() > 1 && line.back() == ':' && line != "<end>") {
-            within_text = true; // "input:", "expected output:": what follows is the text
-        }
-    }
-    return said;
+    return style_.words == nullptr ? message(result) : message_said(message(result), *style_.words);
 }
 
 // The compiler's warnings of a program that compiled; one the person's program above has too is

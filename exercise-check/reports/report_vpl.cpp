@@ -12,15 +12,17 @@ namespace check {
 
 void write_vpl(std::ostream& out, const Report& report, double grade_min, double grade_max)
 {
+    const Translation words = load_translation(report.language);
     Points total;
     out << "<|--\n";
     if (report.sandbox == "none") {
-        out << "-The programs ran without a sandbox\n";
+        out << '-' << words("The programs ran without a sandbox") << '\n';
     }
     for (const PersonResult& person : report.people) {
         for (const ProgramResult& program : person.programs) {
-            out << '-' << program.program << ": " << verdict_shown(program, report.strict) << '\n';
-            for (const std::string& line : program_details(program, report.strict)) {
+            out << '-' << program.program << ": " << verdict_shown(program, report.strict, words)
+                << '\n';
+            for (const std::string& line : program_details(program, report.strict, words)) {
                 out << "> " << line << '\n';
             }
         }
@@ -28,7 +30,10 @@ void write_vpl(std::ostream& out, const Report& report, double grade_min, double
         total.points += points.points;
         total.max_points += points.max_points;
     }
-    out << "-" << total.points << " of " << total.max_points << " programs pass\n";
+    out << '-'
+        << words(std::to_string(total.points) + " of " + std::to_string(total.max_points) +
+                 " programs pass")
+        << '\n';
     out << "--|>\n";
     std::ostringstream grade;
     grade.imbue(std::locale::classic());

@@ -236,4 +236,27 @@ Translation load_translation(const std::string& language)
                              places.back().string() + ")");
 }
 
+std::string message_said(std::string_view message, const Translation& words)
+{
+    if (words.empty()) {
+        return std::string(message);
+    }
+    std::string said;
+    bool within_text = false; // between a title and its <end>: the bytes of a text
+    while (!message.empty()) {
+        const std::size_t end = message.find('\n');
+        const std::string_view line = message.substr(0, end);
+        message.remove_prefix(end == std::string_view::npos ? message.size() : end + 1);
+        if (line == "<end>") {
+            within_text = false;
+        }
+        said += within_text || line == "<end>" ? std::string(line) : words(line);
+        said += '\n';
+        if (!within_text && line.size() > 1 && line.back() == ':' && line != "<end>") {
+            within_text = true; // "input:", "expected output:": what follows is the text
+        }
+    }
+    return said;
+}
+
 } // namespace check

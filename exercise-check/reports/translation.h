@@ -39,6 +39,10 @@ class Translation {
     std::vector<Template> templates_; // the longest literal text first
 };
 
+// A case's message (model.h's message()) in the language, line by line: the texts it quotes
+// (each under a title that ends in ':', up to its <end>) stay as they were.
+std::string message_said(std::string_view message, const Translation& words);
+
 // The language a learner reads, "hr" or "en": given (--language), else of the environment as
 // gettext reads it (LC_ALL, then LC_MESSAGES, then LANG: hr_HR.UTF-8 is "hr"). Throws
 // std::invalid_argument for a language given that has no catalogue.

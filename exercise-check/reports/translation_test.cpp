@@ -8,10 +8,16 @@
 #include "difference_words.h"
 #include "faults.h"
 #include "report.h"
+#include "report_classroom.h"
+#include "report_gradescope.h"
 #include "report_test.h"
+#include "report_vpl.h"
 
 #include <doctest/doctest.h>
+#include <nlohmann/json.hpp>
 
+#include <array>
+#include <functional>
 #include <sstream>
 
 using namespace check;
@@ -139,7 +145,11 @@ TEST_CASE("every text the check and its data tell a learner has its Croatian wor
     }
 }
 
-TEST_CASE("the terminal report in Croatian leaves no line of its own in English")
+namespace {
+
+// A report of one learner: a wrong circle with its likely fault, eight correct programs with
+// advice, an absent one.
+Report sample_report()
 {
     Report report = empty_report();
     PersonResult alice = person_of(report, "alice", ProgramVerdict::correct);
@@ -167,6 +177,21 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
     alice.programs[8].verdict = ProgramVerdict::absent;
     alice.programs[8].source.clear();
     report.people = {alice};
+    return report;
+}
+
+// Whether an English line of a report is the program's own (its output or input), which stays.
+bool programs_own(const std::string& line)
+{
+    return line.find("\\n") != std::string::npos || line.find("<end>") != std::string::npos ||
+           line.rfind("alice (", 0) == 0 || line.find("2.5") != std::string::npos;
+}
+
+} // namespace
+
+TEST_CASE("the terminal report in Croatian leaves no line of its own in English")
+{
+    Report report = sample_report();
     TerminalStyle style;
     std::ostringstream english;
     write_terminal(english, report, style);
@@ -179,11 +204,7 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
     std::string hr_line;
     while (std::getline(en, en_line) && std::getline(hr, hr_line)) {
         CAPTURE(en_line);
-        const bool output = en_line.find("\\n") != std::string::npos ||
-                            en_line.find("<end>") != std::string::npos ||
-                            en_line.rfind("alice (", 0) == 0 ||
-                            en_line.find("2.5") != std::string::npos;
-        if (!output) {
+        if (!programs_own(en_line)) {
             CHECK(hr_line != en_line);
         }
     }
@@ -205,4 +226,58 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
     write_html(english_page, report);
     CHECK(english_page.str().find("Likely faults") != std::string::npos);
     CHECK(english_page.str().find("Vjerojatne") == std::string::npos);
+}
+
+TEST_CASE("the platforms' feedback in Croatian leaves no line of its own in English")
+{
+    Report report = sample_report();
+    report.sandbox = "none";
+    const auto both = [&report](const std::function<void(std::ostream&)>& write) {
+        std::array<std::string, 2> written;
+        for (std::size_t index = 0; index < 2; ++index) {
+            report.language = index == 0 ? "en" : "hr";
+            std::ostringstream out;
+            write(out);
+            written[index] = out.str();
+        }
+        return written;
+    };
+    const auto lines_differ = [](const std::string& english, const std::string& croatian) {
+        std::istringstream en(english);
+        std::istringstream hr(croatian);
+        std::string en_line;
+        std::string hr_line;
+        while (std::getline(en, en_line) && std::getline(hr, hr_line)) {
+            CAPTURE(en_line);
+            const bool structure = en_line == "<|--" || en_line == "--|>" ||
+                                   en_line.rfind("Grade :=>>", 0) == 0 || en_line.empty();
+            if (!structure && !programs_own(en_line)) {
+                CHECK(hr_line != en_line);
+            }
+        }
+    };
+
+    const auto vpl = both([&](std::ostream& out) { write_vpl(out, report, 0, 10); });
+    lines_differ(vpl[0], vpl[1]);
+    CHECK(vpl[1].find("-prolaze programi: 7 od 9") != std::string::npos);
+
+    const auto gradescope = both([&](std::ostream& out) { write_gradescope(out, report, 1); });
+    const auto en = nlohmann::json::parse(gradescope[0]);
+    const auto hr = nlohmann::json::parse(gradescope[1]);
+    lines_differ(en["output"].get<std::string>(), hr["output"].get<std::string>());
+    for (std::size_t index = 0; index < en["tests"].size(); ++index) {
+        lines_differ(en["tests"][index]["output"].get<std::string>(),
+                     hr["tests"][index]["output"].get<std::string>());
+    }
+
+    const auto classroom = both([&](std::ostream& out) { write_classroom(out, report); });
+    CHECK(classroom[1].find("pogrešan") != std::string::npos);
+
+    const auto junit = both([&](std::ostream& out) { write_junit(out, report); });
+    for (const char* english : {"likely fault:", "Advice:", "The programs ran without"}) {
+        CAPTURE(english);
+        CHECK(junit[0].find(english) != std::string::npos);
+        CHECK(junit[1].find(english) == std::string::npos);
+    }
+    CHECK(junit[1].find("vjerojatna pogreška: pi-3.14") != std::string::npos);
 }
