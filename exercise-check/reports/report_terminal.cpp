@@ -74,6 +74,21 @@ class Writer {
     {
         return style_.words == nullptr ? std::string(text) : (*style_.words)(text);
     }
+    // The note about a person's hand-in in the learner's language, each of its parts (they are
+    // joined by "; ") in turn.
+    std::string note_in_words(const std::string& note) const
+    {
+        if (style_.words == nullptr) {
+            return note;
+        }
+        std::string said;
+        for (std::size_t start = 0; start <= note.size();) {
+            const std::size_t end = std::min(note.find("; ", start), note.size());
+            said += (start == 0 ? "" : "; ") + tr(note.substr(start, end - start));
+            start = end + 2;
+        }
+        return said;
+    }
     // A case's message in the learner's language, line by line: a program's output (its lines
     // end in a visible \n, or in <end>) stays as it was.
     std::string message_in_words(const CaseResult& result) const;
@@ -172,7 +187,7 @@ void Writer::person(const PersonResult& person)
     out_ << painted(bold, name) << " (" << folder << ")";
     if (!person.note.empty()) {
         out_ << ": "
-             << prose(terminal_line(person.note), name.size() + folder.size() + 5,
+             << prose(note_in_words(terminal_line(person.note)), name.size() + folder.size() + 5,
                       program_indent.size());
     } else {
         out_ << '\n';

@@ -176,6 +176,7 @@ Report sample_report()
     }
     alice.programs[8].verdict = ProgramVerdict::absent;
     alice.programs[8].source.clear();
+    alice.note = "krug.cpp taken as circle by its output; biljeske.txt is a link: left out";
     report.people = {alice};
     return report;
 }
@@ -210,6 +211,8 @@ TEST_CASE("the terminal report in Croatian leaves no line of its own in English"
     }
     CHECK(translated.str().find("točno") != std::string::npos);
     CHECK(translated.str().find("vjerojatna pogreška: pi-3.14") != std::string::npos);
+    CHECK(translated.str().find("krug.cpp je uzet kao circle prema onome što ispisuje; "
+                                "biljeske.txt je poveznica") != std::string::npos);
 
     // The page takes the language too, and is English without one.
     std::ostringstream page;
@@ -280,4 +283,31 @@ TEST_CASE("the platforms' feedback in Croatian leaves no line of its own in Engl
         CHECK(junit[1].find(english) == std::string::npos);
     }
     CHECK(junit[1].find("vjerojatna pogreška: pi-3.14") != std::string::npos);
+}
+
+TEST_CASE("the notes on a learner's hand-in are in the catalogue, whatever they name")
+{
+    for (const char* note : {
+             "zadatak1.cpp taken as twodigits by its name",
+             "zadaci/krug.cpp taken as circle by its folder",
+             "moj program.cpp taken as circle by its output",
+             "a.cpp taken as echonumber by the map",
+             "5 sources taken by their names: a.cpp, b.cpp, c.cpp, d.cpp, e.cpp",
+             "krug2.cpp is named after circle too: left out, circle.cpp taken",
+             "not checked: biljeske.cpp (no program is left to take it as)",
+             "not checked: a.cpp, b.cpp (no program is left to take them as)",
+             "b.cpp also prints what circle does, as a.cpp does more closely: not checked",
+             "x.cpp does not compile: not tried by the output",
+             "x.cpp, y.cpp, z.cpp and 2 more do not compile: not tried by the output",
+             "x.cpp prints what none of the programs left does: not checked",
+             "x.cpp, y.cpp print what none of the programs left does: not checked",
+             "veliki.cpp is larger than 1 MiB: left out",
+             "nothing handed in",
+             "sources found in predaja/zadaci",
+             "handed in late",
+         }) {
+        CAPTURE(note);
+        CHECK(croatian().knows(note));
+        CHECK(croatian()(note) != note);
+    }
 }
