@@ -394,7 +394,9 @@ void Writer::warnings(const ProgramResult& program)
     for (const Warning& warning : warnings_of(program.compiler_output)) {
         const auto said = warned_.find(warning.words);
         if (!style_.verbose && !warning.words.empty() && said != warned_.end()) {
-            if (std::find(above.begin(), above.end(), said->second) == above.end()) {
+            // Said for this program already: its builds (as it is and filled) warned alike.
+            if (said->second != program.program &&
+                std::find(above.begin(), above.end(), said->second) == above.end()) {
                 above.push_back(said->second);
             }
             continue;

@@ -122,6 +122,10 @@ TEST_CASE("the terminal report says a warning the person's programs share once, 
     alice.programs[1].compiler_output =
         warning("threedigits.cpp") + "threedigits.cpp:9:5: warning: unused variable 'x'\n";
     alice.programs[2].compiler_output = warning("reversetwo.cpp");
+    // Both of a program's builds (as it is and filled) warned alike: said once, as its own.
+    const std::string comma =
+        "averageheight.cpp:7:30: warning: right operand of comma operator has no effect\n";
+    alice.programs[4].compiler_output = comma + comma;
     alice.programs[3].verdict = ProgramVerdict::wrong;
     alice.programs[3].cases = {failed("calculators.echonumber.plain", CaseVerdict::wrong_output,
                                       "output so far:\n" + std::string(500, 'a') + "\n")};
@@ -131,6 +135,8 @@ TEST_CASE("the terminal report says a warning the person's programs share once, 
     CHECK(brief.find("unused variable 'x'") != std::string::npos);
     CHECK(brief.find("and warnings as for twodigits above") != std::string::npos);
     CHECK(brief.find("warnings: the same as for twodigits above") != std::string::npos);
+    CHECK(count(brief, "comma operator") == 1);
+    CHECK(brief.find("as for averageheight") == std::string::npos);
     CHECK(brief.find(std::string(200, 'a') + "... 300 more bytes on this line") !=
           std::string::npos);
     CHECK(brief.find(std::string(201, 'a')) == std::string::npos);
