@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 
 namespace check {
@@ -168,19 +169,23 @@ CaseResult run_alone(const Case& one, ProgramRuns& runs)
     return counted(judge(one, result, cut.judging), result.seconds, cut, runs);
 }
 
-CaseResult run_stress(const Case& one, ProgramRuns& runs)
+StressPart run_stress_part(const Case& one, ProgramRuns& runs, std::size_t first, std::size_t count,
+                           std::atomic<std::size_t>& lowest_broken)
 {
-    constexpr int most_at_once = 32;
-    const int total = std::max(runs.settings.stress_runs, 0);
+    constexpr std::size_t most_at_once = 32;
     InputMaker inputs(runs.settings.seed);
-    double seconds = 0;
-    int some = 1;
-    for (int done = 0; done < total; done += some, some = std::min(some * 2, most_at_once)) {
-        some = std::min({some, total - done, static_cast<int>(runs_that_fit(runs, most_at_once))});
+    for (std::size_t skipped = 0; skipped < first; ++skipped) {
+        inputs.next();
+    }
+    StressPart part;
+    std::size_t some = first == 0 ? 1 : 2; // a part that goes on from the first: 1, 2, 4, ...
+    for (std::size_t done = first; done < first + count && done < lowest_broken.load();
+         done += some, some = std::min(some * 2, most_at_once)) {
+        some = std::min({some, first + count - done, runs_that_fit(runs, most_at_once)});
         const Cut cut = limits_now(runs);
         std::vector<std::string> given;
         std::vector<RunRequest> requests;
-        for (int index = 0; index < some; ++index) {
+        for (std::size_t index = 0; index < some; ++index) {
             Case random = one;
             random.input = inputs.next();
             given.push_back(random.input);
@@ -188,25 +193,53 @@ CaseResult run_stress(const Case& one, ProgramRuns& runs)
         }
         const std::vector<RunResult> results = runs.runner.run_all(requests, runs.sandbox);
         for (std::size_t index = 0; index < results.size(); ++index) {
-            seconds += results[index].seconds;
+            part.seconds += results[index].seconds;
             CaseResult judged =
                 counted(judge_random_input(one, given[index], results[index], cut.judging),
                         results[index].seconds, cut, runs);
             if (judged.verdict != CaseVerdict::passed) {
-                judged.random_input = "random input " +
-                                      std::to_string(static_cast<std::size_t>(done) + index + 1) +
-                                      " of " + std::to_string(runs.settings.stress_runs) +
-                                      " (seed " + std::to_string(runs.settings.seed) + ")";
-                judged.seconds = seconds;
-                return judged;
+                const std::size_t number = done + index;
+                judged.random_input = "random input " + std::to_string(number + 1) + " of " +
+                                      std::to_string(runs.settings.stress_runs) + " (seed " +
+                                      std::to_string(runs.settings.seed) + ")";
+                part.broken_at = number;
+                part.broken = std::move(judged);
+                std::size_t lowest = lowest_broken.load();
+                while (number < lowest && !lowest_broken.compare_exchange_weak(lowest, number)) {
+                }
+                return part;
             }
         }
     }
-    CaseResult passed;
-    passed.name = one.name;
-    passed.departure = one.departure;
-    passed.seconds = seconds;
-    return passed;
+    return part;
+}
+
+CaseResult stress_result(const Case& one, const std::vector<StressPart>& parts)
+{
+    double seconds = 0;
+    const StressPart* first = nullptr;
+    for (const StressPart& part : parts) {
+        seconds += part.seconds;
+        if (part.broken_at && (first == nullptr || *part.broken_at < *first->broken_at)) {
+            first = &part;
+        }
+    }
+    CaseResult result;
+    if (first != nullptr) {
+        result = first->broken;
+    } else {
+        result.name = one.name;
+        result.departure = one.departure;
+    }
+    result.seconds = seconds;
+    return result;
+}
+
+CaseResult run_stress(const Case& one, ProgramRuns& runs)
+{
+    std::atomic<std::size_t> lowest_broken{std::numeric_limits<std::size_t>::max()};
+    const auto total = static_cast<std::size_t>(std::max(runs.settings.stress_runs, 0));
+    return stress_result(one, {run_stress_part(one, runs, 0, total, lowest_broken)});
 }
 
 } // namespace check

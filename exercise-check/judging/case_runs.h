@@ -7,9 +7,11 @@
 #include "settings.h"
 #include "verdict.h"
 
+#include <atomic>
 #include <cstddef>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 namespace check {
@@ -69,5 +71,23 @@ CaseResult run_alone(const Case& one, ProgramRuns& runs);
 // Runs a stress case's random inputs until the first that breaks the program, few at first and
 // then more in a sandbox at a time.
 CaseResult run_stress(const Case& one, ProgramRuns& runs);
+
+// What the random inputs numbered [first, first + count) of a stress case gave (from 0): the
+// first that broke the program, if one did; the seconds their runs took.
+struct StressPart {
+    std::optional<std::size_t> broken_at;
+    CaseResult broken;
+    double seconds = 0;
+};
+
+// Runs those random inputs in order until the first that breaks the program, or until one
+// numbered before the next of them is known to have broken it (lowest_broken, which it lowers
+// where it finds one): parts of one case may run at once and still give the sequence's first.
+StressPart run_stress_part(const Case& one, ProgramRuns& runs, std::size_t first, std::size_t count,
+                           std::atomic<std::size_t>& lowest_broken);
+
+// The stress case's result from all its parts: the first random input that broke the program,
+// else passed; the seconds of every run.
+CaseResult stress_result(const Case& one, const std::vector<StressPart>& parts);
 
 } // namespace check

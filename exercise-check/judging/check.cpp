@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -538,15 +539,66 @@ class Checker {
             });
         }
         for (const std::size_t index : alone) {
-            Pool& pool = checked.cases[index].kind == CaseKind::waiting ? waiting_pool_ : pool_;
-            pool.add([this, &checked, index, done] {
-                const Case& one = checked.cases[index];
+            if (checked.cases[index].kind == CaseKind::stress) {
+                schedule_stress(checked, index, done);
+                continue;
+            }
+            waiting_pool_.add([this, &checked, index, done] {
                 ProgramRuns runs = runs_of(checked);
-                checked.result->cases[index] =
-                    one.kind == CaseKind::stress ? run_stress(one, runs) : run_alone(one, runs);
+                checked.result->cases[index] = run_alone(checked.cases[index], runs);
                 done(1);
             });
         }
+    }
+
+    // A stress case's first random input, and once the program has answered it the rest in as
+    // many parts as runs go at once: a program checked alone has its random inputs run on every
+    // processor, and one that does not answer waits out one time limit, not one a part.
+    void schedule_stress(ProgramCheck& checked, std::size_t index,
+                         const std::function<void(std::size_t)>& done)
+    {
+        struct Parts {
+            std::mutex mutex;
+            std::vector<StressPart> done;
+            std::size_t left = 0;
+            std::atomic<std::size_t> lowest_broken{std::numeric_limits<std::size_t>::max()};
+        };
+        auto parts = std::make_shared<Parts>();
+        const auto finished = [this, &checked, index, done, parts](StressPart part) {
+            bool last = false;
+            {
+                const std::lock_guard<std::mutex> lock(parts->mutex);
+                parts->done.push_back(std::move(part));
+                last = --parts->left == 0;
+            }
+            if (last) {
+                checked.result->cases[index] = stress_result(checked.cases[index], parts->done);
+                done(1);
+            }
+        };
+        pool_.add([this, &checked, index, parts, finished] {
+            const Case& one = checked.cases[index];
+            const auto total = static_cast<std::size_t>(std::max(settings_.stress_runs, 0));
+            ProgramRuns runs = runs_of(checked);
+            StressPart first = run_stress_part(one, runs, 0, std::min<std::size_t>(total, 1),
+                                               parts->lowest_broken);
+            const std::size_t rest = total > 1 && !first.broken_at ? total - 1 : 0;
+            const std::size_t count = rest == 0 ? 0 : std::min<std::size_t>(settings_.jobs, rest);
+            {
+                const std::lock_guard<std::mutex> lock(parts->mutex);
+                parts->left = count + 1;
+            }
+            for (std::size_t part = 0; part < count; ++part) {
+                const std::size_t from = 1 + rest * part / count;
+                const std::size_t to = 1 + rest * (part + 1) / count;
+                pool_.add([this, &checked, index, parts, finished, from, to] {
+                    ProgramRuns part_runs = runs_of(checked);
+                    finished(run_stress_part(checked.cases[index], part_runs, from, to - from,
+                                             parts->lowest_broken));
+                });
+            }
+            finished(std::move(first));
+        });
     }
 
     ProgramRuns runs_of(ProgramCheck& checked)
