@@ -564,7 +564,7 @@ class Checker {
             std::atomic<std::size_t> lowest_broken{std::numeric_limits<std::size_t>::max()};
         };
         auto parts = std::make_shared<Parts>();
-        const auto finished = [this, &checked, index, done, parts](StressPart part) {
+        const auto finished = [&checked, index, done, parts](StressPart part) {
             bool last = false;
             {
                 const std::lock_guard<std::mutex> lock(parts->mutex);
