@@ -194,7 +194,8 @@ variant_headers(const Diagnosing& diagnosing, const std::vector<Exercise>& exerc
             kept_folder(settings.fault_cache, runner.build_identity(), variant->source);
         std::error_code error;
         const auto to_make = [&](const std::string& name) {
-            return kept.empty() || !fs::exists(kept / name, error) ? 1 : 0;
+            return kept.empty() || !fs::exists(kept / name, error) ? std::size_t{1}
+                                                                   : std::size_t{0};
         };
         const std::size_t count =
             to_make(program) + (filled[variant->slot] ? to_make(program + ".filled") : 0);
