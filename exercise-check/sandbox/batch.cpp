@@ -93,6 +93,7 @@ void put_request(BatchEncoder& out, const RunRequest& request)
     out.number(limits.output_bytes);
     out.number(limits.file_bytes);
     out.number(static_cast<std::uint64_t>(limits.processes));
+    out.number(static_cast<std::uint64_t>(request.runs_after));
 }
 
 std::optional<RunRequest> get_request(BatchDecoder& in)
@@ -117,11 +118,14 @@ std::optional<RunRequest> get_request(BatchDecoder& in)
     limits.output_bytes = in.number();
     limits.file_bytes = in.number();
     limits.processes = static_cast<int>(in.number());
+    const std::uint64_t runs_after = in.number();
     if (!in.good() || request.command.empty() ||
-        stdout_to > static_cast<std::uint64_t>(Stdout::closed)) {
+        stdout_to > static_cast<std::uint64_t>(Stdout::closed) ||
+        runs_after > static_cast<std::uint64_t>(RunsAfter::in_time)) {
         return std::nullopt;
     }
     request.stdout_to = static_cast<Stdout>(stdout_to);
+    request.runs_after = static_cast<RunsAfter>(runs_after);
     return request;
 }
 
@@ -297,19 +301,24 @@ int serve_runs()
     }
     confinement.ended_first = true; // its server is not, when the program's memory runs out
     const bool grouped = access(memory_events_inside, R_OK) == 0;
+    RunResult previous;
     for (std::uint64_t index = 0; in.more(); ++index) {
         const std::optional<RunRequest> request = get_request(in);
         if (!request) {
             return 1;
         }
-        std::vector<std::string> args = request->command;
-        args.front() = find_on_path(args.front());
-        const std::uint64_t killed_before = grouped ? oom_kills(memory_events_inside) : 0;
-        RunResult result = run_process(*request, args, confinement);
-        clean_sandbox();
-        if (grouped && oom_kills(memory_events_inside) > killed_before) {
-            mark_out_of_memory(result);
+        RunResult result = not_made();
+        if (index == 0 || made_after(*request, previous)) {
+            std::vector<std::string> args = request->command;
+            args.front() = find_on_path(args.front());
+            const std::uint64_t killed_before = grouped ? oom_kills(memory_events_inside) : 0;
+            result = run_process(*request, args, confinement);
+            clean_sandbox();
+            if (grouped && oom_kills(memory_events_inside) > killed_before) {
+                mark_out_of_memory(result);
+            }
         }
+        previous = result;
         BatchEncoder out;
         put_result(out, index, result);
         if (!write_all(STDOUT_FILENO, out.bytes())) {
@@ -387,7 +396,8 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
     }
     if (!sandbox.enabled) {
         for (const RunRequest& request : requests) {
-            results.push_back(run(request));
+            results.push_back(results.empty() || made_after(request, results.back()) ? run(request)
+                                                                                     : not_made());
         }
         return results;
     }
@@ -395,6 +405,12 @@ std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sa
     const fs::path self = fs::read_symlink("/proc/self/exe", error);
     std::size_t next = 0;
     while (next < requests.size()) {
+        // After a run that ended its sandbox, the next ones it does not let run are not made.
+        if (next > 0 && !made_after(requests[next], results.back())) {
+            results.push_back(not_made());
+            ++next;
+            continue;
+        }
         const Batch batch = batch_from(requests, next, sandbox, self);
         const std::size_t expected = requests.size() - next;
         BatchResults got =

@@ -78,7 +78,7 @@ struct RawResult {
 
 // One request written field by field, as put_request writes it, so that a field can be made
 // wrong.
-std::string request_bytes(std::uint64_t stdout_to)
+std::string request_bytes(std::uint64_t stdout_to, std::uint64_t runs_after = 0)
 {
     BatchEncoder raw;
     raw.number(1);
@@ -93,6 +93,7 @@ std::string request_bytes(std::uint64_t stdout_to)
     for (int limit = 0; limit < 4; ++limit) {
         raw.number(1);
     }
+    raw.number(runs_after);
     return raw.bytes();
 }
 
@@ -112,6 +113,7 @@ TEST_CASE("requests and results come through the batch protocol as they were sen
     request.limits.output_bytes = 11;
     request.limits.file_bytes = 13;
     request.limits.processes = 2;
+    request.runs_after = RunsAfter::in_time;
     RunRequest plain;
     plain.command = {"/bin/true"};
 
@@ -135,6 +137,8 @@ TEST_CASE("requests and results come through the batch protocol as they were sen
     CHECK(first->limits.output_bytes == 11);
     CHECK(first->limits.file_bytes == 13);
     CHECK(first->limits.processes == 2);
+    CHECK(first->runs_after == RunsAfter::in_time);
+    CHECK(second->runs_after == RunsAfter::always);
     CHECK_FALSE(second->settles_on);
     CHECK(second->stdout_to == Stdout::capture);
 
@@ -182,6 +186,17 @@ TEST_CASE("a request stream that is cut off or makes no request gives no request
         if (got) {
             CHECK(got->stdout_to == *where.read_as);
             CHECK(got->command == std::vector<std::string>{"/bin/true"});
+        }
+    }
+    // After which runs it is made, likewise.
+    for (const std::uint64_t runs_after : {0ULL, 1ULL, 2ULL, 3ULL, 1ULL << 63}) {
+        CAPTURE(runs_after);
+        const std::string bytes = request_bytes(0, runs_after);
+        BatchDecoder raw(bytes);
+        const std::optional<RunRequest> got = get_request(raw);
+        REQUIRE(got.has_value() == (runs_after <= 2));
+        if (got) {
+            CHECK(static_cast<std::uint64_t>(got->runs_after) == runs_after);
         }
     }
     BatchEncoder no_command;

@@ -63,6 +63,16 @@ enum class Stdout {
     closed
 };
 
+// Whether a run of a batch is made, after the run before it: always; only where that one exited
+// (a second build of the same program, whose output means something only beside the first's);
+// or only where that one was made and ended in time (random inputs, where no run after the first
+// that does not end tells anything more).
+enum class RunsAfter {
+    always,
+    exited,
+    in_time,
+};
+
 struct RunRequest {
     std::vector<std::string> command; // the program first, as a path
     std::string input;
@@ -73,7 +83,8 @@ struct RunRequest {
     std::optional<std::string> settles_on;
     Limits limits;
     Sandbox sandbox;
-    std::filesystem::path directory; // where it starts (without a sandbox); empty: here
+    std::filesystem::path directory;          // where it starts (without a sandbox); empty: here
+    RunsAfter runs_after = RunsAfter::always; // in run_all; the first of a batch is always made
 };
 
 enum class Ending {
@@ -99,10 +110,16 @@ struct RunResult {
 
 RunResult run(const RunRequest& request);
 
+// Whether a run asked to run after previous (the result of the run before it) is made.
+bool made_after(const RunRequest& request, const RunResult& previous);
+// The result of a run that was not made, for its runs_after.
+RunResult not_made();
+
 // Runs the requests one after another. With the sandbox on they all run in one sandbox, which
 // costs far less than one each for many short runs of one program; between two runs, whatever the
 // first left running is ended and the sandbox's /tmp is emptied. A run that ends the sandbox
-// itself (by killing what runs it) has ending not_started and says so; the rest run anew.
+// itself (by killing what runs it) has ending not_started and says so; the rest run anew. A run
+// whose runs_after the run before it does not meet is not made: its result is not_made().
 std::vector<RunResult> run_all(const std::vector<RunRequest>& requests, const Sandbox& sandbox);
 
 // The checker started with this as its first argument is run_all's other end, in the sandbox.

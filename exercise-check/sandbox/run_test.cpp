@@ -286,3 +286,50 @@ TEST_CASE("the memory limit holds for all of a sandboxed program's processes tog
     }
     MESSAGE("the memory limit is held by " << memory_limit_held_by());
 }
+
+TEST_CASE("a run of a batch is made only where the run before it ended as it needs")
+{
+    struct Row {
+        std::string before; // the script of the run before it
+        RunsAfter runs_after;
+        bool made;
+    };
+    const std::vector<Row> rows = {
+        {"sleep 10", RunsAfter::always, true},       {"sleep 10", RunsAfter::exited, false},
+        {"sleep 10", RunsAfter::in_time, false},     {"exit 3", RunsAfter::exited, true},
+        {"exit 3", RunsAfter::in_time, true},        {"kill -SEGV $$", RunsAfter::exited, false},
+        {"kill -SEGV $$", RunsAfter::in_time, true},
+    };
+    std::vector<Sandbox> sandboxes(1);
+    if (!test::without_sandbox()) {
+        for (const SandboxKind kind : {SandboxKind::bubblewrap, SandboxKind::landlock}) {
+            if (!sandbox_problem(kind)) {
+                Sandbox sandbox;
+                sandbox.enabled = true;
+                sandbox.kind = kind;
+                sandboxes.push_back(sandbox);
+            }
+        }
+    }
+    for (const Sandbox& sandbox : sandboxes) {
+        for (const Row& row : rows) {
+            CAPTURE(sandbox_name(sandbox.enabled, sandbox.kind));
+            CAPTURE(row.before);
+            CAPTURE(static_cast<int>(row.runs_after));
+            RunRequest before;
+            before.command = {"/bin/sh", "-c", row.before};
+            before.limits.wall_seconds = 0.3;
+            RunRequest after;
+            after.command = {"/bin/sh", "-c", "echo made"};
+            after.runs_after = row.runs_after;
+            // And one after it that needs it to have ended in time: made where it was.
+            RunRequest last = after;
+            last.runs_after = RunsAfter::in_time;
+            const std::vector<RunResult> results = run_all({before, after, last}, sandbox);
+            REQUIRE(results.size() == 3);
+            CHECK((results[1].out == "made\n") == row.made);
+            CHECK((results[1].ending == Ending::not_started) == !row.made);
+            CHECK((results[2].out == "made\n") == row.made);
+        }
+    }
+}

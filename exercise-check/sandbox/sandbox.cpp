@@ -34,6 +34,24 @@ RunResult run(const RunRequest& request)
     return run_process(request, args, confinement);
 }
 
+bool made_after(const RunRequest& request, const RunResult& previous)
+{
+    switch (request.runs_after) {
+    case RunsAfter::exited: return previous.ending == Ending::exited;
+    case RunsAfter::in_time:
+        return previous.ending != Ending::timed_out && previous.ending != Ending::not_started;
+    case RunsAfter::always: break;
+    }
+    return true;
+}
+
+RunResult not_made()
+{
+    RunResult result;
+    result.error = "not run: the run before it did not end as this one needs";
+    return result;
+}
+
 std::optional<std::string> sandbox_problem(SandboxKind kind)
 {
     return kind == SandboxKind::landlock ? landlock_problem() : bubblewrap_problem();

@@ -289,7 +289,9 @@ std::vector<RunResult> run_all_in_landlock(const std::vector<RunRequest>& reques
         const std::unique_ptr<MemoryGroup> group = group_for_all(requests);
         Prepared prepared(requests);
         for (const RunRequest& request : requests) {
-            results.push_back(prepared.run(request, group.get()));
+            results.push_back(results.empty() || made_after(request, results.back())
+                                  ? prepared.run(request, group.get())
+                                  : not_made());
         }
     } catch (const std::exception& error) {
         while (results.size() < requests.size()) {
