@@ -29,16 +29,9 @@ std::string seconds_text(double seconds)
 
 Cut limits_now(const ProgramRuns& runs)
 {
-    Cut cut{runs.settings.run_limits, runs.judging, ""};
-    const int timeouts = runs.program.timeouts();
-    const RunBudget& budget = runs.settings.run_budget;
-    if (timeouts >= timeouts_before_cut) {
-        cut.why = "stopped after " + std::to_string(timeouts) + " timeouts";
-    } else if (runs.program.seconds() >= budget.program_seconds) {
-        cut.why = "stopped: the program's runs took their " + seconds_text(budget.program_seconds);
-    } else if (runs.person.seconds() >= budget.person_seconds) {
-        cut.why = "stopped: the person's runs took their " + seconds_text(budget.person_seconds);
-    }
+    Cut cut{runs.settings.run_limits, runs.judging,
+            cut_reason(runs.program.timeouts(), runs.program.seconds(), runs.person.seconds(),
+                       runs.settings.run_budget)};
     if (!cut.why.empty()) {
         const double seconds = cut_seconds(cut.limits);
         cut.limits.wall_seconds = std::min(cut.limits.wall_seconds, seconds);
@@ -115,7 +108,9 @@ void run_some(const std::vector<const Case*>& cases, std::size_t start, std::siz
     for (std::size_t index = start; index < start + count; ++index) {
         requests.push_back(request_for(*cases[index], runs.executable, cut.limits, runs));
         if (with_filled(runs, *cases[index])) {
+            // Compared with the plain build's output only where that one exited.
             requests.push_back(request_for(*cases[index], runs.filled, cut.limits, runs));
+            requests.back().runs_after = RunsAfter::exited;
         }
     }
     Sandbox sandbox = runs.sandbox;
@@ -140,6 +135,21 @@ void run_some(const std::vector<const Case*>& cases, std::size_t start, std::siz
 double cut_seconds(const Limits& limits)
 {
     return std::max(1.0, limits.wall_seconds / 5);
+}
+
+std::string cut_reason(int timeouts, double program_seconds, double person_seconds,
+                       const RunBudget& budget)
+{
+    if (timeouts >= timeouts_before_cut) {
+        return "stopped after " + std::to_string(timeouts) + " timeouts";
+    }
+    if (program_seconds >= budget.program_seconds) {
+        return "stopped: the program's runs took their " + seconds_text(budget.program_seconds);
+    }
+    if (person_seconds >= budget.person_seconds) {
+        return "stopped: the person's runs took their " + seconds_text(budget.person_seconds);
+    }
+    return "";
 }
 
 std::vector<CaseResult> run_batch(const std::vector<const Case*>& cases, ProgramRuns& runs)
@@ -190,6 +200,8 @@ StressPart run_stress_part(const Case& one, ProgramRuns& runs, std::size_t first
             random.input = inputs.next();
             given.push_back(random.input);
             requests.push_back(request_for(random, runs.executable, cut.limits, runs));
+            // After one that did not end in time, the first that broke the program is known.
+            requests.back().runs_after = RunsAfter::in_time;
         }
         const std::vector<RunResult> results = runs.runner.run_all(requests, runs.sandbox);
         for (std::size_t index = 0; index < results.size(); ++index) {

@@ -48,13 +48,13 @@ std::string nth_random_input(std::size_t nth)
 // "right" prints its input ("0" for none), and "7" for a random input (its case's arguments say
 // "random"); "loop" never ends; "loop-empty" never ends on an empty input; "breaks=N" prints
 // what no shape allows on the Nth random input of the default seed (wherever it is given, as a
-// program would); "slow" takes 4 s a run. "size=N" makes the build
+// program would), and "hangs=N" never ends on it; "slow" takes 4 s a run. "size=N" makes the build
 // N bytes; "xfsz" stops the compiler at the largest file it may write.
 class FakeRunner : public Runner {
   public:
     explicit FakeRunner(fs::path work) : work_(std::move(work)) {}
     bool precompiles() const override { return false; }
-    bool fills_unset() const override { return false; }
+    bool fills_unset() const override { return fills; }
     bool precompile(const std::vector<std::string>& /*headers*/,
                     const fs::path& /*folder*/) override
     {
@@ -89,7 +89,9 @@ class FakeRunner : public Runner {
         const std::lock_guard<std::mutex> lock(mutex_);
         std::vector<RunResult> results;
         for (const RunRequest& request : requests) {
-            results.push_back(run_locked(request));
+            results.push_back(results.empty() || made_after(request, results.back())
+                                  ? run_locked(request)
+                                  : not_made());
         }
         return results;
     }
@@ -108,6 +110,7 @@ class FakeRunner : public Runner {
         return bytes;
     }
 
+    bool fills = false; // builds programs with their unset variables filled too (the same)
     std::uint64_t peak_build_bytes = 0; // kept at once, as a compile starts or a program runs
     std::size_t random_runs = 0;
     std::size_t full_timeouts = 0; // runs that waited out the whole time limit
@@ -130,8 +133,11 @@ class FakeRunner : public Runner {
         const std::size_t breaks = number_after(text, "breaks", 0);
         const bool broken = random && breaks > 0 && request.input == nth_random_input(breaks);
         const double wall = request.limits.wall_seconds;
-        const bool loops = text.find("loop") != std::string::npos &&
-                           (text.find("loop-empty") == std::string::npos || request.input.empty());
+        const std::size_t hangs = number_after(text, "hangs", 0);
+        const bool loops =
+            (text.find("loop") != std::string::npos &&
+             (text.find("loop-empty") == std::string::npos || request.input.empty())) ||
+            (random && hangs > 0 && request.input == nth_random_input(hangs));
         const double takes = text.find("slow") != std::string::npos ? 4 : 0.001;
         RunResult result;
         if (loops || takes > wall) {
@@ -190,7 +196,7 @@ class KeepingRunner : public FakeRunner {
 };
 
 // Case data of its own: exercises e1..e6; each has six cases that print their input (the last
-// one's empty, printing 0), and one of random inputs whose outputs are integers.
+// one's empty, printing 0, a failed read), and one of random inputs whose outputs are integers.
 struct Fixture {
     test::Scratch scratch;
     Settings settings;
@@ -209,6 +215,7 @@ struct Fixture {
                 test::touch(cases / ("c" + std::to_string(one) + ".in"), input);
                 test::touch(cases / ("c" + std::to_string(one) + ".out"), one == 6 ? "0\n" : input);
             }
+            test::touch(cases / "c6.labels", "failed-read\n"); // its input ends before a number
             test::touch(cases / "random.shape", "<int>\n");
             test::touch(cases / "random.args", "random\n");
         }
@@ -330,6 +337,9 @@ TEST_CASE("random inputs stop at the first that breaks the program")
          "random input 150 of 200 (seed 20261208)"},
         {"broken by the last", "right breaks=200", 200, 200,
          "random input 200 of 200 (seed 20261208)"},
+        // Where it does not end, none after it in the same sandbox is run: it breaks it as well.
+        {"not ending on the 150th", "right hangs=150", 150, 150,
+         "random input 150 of 200 (seed 20261208)"},
     };
     // Run one after another, and in parts at once: the same first.
     for (const unsigned jobs : {1U, 2U}) {
@@ -375,26 +385,32 @@ TEST_CASE("a program that stops answering waits out few timeouts, the rest cut s
         {"a slow one past its budget", "slow", 10, 0, 3 * 4 + 6 * 1 + 0.5, ProgramVerdict::wrong,
          "(stopped: the program's runs took their 10 s)"},
     };
+    // With a second build for the cases that end their input early, that build runs only where
+    // the first ended: beside a run that timed out, it would only wait out its time again.
     for (const Row& row : rows) {
-        CAPTURE(row.what);
-        Fixture fixture;
-        fixture.settings.jobs = 1; // the runs one after another, as the sums above count them
-        fixture.settings.run_budget.program_seconds = row.program_seconds;
-        const Report report = fixture.check({row.source});
-        const ProgramResult& program = report.people[0].programs[0];
-        CHECK(program.verdict == row.verdict);
-        CHECK(fixture.runner.full_timeouts <= row.most_full_timeouts);
-        CHECK(fixture.runner.seconds <= row.most_seconds);
-        // The cases that end whatever their input still pass with the time they are given.
-        if (row.source == "loop-empty") {
-            for (const char* name : {"c1", "c2", "c3", "c4", "c5"}) {
-                CHECK(case_named(program, name).verdict == CaseVerdict::passed);
+        for (const bool fills : {false, true}) {
+            CAPTURE(row.what);
+            CAPTURE(fills);
+            Fixture fixture;
+            fixture.runner.fills = fills;
+            fixture.settings.jobs = 1; // the runs one after another, as the sums above count them
+            fixture.settings.run_budget.program_seconds = row.program_seconds;
+            const Report report = fixture.check({row.source});
+            const ProgramResult& program = report.people[0].programs[0];
+            CHECK(program.verdict == row.verdict);
+            CHECK(fixture.runner.full_timeouts <= row.most_full_timeouts);
+            CHECK(fixture.runner.seconds <= row.most_seconds);
+            // The cases that end whatever their input still pass with the time they are given.
+            if (row.source == "loop-empty") {
+                for (const char* name : {"c1", "c2", "c3", "c4", "c5"}) {
+                    CHECK(case_named(program, name).verdict == CaseVerdict::passed);
+                }
             }
-        }
-        if (!row.why_after.empty()) {
-            const CaseResult& last = case_named(program, "c6");
-            CHECK(last.verdict == CaseVerdict::timeout);
-            CHECK(last.why.find(row.why_after) != std::string::npos);
+            if (!row.why_after.empty()) {
+                const CaseResult& last = case_named(program, "c6");
+                CHECK(last.verdict == CaseVerdict::timeout);
+                CHECK(last.why.find(row.why_after) != std::string::npos);
+            }
         }
     }
 }
