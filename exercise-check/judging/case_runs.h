@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace check {
@@ -48,6 +49,11 @@ constexpr int timeouts_before_cut = 2;
 
 // The wall time a run is cut short to: a fifth of the limit, or a second where that is more.
 double cut_seconds(const Limits& limits);
+
+// Why a program's runs from now on are cut short, after its timeouts and the seconds its runs and
+// its person's took; empty where they are not.
+std::string cut_reason(int timeouts, double program_seconds, double person_seconds,
+                       const RunBudget& budget);
 
 // One program's runs: what they run, with what, and the time spent so far.
 struct ProgramRuns {

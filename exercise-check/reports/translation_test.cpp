@@ -2,6 +2,7 @@
 // data can say, templates fill in their parts, and the terminal report is Croatian throughout.
 #include "translation.h"
 
+#include "case_runs.h"
 #include "cases.h"
 #include "catalogue.h"
 #include "compile_hints.h"
@@ -19,6 +20,7 @@
 #include <array>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 using namespace check;
 using check::testing::empty_report;
@@ -138,6 +140,20 @@ TEST_CASE("every text the check and its data tell a learner has its Croatian wor
             return asking;
         }()));
     texts.push_back(standard_error_in_words("gotovo\n"));
+    // Why a run did not end, and why it had less time where the program's runs were cut short.
+    RunResult timed_out;
+    timed_out.ending = Ending::timed_out;
+    for (const CaseKind kind : {CaseKind::plain, CaseKind::input_left_open}) {
+        Case one;
+        one.kind = kind;
+        one.expected = "1\n";
+        const std::string why = judge(one, timed_out, RunConditions{}).why;
+        texts.push_back(why);
+        for (const auto& [timeouts, program, person] :
+             std::vector<std::tuple<int, double, double>>{{2, 0, 0}, {0, 60, 0}, {0, 0, 300}}) {
+            texts.push_back(why + " (" + cut_reason(timeouts, program, person, RunBudget{}) + ")");
+        }
+    }
     for (const std::string& text : texts) {
         CAPTURE(text);
         CHECK(words.knows(text));
